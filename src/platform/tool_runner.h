@@ -1,0 +1,62 @@
+#pragma once
+// The only code that starts processes. A command line stays one string, exactly as the stage built
+// it (that string is what the log shows and what tests compare); it is split into arguments by the
+// Windows C runtime rules and the program is started directly, never through a shell.
+#include <chrono>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kestrun {
+
+// What RunCapture returns when the program cannot be started.
+inline constexpr std::string_view kCreateProcessFailed =
+    "Failed to create process, check the path of the command line.";
+
+// Splits a command line as the Windows C runtime does: blanks separate arguments, double quotes
+// group (and "" inside quotes gives a literal quote), 2n backslashes before a quote give n
+// backslashes and a toggle, 2n+1 give n backslashes and a literal quote.
+std::vector<std::string> SplitCommandLine(std::string_view commandLine);
+
+class ToolRunner {
+public:
+    using Pump = std::function<void()>;
+
+    // toolLog: file that receives the standard output and error of RunWait/RunWaitHidden tools
+    // (appended); empty sends them to /dev/null.
+    explicit ToolRunner(std::string toolLog = {});
+
+    // Called every `interval` while a tool runs, so the window can repaint or the CLI report.
+    void SetPump(Pump pump, std::chrono::milliseconds interval = std::chrono::milliseconds(50));
+    void SetToolLog(std::string toolLog);
+
+    // Runs the tool and returns what it wrote to standard output (standard error too when asked),
+    // read until the pipe closes. kCreateProcessFailed when it cannot start.
+    std::string RunCapture(const std::string& commandLine, bool captureStdout = true,
+                           bool captureStderr = false, bool oemText = true);
+
+    // Runs the tool at the priority of the window's priority list (1 = "High", anything else is
+    // below normal) and returns its exit code; -1 at once when it cannot start, and -1 when it
+    // was stopped by a signal.
+    int RunWait(const std::string& commandLine, int priorityIndex);
+    void RunWaitHidden(const std::string& commandLine, int priorityIndex);
+
+    // Stops the running tool (from the window's close handler, inside a pump call).
+    void StopRunningTool();
+
+private:
+    int Run(const std::string& commandLine, int priorityIndex);
+
+    std::string toolLog_;
+    Pump pump_;
+    std::chrono::milliseconds interval_{50};
+    int runningPid_ = -1;
+};
+
+// The part of a path after its last separator (the whole text when it has none).
+std::string FileNameOf(std::string_view path);
+// True when the file's length can be read: it exists and is a file; false for an empty path.
+bool FileFound(const std::string& path);
+
+}  // namespace kestrun

@@ -1,0 +1,35 @@
+#pragma once
+// Fixed names of the intermediate files in the work (output) folder. A name is appended directly
+// to the work folder, which always ends with '/'.
+#include <string_view>
+
+namespace kestrun::work {
+
+inline constexpr std::string_view kMovieH264 = "movie.h264";
+inline constexpr std::string_view kMovieRawH264 = "movie_raw.h264";
+inline constexpr std::string_view kMovieVideoH264 = "movie_video.h264";
+inline constexpr std::string_view kMovieMpg = "movie.mpg";
+inline constexpr std::string_view kMovieAvi = "movie.avi";
+inline constexpr std::string_view kMovieWvc1 = "movie.wvc1";
+inline constexpr std::string_view kMovieVc1 = "movie.vc1";
+inline constexpr std::string_view kMovieAc3 = "movie.ac3";
+inline constexpr std::string_view kMovieDts = "movie.dts";
+inline constexpr std::string_view kMovieAac = "movie.aac";
+inline constexpr std::string_view kMovieOgg = "movie.ogg";
+inline constexpr std::string_view kMovieMp3 = "movie.mp3";
+inline constexpr std::string_view kMovieMp2 = "movie.mp2";
+inline constexpr std::string_view kMovieWav = "movie.wav";
+inline constexpr std::string_view kMovie2Wav = "movie2.wav";
+inline constexpr std::string_view kMovieWma = "movie.wma";
+inline constexpr std::string_view kMovieSrt = "movie.srt";
+inline constexpr std::string_view kMovieSsa = "movie.ssa";
+inline constexpr std::string_view kMovieAss = "movie.ass";
+inline constexpr std::string_view kMovieMeta = "movie.meta";
+inline constexpr std::string_view kMovieMp4 = "movie.mp4";
+inline constexpr std::string_view kAviMuxScript = "kestrun.amg";
+inline constexpr std::string_view kTestAvi = "test.avi";
+inline constexpr std::string_view kSplitFolder = "split";
+// "movie." followed by an audio extension ("ac3", "dts", ...).
+inline constexpr std::string_view kMoviePrefix = "movie.";
+
+}  // namespace kestrun::work
