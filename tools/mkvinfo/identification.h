@@ -1,0 +1,25 @@
+#pragma once
+// Reads mkvmerge's JSON identification of a Matroska file into the facts of the legacy report.
+#include <stdexcept>
+#include <string_view>
+
+#include "track_facts.h"
+
+namespace mkvinfo {
+
+// A source that cannot be reported on: not Matroska, unreadable, or no track headers.
+class IdentificationError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The identification format versions this reader has been checked against.
+bool IsKnownIdentificationFormat(int64_t version);
+
+// Throws IdentificationError with a message fit for the user (naming no JSON details).
+SegmentFacts ReadIdentification(std::string_view json);
+
+// "16x9" -> {16, 9}; nullopt for anything else.
+std::optional<std::pair<uint32_t, uint32_t>> ParseDimensions(std::string_view text);
+
+}  // namespace mkvinfo

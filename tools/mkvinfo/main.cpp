@@ -1,0 +1,133 @@
+// mkvinfo stand-in: `mkvinfo SOURCE -o REPORT` writes the track report of a Matroska file in the
+// layout of the 2.x tool. The facts come from Debian's mkvmerge (JSON identification); a video
+// track that stores no frame duration or size is measured with libavformat.
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/run_program.h"
+#include "identification.h"
+#include "legacy_report.h"
+#include "stream_probe.h"
+
+namespace {
+
+constexpr const char* kTool = "mkvinfo";
+constexpr const char* kMkvmerge = "/usr/bin/mkvmerge";
+constexpr uint64_t kFallbackFrameDurationNs = 40000000;  // 25 fps
+
+struct Arguments {
+    std::string source;
+    std::optional<std::string> report;
+};
+
+// The 2.x tool took -o, -r or --redirect-output FILE anywhere on the line, and one source.
+std::optional<Arguments> ParseArguments(int argc, char** argv) {
+    Arguments arguments;
+    bool haveSource = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string word = argv[i];
+        if (word == "-o" || word == "-r" || word == "--redirect-output") {
+            if (i + 1 >= argc || arguments.report) return std::nullopt;
+            arguments.report = argv[++i];
+        } else if (!haveSource && !word.empty()) {
+            arguments.source = word;
+            haveSource = true;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (!haveSource) return std::nullopt;
+    return arguments;
+}
+
+// mkvmerge would take a name starting with '-' for an option.
+std::string SafeFileArgument(const std::string& path) {
+    return (!path.empty() && path[0] == '-') ? "./" + path : path;
+}
+
+void FillFromStream(mkvinfo::SegmentFacts& segment, const std::string& source) {
+    for (mkvinfo::TrackFacts& track : segment.tracks) {
+        if (track.type != "video" || track.placeholder) continue;
+        const bool needsSize = !track.pixelWidth || !track.pixelHeight;
+        if (track.defaultDurationNs && !needsSize) continue;
+        const mkvinfo::VideoStreamFacts probed = mkvinfo::ProbeVideoStream(source, track.number);
+        if (!track.defaultDurationNs) {
+            if (!probed.frameDurationNs)
+                std::cerr << kTool << ": track " << track.number
+                          << " gives no frame rate; reporting 25 fps\n";
+            track.defaultDurationNs = probed.frameDurationNs.value_or(kFallbackFrameDurationNs);
+        }
+        if (needsSize && probed.width) {
+            track.pixelWidth = probed.width;
+            track.pixelHeight = probed.height;
+            if (!track.displayWidth || *track.displayWidth == 0) {
+                track.displayWidth = probed.width;
+                track.displayHeight = probed.height;
+            }
+        }
+    }
+}
+
+// Writes the whole report or nothing: a partial file never takes the report's name.
+bool WriteReport(const std::string& path, const std::string& text) {
+    const std::string partial = path + ".partial";
+    {
+        std::ofstream out(partial, std::ios::binary | std::ios::trunc);
+        out << text;
+        out.flush();
+        if (!out) {
+            std::remove(partial.c_str());
+            return false;
+        }
+    }
+    if (std::rename(partial.c_str(), path.c_str()) != 0) {
+        std::remove(partial.c_str());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::optional<Arguments> arguments = ParseArguments(argc, argv);
+    if (!arguments) {
+        standin::Fail(kTool, "usage: mkvinfo SOURCE -o REPORT");
+        return 2;
+    }
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(arguments->source, error)) {
+        standin::Fail(kTool, "cannot open the source file '" + arguments->source + "'");
+        return 1;
+    }
+    int exitCode = 0;
+    const std::string json =
+        standin::CaptureProgram({kMkvmerge, "-J", SafeFileArgument(arguments->source)}, &exitCode);
+    if (exitCode == 127 || json.empty()) {
+        standin::Fail(kTool, std::string("could not run ") + kMkvmerge);
+        return 1;
+    }
+    mkvinfo::SegmentFacts segment;
+    try {
+        segment = mkvinfo::ReadIdentification(json);
+    } catch (const mkvinfo::IdentificationError& e) {
+        standin::Fail(kTool, "'" + arguments->source + "': " + e.what());
+        return 1;
+    }
+    FillFromStream(segment, arguments->source);
+    const std::string report = mkvinfo::FormatLegacyReport(segment);
+    if (!arguments->report) {
+        std::cout << report;
+        return std::cout ? 0 : 1;
+    }
+    if (!WriteReport(*arguments->report, report)) {
+        standin::Fail(kTool, "cannot write the report '" + *arguments->report + "'");
+        return 1;
+    }
+    return 0;
+}

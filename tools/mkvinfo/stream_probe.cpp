@@ -1,0 +1,51 @@
+#include "stream_probe.h"
+
+#include <cmath>
+#include <memory>
+
+extern "C" {
+#include <libavformat/avformat.h>
+#include <libavutil/log.h>
+}
+
+namespace mkvinfo {
+
+namespace {
+
+struct InputCloser {
+    void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
+};
+
+std::optional<uint64_t> FrameDurationOf(AVRational rate) {
+    if (rate.num <= 0 || rate.den <= 0) return std::nullopt;
+    const double ns = std::round(1e9 * rate.den / rate.num);
+    if (ns < 1 || ns > 1e12) return std::nullopt;
+    return static_cast<uint64_t>(ns);
+}
+
+}  // namespace
+
+VideoStreamFacts ProbeVideoStream(const std::string& path, const std::string& trackNumber) {
+    VideoStreamFacts facts;
+    av_log_set_level(AV_LOG_QUIET);
+    AVFormatContext* raw = nullptr;
+    if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) return facts;
+    std::unique_ptr<AVFormatContext, InputCloser> input(raw);
+    if (avformat_find_stream_info(input.get(), nullptr) < 0) return facts;
+    for (unsigned i = 0; i < input->nb_streams; ++i) {
+        const AVStream* stream = input->streams[i];
+        if (std::to_string(stream->id) != trackNumber ||
+            stream->codecpar->codec_type != AVMEDIA_TYPE_VIDEO)
+            continue;
+        facts.frameDurationNs = FrameDurationOf(stream->avg_frame_rate);
+        if (!facts.frameDurationNs) facts.frameDurationNs = FrameDurationOf(stream->r_frame_rate);
+        if (stream->codecpar->width > 0 && stream->codecpar->height > 0) {
+            facts.width = static_cast<uint32_t>(stream->codecpar->width);
+            facts.height = static_cast<uint32_t>(stream->codecpar->height);
+        }
+        break;
+    }
+    return facts;
+}
+
+}  // namespace mkvinfo
