@@ -1,0 +1,44 @@
+// kestrun-cli: the conversions of the window without a window.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "app/cli/cli_host.h"
+#include "app/cli/commands.h"
+#include "app/model/context.h"
+#include "platform/program_folder.h"
+
+namespace {
+
+struct SubCommand {
+    const char* name;
+    const char* usage;
+    int (*run)(kestrun::Context&, kestrun::CliHost&, const std::vector<std::string>&);
+};
+
+const SubCommand kSubCommands[] = {
+    {"info", "info SOURCE            analyse a source and print what was found (JSON)",
+     kestrun::RunInfoCommand},
+};
+
+int Usage() {
+    std::cerr << "usage: kestrun-cli <command> [options]\n";
+    for (const auto& c : kSubCommands) std::cerr << "  " << c.usage << "\n";
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) return Usage();
+    const std::string name = argv[1];
+    std::vector<std::string> args(argv + 2, argv + argc);
+    for (const auto& c : kSubCommands) {
+        if (name != c.name) continue;
+        kestrun::CliHost host;
+        kestrun::Context ctx(host, kestrun::ProgramFolder());
+        host.FollowProgress(ctx.form);
+        return c.run(ctx, host, args);
+    }
+    return Usage();
+}

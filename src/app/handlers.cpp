@@ -1,0 +1,161 @@
+#include "app/handlers.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+
+#include "analysis/check_avi.h"
+#include "analysis/read_info.h"
+#include "app/config.h"
+#include "app/model/context.h"
+#include "app/model/messages.h"
+#include "chains/source_chains.h"
+#include "pipeline/convert_mkv.h"
+#include "platform/registration.h"
+#include "platform/tool_runner.h"
+#include "platform/tool_table.h"
+
+namespace kestrun {
+namespace {
+
+std::string TrimBlanksAndNuls(std::string text) {
+    text.erase(std::remove(text.begin(), text.end(), '\0'), text.end());
+    size_t first = text.find_first_not_of(' ');
+    if (first == std::string::npos) return {};
+    size_t last = text.find_last_not_of(' ');
+    return text.substr(first, last - first + 1);
+}
+
+std::string LastThreeLower(const std::string& path) {
+    std::string tail = path.size() >= 3 ? path.substr(path.size() - 3) : path;
+    for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return tail;
+}
+
+// The same name with its last three characters replaced by "srt".
+std::string SubtitleCompanion(const std::string& path) {
+    return path.size() >= 3 ? path.substr(0, path.size() - 3) + "srt" : "srt";
+}
+
+std::string DialogFolder(const std::string& remembered) {
+    if (!remembered.empty()) return remembered;
+    const char* home = std::getenv("HOME");
+    return home && *home ? std::string(home) + "/" : "/";
+}
+
+}  // namespace
+
+bool RefuseUnquotablePath(Context& ctx, const std::string& path) {
+    if (path.find('"') == std::string::npos) return false;
+    ctx.host.MsgBox(std::string(msg::kQuoteInPath) + path, std::string(msg::kAppTitle),
+                    MsgIcon::Critical, MsgButtons::Ok);
+    return true;
+}
+
+void Command1_Click(Context& ctx) {
+    Form1& f = ctx.form;
+    ctx.analysis.bBatchMode = false;
+    ctx.host.SetTopmost(true);
+    f.lblSRTFound.visible = false;
+    f.cmbSubs.visible = false;
+    f.bSplit = false;
+
+    OpenFileRequest request;
+    request.title = std::string(msg::kSelectMkvTitle);
+    request.filters = {{"mkv Files (*.mkv)", "*.MKV"},
+                       {"WMV Files (*.wmv)", "*.WMV"},
+                       {"AVI Files (*.avi)", "*.AVI"}};
+    request.initialFolder = DialogFolder(f.strMKVPath);
+    std::string chosen = ctx.host.OpenFile(request);
+    if (chosen.empty()) return;
+    ChooseSource(ctx, chosen);
+}
+
+void ChooseSource(Context& ctx, const std::string& path) {
+    Form1& f = ctx.form;
+    std::string fullname = TrimBlanksAndNuls(path);
+    if (fullname.empty() || RefuseUnquotablePath(ctx, fullname)) return;
+    f.strFullname = fullname;
+    f.txtFile.SetText(fullname);
+    f.strFilename = fullname;
+
+    const std::string kind = LastThreeLower(fullname);
+    if (kind == "mkv") {
+        f.strType = "mkv";
+        ReadInfo(ctx, fullname);
+        if (FileFound(SubtitleCompanion(fullname))) {
+            f.lblSRTFound.visible = true;
+            f.chkSubs.visible = true;
+            f.cmbSubs.visible = false;
+        }
+    } else if (kind == "avi") {
+        f.strType = "avi";
+        f.chkMP2.SetValue(1);
+        f.cmdConv.SetSelectedIndex(2);
+        if (FileFound(SubtitleCompanion(fullname))) {
+            f.lblSRTFound.visible = true;
+            f.chkSubs.visible = true;
+        }
+    } else {
+        f.strType = "wmv";
+        f.chkAVCHD.SetValue(1);
+        f.chk25.enabled = false;
+        f.chkFF.enabled = false;
+        f.chkVob.enabled = false;
+    }
+    ctx.host.Repaint();
+}
+
+void Command2_Click(Context& ctx) {
+    Form1& f = ctx.form;
+    const std::string& folder = f.txtTMP.text();
+    if (folder.empty() || folder.back() != '/') f.txtTMP.SetText(folder + "/");
+    const int platform = f.cmbPlatform.selectedIndex();
+    f.b360 = platform != 0 && platform != 2;
+    if (RefuseUnquotablePath(ctx, f.txtTMP.text()) || RefuseUnquotablePath(ctx, f.txtFile.text()))
+        return;
+    SaveConfig(ctx);
+
+    if (f.strType == "wmv") {
+        ConvertWmv(ctx);
+    } else if (f.strType != "avi") {
+        ConvertMkv(ctx);
+    } else if (CheckAviVideo(ctx, f.txtFile.text(), ctx.ToolPath(tool::kMmcl), f.txtTMP.text())) {
+        RecodeAviAudio(ctx);
+    } else {
+        RecodeAviVideo(ctx);
+    }
+}
+
+void cmdSubs_Click(Context& ctx) {
+    Form1& f = ctx.form;
+    ctx.host.SetTopmost(true);
+    OpenFileRequest request;
+    request.title = std::string(msg::kSelectSubtitleTitle);
+    request.filters = {{"Subtitle Files", "*.srt; *.ssa; *.ass"}};
+    request.initialFolder = DialogFolder(f.strMKVPath);
+    std::string chosen = ctx.host.OpenFile(request);
+    if (chosen.empty()) return;
+    f.chkMP2.enabled = true;
+    f.chkSubs.enabled = true;
+    f.chkSubs.visible = true;
+    f.cmbSubs.visible = false;
+    f.lblSRTFound.visible = false;
+    f.chkSubs.SetValue(1);
+    f.strSubBrowse = TrimBlanksAndNuls(chosen);
+    ctx.host.Repaint();
+}
+
+void cmdTargetFolder_Click(Context& ctx) {
+    ctx.host.SetTopmost(false);
+    std::string folder = ctx.host.BrowseForFolder(std::string(msg::kSelectOutputFolder));
+    if (folder.empty()) return;
+    if (folder.back() != '/') folder += '/';
+    ctx.form.txtTMP.SetText(folder);
+}
+
+void Command3_Click(Context& ctx) { ctx.host.ShowAc3FilterOptions(); }
+
+void Form_DblClick(Context& ctx) { WriteRegisterScript(ctx.programFolder); }
+
+}  // namespace kestrun

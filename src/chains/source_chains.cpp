@@ -1,0 +1,20 @@
+#include "chains/source_chains.h"
+
+#include "app/model/context.h"
+#include "app/model/messages.h"
+
+namespace kestrun {
+namespace {
+
+void NotAvailable(Context& ctx) {
+    ctx.host.MsgBox(std::string(msg::kNotAvailableYet), std::string(msg::kAppTitle),
+                    MsgIcon::Information, MsgButtons::Ok);
+}
+
+}  // namespace
+
+void ConvertWmv(Context& ctx) { NotAvailable(ctx); }
+void RecodeAviVideo(Context& ctx) { NotAvailable(ctx); }
+void RecodeAviAudio(Context& ctx) { NotAvailable(ctx); }
+
+}  // namespace kestrun

@@ -1,0 +1,124 @@
+// The buttons: choosing a source by its extension, Convert's preparations, the subtitle and
+// output-folder choosers.
+#include "app/handlers.h"
+
+#include "app_fixture.h"
+
+namespace kestrun::test {
+namespace {
+
+class Handlers : public AppTest {
+protected:
+    TempFolder media{"kestrun-media"};
+};
+
+TEST_F(Handlers, CancellingTheOpenDialogOnlyResets) {
+    form.lblSRTFound.visible = true;
+    form.bSplit = true;
+    ctx.analysis.bBatchMode = true;
+    form.txtFile.SetText("/old.mkv");
+    Command1_Click(ctx);
+    EXPECT_FALSE(form.lblSRTFound.visible);
+    EXPECT_FALSE(form.bSplit);
+    EXPECT_FALSE(ctx.analysis.bBatchMode);
+    EXPECT_EQ(form.txtFile.text(), "/old.mkv");
+    ASSERT_EQ(host.fileRequests.size(), 1u);
+    EXPECT_EQ(host.fileRequests[0].title, "Select the MKV");
+    ASSERT_EQ(host.fileRequests[0].filters.size(), 3u);
+    EXPECT_EQ(host.fileRequests[0].filters[0].pattern, "*.MKV");
+    EXPECT_EQ(host.topmost, std::vector<bool>{true});
+}
+
+TEST_F(Handlers, TheExtensionDecidesTheSourceType) {
+    const std::string avi = media.Write("Clip.AVI", "x");
+    media.Write("Clip.srt", "1");
+    host.fileAnswers = {"  " + avi + "  "};
+    Command1_Click(ctx);
+    EXPECT_EQ(form.strType, "avi");
+    EXPECT_EQ(form.strFullname, avi);
+    EXPECT_EQ(form.chkMP2.value(), 1);
+    EXPECT_EQ(form.cmdConv.selectedIndex(), 2);
+    EXPECT_TRUE(form.lblSRTFound.visible && form.chkSubs.visible);
+
+    host.fileAnswers = {media.Write("Film.wmv", "x")};
+    Command1_Click(ctx);
+    EXPECT_EQ(form.strType, "wmv");
+    EXPECT_EQ(form.chkAVCHD.value(), 1);
+    EXPECT_FALSE(form.chk25.enabled || form.chkFF.enabled || form.chkVob.enabled);
+
+    host.fileAnswers = {media.Write("Other.ts", "x")};
+    Command1_Click(ctx);
+    EXPECT_EQ(form.strType, "wmv");
+
+    host.fileAnswers = {media.Write("FILM.MKV", "x")};
+    Command1_Click(ctx);
+    EXPECT_EQ(form.strType, "mkv");
+    EXPECT_EQ(form.txtFile.text(), media / "FILM.MKV");
+}
+
+TEST_F(Handlers, ASubtitleFileBesideAnMkvIsAnnounced) {
+    host.fileAnswers = {media.Write("a film.mkv", "x")};
+    media.Write("a film.srt", "1");
+    Command1_Click(ctx);
+    EXPECT_TRUE(form.lblSRTFound.visible);
+    EXPECT_TRUE(form.chkSubs.visible);
+    EXPECT_FALSE(form.cmbSubs.visible);
+}
+
+TEST_F(Handlers, APathWithADoubleQuoteIsRefusedBeforeAnythingRuns) {
+    host.fileAnswers = {media.Write("say \"hi\".mkv", "x")};
+    Command1_Click(ctx);
+    EXPECT_TRUE(form.strType.empty());
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_NE(host.messages[0].text.find("double quote"), std::string::npos);
+
+    form.txtTMP.SetText(media.slash() + "bad\"folder/");
+    Command2_Click(ctx);
+    EXPECT_EQ(host.messages.size(), 2u);
+    EXPECT_FALSE(FileFound(ConfigPath()));
+}
+
+TEST_F(Handlers, ConvertAddsTheSeparatorDerivesThePlatformAndSavesTheSettings) {
+    form.strType = "wmv";  // a dispatch target that touches no file
+    form.txtTMP.SetText(media.path().string());
+    for (auto [index, xbox] : {std::pair{0, false}, {1, true}, {2, false}, {-1, true}}) {
+        form.cmbPlatform.SetSelectedIndex(index);
+        Command2_Click(ctx);
+        EXPECT_EQ(form.b360, xbox) << index;
+    }
+    EXPECT_EQ(form.txtTMP.text(), media.slash());
+    EXPECT_TRUE(FileFound(ConfigPath()));
+}
+
+TEST_F(Handlers, ChoosingASubtitleFileShowsAndChecksEmbedSubs) {
+    form.cmbSubs.visible = true;
+    form.chkMP2.enabled = false;
+    host.fileAnswers = {" /subs/film.ass "};
+    cmdSubs_Click(ctx);
+    EXPECT_EQ(form.strSubBrowse, "/subs/film.ass");
+    EXPECT_TRUE(form.chkSubs.visible && form.chkSubs.enabled);
+    EXPECT_EQ(form.chkSubs.value(), 1);
+    EXPECT_FALSE(form.cmbSubs.visible);
+    EXPECT_TRUE(form.chkMP2.enabled);
+    EXPECT_EQ(host.fileRequests.back().filters[0].pattern, "*.srt; *.ssa; *.ass");
+
+    form.chkSubs.SetValue(0);
+    cmdSubs_Click(ctx);  // cancelled
+    EXPECT_EQ(form.chkSubs.value(), 0);
+    EXPECT_EQ(form.strSubBrowse, "/subs/film.ass");
+}
+
+TEST_F(Handlers, OutputFolderChooser) {
+    form.txtTMP.SetText("/keep/");
+    cmdTargetFolder_Click(ctx);
+    EXPECT_EQ(form.txtTMP.text(), "/keep/");
+    host.folderAnswers = {"/", "/media/films"};
+    cmdTargetFolder_Click(ctx);
+    EXPECT_EQ(form.txtTMP.text(), "/");
+    cmdTargetFolder_Click(ctx);
+    EXPECT_EQ(form.txtTMP.text(), "/media/films/");
+    EXPECT_EQ(host.folderTitles[0], "Please select a folder where the converted file is stored.");
+}
+
+}  // namespace
+}  // namespace kestrun::test

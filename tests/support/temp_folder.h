@@ -1,0 +1,28 @@
+#pragma once
+// A fresh folder under the system's temporary folder, removed with everything in it at the end.
+#include <filesystem>
+#include <string>
+
+namespace kestrun::test {
+
+class TempFolder {
+public:
+    explicit TempFolder(const std::string& prefix = "kestrun-test");
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+    // The folder with a trailing '/', as the window holds work folders.
+    std::string slash() const { return path_.string() + "/"; }
+    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+
+    // Writes a file (creating folders on the way) and returns its path.
+    std::string Write(const std::string& name, const std::string& content) const;
+    static std::string Read(const std::string& path);
+
+private:
+    std::filesystem::path path_;
+};
+
+}  // namespace kestrun::test
