@@ -1,0 +1,30 @@
+#pragma once
+// Sets level_idc in every sequence parameter set of an Annex B H.264 stream that arrives in
+// consecutive chunks, changing nothing else. level_idc is the third byte after the SPS NAL
+// header; as neither profile_idc nor a valid level is zero, no emulation-prevention byte can
+// stand before it or come or go with the change.
+#include <cstddef>
+#include <cstdint>
+
+namespace standin::h264 {
+
+class SpsLevelPatcher {
+public:
+    explicit SpsLevelPatcher(uint8_t levelIdc) : level_(levelIdc) {}
+
+    // Patches one chunk in place; a start code or SPS header may run across chunk boundaries.
+    void Patch(uint8_t* data, size_t size);
+
+    size_t SpsCount() const { return spsCount_; }          // SPS units whose level byte was seen
+    size_t ChangedCount() const { return changedCount_; }  // of those, the ones changed
+
+private:
+    uint8_t level_;
+    int zeros_ = 0;              // zero bytes just before the current one (counted up to 2)
+    bool nextIsHeader_ = false;  // the byte after a start code is a NAL header
+    int spsBytesSeen_ = -1;      // bytes after an SPS header byte; -1 outside SPS headers
+    size_t spsCount_ = 0;
+    size_t changedCount_ = 0;
+};
+
+}  // namespace standin::h264

@@ -1,0 +1,60 @@
+#include "common/h264_nal.h"
+
+namespace standin::h264 {
+namespace {
+
+// Position just after the next 00 00 01 at or after `from`, or `size` when there is none.
+size_t AfterNextStartCode(const uint8_t* data, size_t size, size_t from)
+{
+    for (size_t i = from; i + 2 < size; ++i) {
+        if (data[i + 2] > 1) {
+            i += 2;  // none of the next three positions can start a start code
+            continue;
+        }
+        if (data[i] == 0 && data[i + 1] == 0 && data[i + 2] == 1)
+            return i + 3;
+    }
+    return size;
+}
+
+}  // namespace
+
+void ForEachNalUnit(const uint8_t* data, size_t size, const std::function<void(NalUnit)>& visit)
+{
+    size_t begin = AfterNextStartCode(data, size, 0);
+    while (begin < size) {
+        const size_t next = AfterNextStartCode(data, size, begin);
+        size_t end = next == size ? size : next - 3;
+        while (end > begin && data[end - 1] == 0)
+            --end;  // the zero of a four-byte start code, or trailing zero bytes
+        if (end > begin)
+            visit(NalUnit{data + begin, end - begin});
+        begin = next;
+    }
+}
+
+std::vector<NalUnit> SplitNalUnits(const uint8_t* data, size_t size)
+{
+    std::vector<NalUnit> units;
+    ForEachNalUnit(data, size, [&](NalUnit unit) { units.push_back(unit); });
+    return units;
+}
+
+std::vector<uint8_t> RemoveEmulationPrevention(const uint8_t* data, size_t size)
+{
+    std::vector<uint8_t> rbsp;
+    rbsp.reserve(size);
+    int zeros = 0;
+    for (size_t i = 0; i < size; ++i) {
+        const uint8_t byte = data[i];
+        if (zeros >= 2 && byte == 0x03) {
+            zeros = 0;
+            continue;
+        }
+        zeros = byte == 0 ? zeros + 1 : 0;
+        rbsp.push_back(byte);
+    }
+    return rbsp;
+}
+
+}  // namespace standin::h264

@@ -1,0 +1,41 @@
+#pragma once
+// H.264 network abstraction layer units in an Annex B byte stream (start codes 00 00 01 or
+// 00 00 00 01), and the removal of emulation-prevention bytes that turns a NAL unit's payload
+// into its raw byte sequence.
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace standin::h264 {
+
+enum NalType : int {
+    kNalSlice = 1,
+    kNalIdrSlice = 5,
+    kNalSei = 6,
+    kNalSps = 7,
+    kNalPps = 8,
+    kNalAccessUnitDelimiter = 9,
+};
+
+inline int NalTypeOf(uint8_t header) { return header & 0x1F; }
+
+// One NAL unit inside a buffer: `data` points at its header byte, `size` runs to the next start
+// code (trailing zero bytes that belong to the next start code are not included).
+struct NalUnit {
+    const uint8_t* data;
+    size_t size;
+    int type() const { return size ? NalTypeOf(data[0]) : -1; }
+};
+
+// Calls `visit` for every NAL unit of an Annex B buffer, in order. Bytes before the first start
+// code are skipped.
+void ForEachNalUnit(const uint8_t* data, size_t size, const std::function<void(NalUnit)>& visit);
+
+std::vector<NalUnit> SplitNalUnits(const uint8_t* data, size_t size);
+
+// The raw byte sequence payload of a NAL unit (header byte included), with every 0x03 that
+// follows two zero bytes removed.
+std::vector<uint8_t> RemoveEmulationPrevention(const uint8_t* data, size_t size);
+
+}  // namespace standin::h264

@@ -1,0 +1,25 @@
+#pragma once
+// The parameter sets an H.264 track carries outside its frames: the AVCDecoderConfigurationRecord
+// (avcC) of Matroska's CodecPrivate and of MP4, or an Annex B header block as some muxers store.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace standin::h264 {
+
+struct ParameterSets {
+    std::vector<std::vector<uint8_t>> sps;  // NAL units, header byte first
+    std::vector<std::vector<uint8_t>> pps;
+};
+
+// Reads an avcC record (first byte 1) or an Annex B block (starting with a start code).
+// Throws std::runtime_error for data that is neither or that ends inside a unit.
+ParameterSets ReadParameterSets(const uint8_t* data, size_t size);
+
+// The SPS and PPS units found in an Annex B buffer (for example the first frames of a stream).
+ParameterSets ParameterSetsInAnnexB(const uint8_t* data, size_t size);
+
+// The units as an Annex B block: 00 00 00 01 before each SPS, then each PPS.
+std::vector<uint8_t> ToAnnexB(const ParameterSets& sets);
+
+}  // namespace standin::h264

@@ -1,0 +1,44 @@
+// h264info: reads h264info.ini from its own folder and writes the stream named by InputPath to
+// OutputPath with the level of every sequence parameter set set to 4.1, for the consoles.
+// It takes no arguments.
+#include <unistd.h>
+
+#include <filesystem>
+#include <iostream>
+#include <stdexcept>
+
+#include "common/h264_sps.h"
+#include "common/run_program.h"
+#include "h264info_settings.h"
+#include "level_rewrite.h"
+
+namespace {
+
+constexpr const char* kTool = "h264info";
+
+std::filesystem::path OwnFolder()
+{
+    return std::filesystem::read_symlink("/proc/self/exe").parent_path();
+}
+
+}  // namespace
+
+int main(int argc, char**)
+{
+    if (argc > 1) {
+        standin::Fail(kTool, "takes no arguments; it reads h264info.ini from its own folder");
+        return 2;
+    }
+    try {
+        const auto settings = standin::ReadH264InfoSettings(OwnFolder() / "h264info.ini");
+        const auto result = standin::RewriteSpsLevels(settings.inputPath, settings.outputPath,
+                                                      standin::h264::kConsoleLevelIdc);
+        std::cout << kTool << ": " << result.spsCount << " sequence parameter set(s), "
+                  << result.changedCount << " changed to level 4.1: " << settings.outputPath
+                  << std::endl;
+        return 0;
+    } catch (const std::exception& e) {
+        standin::Fail(kTool, e.what());
+        return 1;
+    }
+}
