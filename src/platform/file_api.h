@@ -36,6 +36,12 @@ bool PathExists(const std::string& path, bool includeFolders);
 std::vector<std::string> ListFiles(const std::string& spec);
 std::string TrimAtNull(std::string_view text);
 bool IsFolderAttr(std::uint32_t attributes);
+// The listing's name test: '*' and '?' as wildcards, letters compared without case, and "x.*"
+// also matching "x" (so "*.*" matches every name, with or without a dot).
+bool MatchesWildcard(std::string_view pattern, std::string_view name);
+// A file that may not be written: no write permission for us, or no write bit for anyone (which
+// holds for the superuser too, like the read-only attribute).
+bool IsReadOnlyFile(const std::string& path);
 
 bool FileExists(const std::string& path);    // a regular file
 bool FolderExists(const std::string& path);  // a directory

@@ -30,6 +30,8 @@ public:
     // Called every `interval` while a tool runs, so the window can repaint or the CLI report.
     void SetPump(Pump pump, std::chrono::milliseconds interval = std::chrono::milliseconds(50));
     void SetToolLog(std::string toolLog);
+    // Called with every command line, exactly as given, before the tool is started.
+    void SetObserver(std::function<void(const std::string& commandLine)> observer);
 
     // Runs the tool and returns what it wrote to standard output (standard error too when asked),
     // read until the pipe closes. kCreateProcessFailed when it cannot start.
@@ -42,16 +44,26 @@ public:
     int RunWait(const std::string& commandLine, int priorityIndex);
     void RunWaitHidden(const std::string& commandLine, int priorityIndex);
 
-    // Stops the running tool (from the window's close handler, inside a pump call).
+    // Stops the running tool (from the window's close handler, inside a pump call): the tool
+    // and everything it started get SIGTERM, and SIGKILL when they are still there after
+    // kStopGrace. The interrupted RunWait then returns -1.
     void StopRunningTool();
+
+    static constexpr std::chrono::milliseconds kStopGrace{2000};
 
 private:
     int Run(const std::string& commandLine, int priorityIndex);
+    int WaitPumping(int pid);
+    void KillIfGraceOver(int pid);
+    void Notify(const std::string& commandLine) const;
 
     std::string toolLog_;
     Pump pump_;
+    std::function<void(const std::string&)> observer_;
     std::chrono::milliseconds interval_{50};
     int runningPid_ = -1;
+    bool stopRequested_ = false;
+    std::chrono::steady_clock::time_point stopDeadline_{};
 };
 
 // The part of a path after its last separator (the whole text when it has none).

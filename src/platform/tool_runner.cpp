@@ -1,0 +1,153 @@
+#include "platform/tool_runner.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <stdexcept>
+
+#include "platform/child_process.h"
+
+namespace kestrun {
+namespace {
+
+constexpr std::size_t kReadChunk = 1024;
+constexpr int kHighPriorityIndex = 1;
+constexpr int kHighNice = -5;
+constexpr int kBelowNormalNice = 10;
+
+int NiceFor(int priorityIndex) {
+    return priorityIndex == kHighPriorityIndex ? kHighNice : kBelowNormalNice;
+}
+
+// Text is UTF-8 on both sides, so the OEM and ANSI conversions keep the bytes as they are; a
+// character cut by a chunk boundary is joined again by the next chunk.
+void AppendChunk(std::string& text, const char* bytes, std::size_t count, bool /*oemText*/) {
+    text.append(bytes, count);
+}
+
+std::string ReadUntilClosed(int fd, bool oemText) {
+    std::string text;
+    char buffer[kReadChunk];
+    for (;;) {
+        ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        AppendChunk(text, buffer, static_cast<std::size_t>(n), oemText);
+    }
+    return text;
+}
+
+// The tool log, or kNullStream when there is none or it cannot be opened.
+int OpenToolLog(const std::string& toolLog) {
+    if (toolLog.empty()) return child::kNullStream;
+    int fd = open(toolLog.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    return fd < 0 ? child::kNullStream : fd;
+}
+
+}  // namespace
+
+ToolRunner::ToolRunner(std::string toolLog) : toolLog_(std::move(toolLog)) {}
+
+void ToolRunner::SetPump(Pump pump, std::chrono::milliseconds interval) {
+    pump_ = std::move(pump);
+    interval_ = interval.count() > 0 ? interval : std::chrono::milliseconds(1);
+}
+
+void ToolRunner::SetToolLog(std::string toolLog) { toolLog_ = std::move(toolLog); }
+
+void ToolRunner::SetObserver(std::function<void(const std::string&)> observer) {
+    observer_ = std::move(observer);
+}
+
+void ToolRunner::Notify(const std::string& commandLine) const {
+    if (observer_) observer_(commandLine);
+}
+
+std::string ToolRunner::RunCapture(const std::string& commandLine, bool captureStdout,
+                                   bool captureStderr, bool oemText) {
+    if (!captureStdout && !captureStderr) {
+        throw std::invalid_argument("RunCapture: neither output stream is to be captured");
+    }
+    Notify(commandLine);
+    int pipeFds[2];
+    if (pipe2(pipeFds, O_CLOEXEC) != 0) return {};
+    child::Streams streams;
+    if (captureStdout) streams.out = pipeFds[1];
+    if (captureStderr) streams.err = pipeFds[1];
+
+    child::Started started = child::Start(SplitCommandLine(commandLine), streams, std::nullopt);
+    close(pipeFds[1]);  // the pipe breaks when the tool (and what it started) closes its copies
+    if (!started.Ok()) {
+        close(pipeFds[0]);
+        return std::string(kCreateProcessFailed);
+    }
+    runningPid_ = started.pid;
+    std::string text = ReadUntilClosed(pipeFds[0], oemText);
+    close(pipeFds[0]);
+    child::WaitBlocking(started.pid);
+    runningPid_ = -1;
+    stopRequested_ = false;
+    return text;
+}
+
+int ToolRunner::RunWait(const std::string& commandLine, int priorityIndex) {
+    return Run(commandLine, priorityIndex);
+}
+
+void ToolRunner::RunWaitHidden(const std::string& commandLine, int priorityIndex) {
+    Run(commandLine, priorityIndex);
+}
+
+int ToolRunner::Run(const std::string& commandLine, int priorityIndex) {
+    Notify(commandLine);
+    int logFd = OpenToolLog(toolLog_);
+    child::Started started = child::Start(SplitCommandLine(commandLine), {logFd, logFd},
+                                          NiceFor(priorityIndex));
+    if (logFd != child::kNullStream) close(logFd);
+    if (!started.Ok()) return -1;
+    return WaitPumping(started.pid);
+}
+
+int ToolRunner::WaitPumping(int pid) {
+    runningPid_ = pid;
+    stopRequested_ = false;
+    int exitCode = -1;
+    for (;;) {
+        if (child::TryReap(pid, exitCode)) break;
+        child::WaitForEndOrTimeout(pid, interval_);
+        if (child::TryReap(pid, exitCode)) break;
+        if (pump_) pump_();
+        KillIfGraceOver(pid);
+    }
+    runningPid_ = -1;
+    stopRequested_ = false;
+    return exitCode;
+}
+
+void ToolRunner::StopRunningTool() {
+    if (runningPid_ <= 0 || stopRequested_) return;
+    stopRequested_ = true;
+    stopDeadline_ = std::chrono::steady_clock::now() + kStopGrace;
+    child::SignalGroup(runningPid_, SIGTERM);
+}
+
+void ToolRunner::KillIfGraceOver(int pid) {
+    if (stopRequested_ && std::chrono::steady_clock::now() >= stopDeadline_) {
+        child::SignalGroup(pid, SIGKILL);
+    }
+}
+
+std::string FileNameOf(std::string_view path) {
+    std::size_t slash = path.rfind('/');
+    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+bool FileFound(const std::string& path) {
+    struct stat info {};
+    return !path.empty() && stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+}  // namespace kestrun
