@@ -1,0 +1,35 @@
+#pragma once
+// What `mmcl --info` reports about the MPEG-4 Part 2 video of an AVI.
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "common/avi_riff.h"
+#include "common/mpeg4_vol.h"
+
+namespace mmcl {
+
+// A file whose video cannot be read as MPEG-4 Part 2; the message is shown after "Error: ".
+class VideoInfoError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct VideoInfo {
+    std::string fourCc;
+    standin::mpeg4::VolHeader vol;  // of the first video object layer
+    std::vector<std::string> userData;
+    // VOP counts by type: I, P, B, S, N (not coded).
+    std::array<uint64_t, 5> vopCounts{};
+};
+
+// Reads the headers (format extra data and the first frame) and the type of every VOP.
+VideoInfo ReadVideoInfo(standin::ByteSource& avi);
+
+// The report block, from "---------- Video Info ----------" to the closing dashes.
+std::string FormatVideoInfo(const VideoInfo& info);
+
+}  // namespace mmcl
