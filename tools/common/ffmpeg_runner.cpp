@@ -1,13 +1,20 @@
 #include "common/ffmpeg_runner.h"
 
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 
 #include "common/run_program.h"
+
+extern char** environ;
 
 namespace standin {
 namespace {
@@ -18,6 +25,95 @@ std::string ParentFolder(const std::string& path)
     if (slash == std::string::npos) return ".";
     if (slash == 0) return "/";
     return path.substr(0, slash);
+}
+
+// FFmpeg 5.1 reports some write failures (a full disk while the last buffer or the trailer is
+// written) only as a message and still exits with 0. These are the messages that mean the output
+// is incomplete.
+constexpr std::array<std::string_view, 5> kWriteFailureMessages = {
+    "Error writing trailer", "Error closing file", "No space left on device",
+    "Disk quota exceeded", "Input/output error"};
+
+// Collects FFmpeg's messages line by line, passes them on to this process's standard error and
+// remembers whether one of them reported a failed write.
+class MessageWatch {
+public:
+    void Take(const char* data, size_t size)
+    {
+        for (size_t i = 0; i < size; ++i) {
+            if (data[i] == '\n' || data[i] == '\r') {
+                CheckLine();
+                line_.clear();
+            } else if (line_.size() < 4096) {
+                line_ += data[i];
+            }
+        }
+    }
+    void Finish() { CheckLine(); }
+    bool SawWriteFailure() const { return writeFailed_; }
+
+private:
+    void CheckLine()
+    {
+        for (const auto message : kWriteFailureMessages) {
+            if (line_.find(message) != std::string::npos) writeFailed_ = true;
+        }
+    }
+    std::string line_;
+    bool writeFailed_ = false;
+};
+
+struct FfmpegOutcome {
+    int exitCode = 127;  // 127: could not start; 128 + n: killed by signal n
+    bool writeFailed = false;
+};
+
+int WaitFor(pid_t pid)
+{
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) return 127;
+    }
+    if (WIFEXITED(status)) return WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+    return 127;
+}
+
+// Runs FFmpeg without a shell, standard input from /dev/null, its standard error watched.
+FfmpegOutcome RunWatched(const std::vector<std::string>& args)
+{
+    FfmpegOutcome outcome;
+    int fds[2];
+    if (args.empty() || ::pipe2(fds, O_CLOEXEC) != 0) return outcome;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 2);
+    std::vector<char*> argv;
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    const int rc = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(fds[1]);
+    if (rc != 0) {
+        ::close(fds[0]);
+        return outcome;
+    }
+    MessageWatch watch;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(fds[0], buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        watch.Take(buffer, static_cast<size_t>(n));
+        [[maybe_unused]] const ssize_t written = ::write(2, buffer, static_cast<size_t>(n));
+    }
+    ::close(fds[0]);
+    watch.Finish();
+    outcome.exitCode = WaitFor(pid);
+    outcome.writeFailed = watch.SawWriteFailure();
+    return outcome;
 }
 
 long long ModifiedNs(const struct stat& st)
@@ -95,12 +191,14 @@ int RunFfmpegForTool(const std::string& tool, const std::string& what,
                      const std::vector<std::string>& outputs)
 {
     const OutputGuard guard(outputs);
-    const int code = RunProgram(args);
-    if (code == 0) return 0;
-    if (code == 127)
+    const FfmpegOutcome outcome = RunWatched(args);
+    if (outcome.exitCode == 0 && !outcome.writeFailed) return 0;
+    if (outcome.exitCode == 127)
         Fail(tool, what + " failed: cannot start " + args.front());
+    else if (outcome.exitCode == 0)
+        Fail(tool, what + " failed: the output could not be written completely");
     else
-        Fail(tool, what + " failed (FFmpeg exit code " + std::to_string(code) + ")");
+        Fail(tool, what + " failed (FFmpeg exit code " + std::to_string(outcome.exitCode) + ")");
     guard.RemoveWrittenOutputs();
     return 1;
 }

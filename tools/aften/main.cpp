@@ -1,0 +1,95 @@
+// aften/aften: AC-3 encoding of a WAV file, "aften [-b KBPS] IN.wav OUT.ac3" (options may also
+// stand between the two files), done with FFmpeg's AC-3 encoder.
+#include <algorithm>
+#include <array>
+#include <string>
+#include <vector>
+
+#include "common/ffmpeg_runner.h"
+#include "common/legacy_options.h"
+#include "common/run_program.h"
+
+namespace {
+
+constexpr const char* kTool = "aften";
+
+// The bitrates (kbit/s) that an AC-3 frame can declare.
+constexpr std::array<long long, 19> kAc3Bitrates = {32,  40,  48,  56,  64,  80,  96,
+                                                    112, 128, 160, 192, 224, 256, 320,
+                                                    384, 448, 512, 576, 640};
+
+struct EncodeRequest {
+    std::string input;
+    std::string output;
+    std::string kbps;  // empty: the encoder's default for the channel count
+};
+
+bool IsValidBitrate(const std::string& text)
+{
+    const auto value = standin::ParseWholeNumber(text);
+    return value && std::find(kAc3Bitrates.begin(), kAc3Bitrates.end(), *value) !=
+                        kAc3Bitrates.end();
+}
+
+bool ParseArgs(const std::vector<std::string>& args, EncodeRequest* request, std::string* error)
+{
+    std::vector<std::string> files;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg.size() < 2 || arg[0] != '-') {
+            files.push_back(arg);
+            continue;
+        }
+        if (i + 1 == args.size()) {
+            *error = "option " + arg + " needs a value";
+            return false;
+        }
+        const std::string& value = args[++i];
+        if (arg == "-b") {
+            if (!IsValidBitrate(value)) {
+                *error = "invalid AC-3 bitrate: " + value + " (32 to 640 kbit/s, A/52 steps)";
+                return false;
+            }
+            request->kbps = value;
+        } else if (arg != "-v" && arg != "-threads") {
+            *error = "unsupported option: " + arg;
+            return false;
+        }
+    }
+    if (files.size() != 2) {
+        *error = "usage: aften [-b KBPS] INPUT.wav OUTPUT.ac3";
+        return false;
+    }
+    request->input = standin::ResolveLegacyInputPath(files[0]);
+    request->output = standin::WindowsTrimmedPath(files[1]);
+    return true;
+}
+
+std::string FileProblem(const EncodeRequest& request)
+{
+    if (auto problem = standin::InputFileProblem(request.input); !problem.empty()) return problem;
+    if (auto problem = standin::OutputFolderProblem(request.output); !problem.empty())
+        return problem;
+    if (standin::IsSameFile(request.input, request.output))
+        return "output would overwrite its own input: " + request.output;
+    return {};
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    EncodeRequest request;
+    std::string error;
+    if (!ParseArgs({argv + 1, argv + argc}, &request, &error) ||
+        !(error = FileProblem(request)).empty()) {
+        standin::Fail(kTool, error);
+        return 1;
+    }
+    auto args = standin::FfmpegCommandHead();
+    args.insert(args.end(), {"-i", request.input, "-map", "0:a:0", "-c:a", "ac3"});
+    if (!request.kbps.empty()) args.insert(args.end(), {"-b:a", request.kbps + "k"});
+    args.insert(args.end(), {"-f", "ac3", request.output});
+    return standin::RunFfmpegForTool(kTool, "AC-3 encoding of " + request.input, args,
+                                     {request.output});
+}
