@@ -51,11 +51,13 @@ std::string SafeFileArgument(const std::string& path) {
 }
 
 void FillFromStream(mkvinfo::SegmentFacts& segment, const std::string& source) {
+    size_t videoOrdinal = 0;
     for (mkvinfo::TrackFacts& track : segment.tracks) {
         if (track.type != "video" || track.placeholder) continue;
+        const size_t ordinal = videoOrdinal++;
         const bool needsSize = !track.pixelWidth || !track.pixelHeight;
         if (track.defaultDurationNs && !needsSize) continue;
-        const mkvinfo::VideoStreamFacts probed = mkvinfo::ProbeVideoStream(source, track.number);
+        const mkvinfo::VideoStreamFacts probed = mkvinfo::ProbeVideoStream(source, ordinal);
         if (!track.defaultDurationNs) {
             if (!probed.frameDurationNs)
                 std::cerr << kTool << ": track " << track.number

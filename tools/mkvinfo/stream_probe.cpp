@@ -25,20 +25,21 @@ std::optional<uint64_t> FrameDurationOf(AVRational rate) {
 
 }  // namespace
 
-VideoStreamFacts ProbeVideoStream(const std::string& path, const std::string& trackNumber) {
+VideoStreamFacts ProbeVideoStream(const std::string& path, size_t videoOrdinal) {
     VideoStreamFacts facts;
     av_log_set_level(AV_LOG_QUIET);
     AVFormatContext* raw = nullptr;
     if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) return facts;
     std::unique_ptr<AVFormatContext, InputCloser> input(raw);
     if (avformat_find_stream_info(input.get(), nullptr) < 0) return facts;
+    size_t ordinal = 0;
     for (unsigned i = 0; i < input->nb_streams; ++i) {
         const AVStream* stream = input->streams[i];
-        if (std::to_string(stream->id) != trackNumber ||
-            stream->codecpar->codec_type != AVMEDIA_TYPE_VIDEO)
+        if (stream->codecpar->codec_type != AVMEDIA_TYPE_VIDEO || ordinal++ != videoOrdinal)
             continue;
-        facts.frameDurationNs = FrameDurationOf(stream->avg_frame_rate);
-        if (!facts.frameDurationNs) facts.frameDurationNs = FrameDurationOf(stream->r_frame_rate);
+        // The base rate is what timestamps step by; the average is skewed by short files.
+        facts.frameDurationNs = FrameDurationOf(stream->r_frame_rate);
+        if (!facts.frameDurationNs) facts.frameDurationNs = FrameDurationOf(stream->avg_frame_rate);
         if (stream->codecpar->width > 0 && stream->codecpar->height > 0) {
             facts.width = static_cast<uint32_t>(stream->codecpar->width);
             facts.height = static_cast<uint32_t>(stream->codecpar->height);

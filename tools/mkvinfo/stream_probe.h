@@ -7,12 +7,12 @@
 namespace mkvinfo {
 
 struct VideoStreamFacts {
-    std::optional<uint64_t> frameDurationNs;  // from the stream's average (or base) frame rate
+    std::optional<uint64_t> frameDurationNs;  // from the stream's base (or average) frame rate
     std::optional<uint32_t> width, height;
 };
 
-// Looks up the video stream whose Matroska TrackNumber is `trackNumber`. Returns empty facts when
-// the file cannot be opened or the stream gives no frame rate.
-VideoStreamFacts ProbeVideoStream(const std::string& path, const std::string& trackNumber);
+// Measures the `videoOrdinal`-th video stream of the file (counted from 0, in track order).
+// Returns empty facts when the file cannot be opened or has no such stream.
+VideoStreamFacts ProbeVideoStream(const std::string& path, size_t videoOrdinal);
 
 }  // namespace mkvinfo
