@@ -82,7 +82,9 @@ Started Start(const std::vector<std::string>& arguments, Streams streams,
     if (arguments.empty() || arguments[0].empty()) return {-1, ENOENT};
 
     ChildSetup setup;
-    for (const auto& argument : arguments) setup.argv.push_back(const_cast<char*>(argument.c_str()));
+    for (const auto& argument : arguments) {
+        setup.argv.push_back(const_cast<char*>(argument.c_str()));
+    }
     setup.argv.push_back(nullptr);
     setup.niceValue = niceValue;
     setup.parent = getpid();

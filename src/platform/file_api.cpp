@@ -15,7 +15,7 @@ constexpr std::int64_t kHalfRange = 4294967296LL;
 
 bool NoWriteBitForAnyone(mode_t mode) { return (mode & 0222) == 0; }
 
-// A listing spec split into the folder to read and the name pattern to match in it.
+// What a listing searches: the folder to read and the name pattern to match in it.
 struct SearchSpec {
     std::string folder;  // ends with '/', or empty for the current folder
     std::string pattern;

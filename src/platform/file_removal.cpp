@@ -48,7 +48,8 @@ bool DeleteFileNoForce(const std::string& path) {
 
 bool DeleteTree(const std::string& folderPath, std::string* error) {
     std::string folder = folderPath;
-    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();  // "x/" would follow a link
+    // "x/" would follow a link named x; the link itself is what we are asked about.
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
     struct stat info {};
     if (lstat(folder.c_str(), &info) != 0) return Fail(error, "Cannot remove", folder);
     // A link is removed as a link; what it points to is not ours to empty.

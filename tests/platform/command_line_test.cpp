@@ -34,7 +34,8 @@ TEST(SplitCommandLine, EmptyArgumentsAndDoubledQuotes) {
 
 TEST(SplitCommandLine, ToolCommandLinesAsTheStagesBuildThem) {
     EXPECT_EQ(SplitCommandLine(R"("/opt/My Tools/MKVToolnix/mkvextract" tracks )"
-                               R"("/v/Film d'été.mkv" 1:"/v/out/movie.h264" 2:"/v/out/movie.ac3")"),
+                               R"("/v/Film d'été.mkv" 1:"/v/out/movie.h264" )"
+                               R"(2:"/v/out/movie.ac3")"),
               (Args{"/opt/My Tools/MKVToolnix/mkvextract", "tracks", "/v/Film d'été.mkv",
                     "1:/v/out/movie.h264", "2:/v/out/movie.ac3"}));
     EXPECT_EQ(SplitCommandLine(R"("/p/FFMpeg/FFmpeg" -i "/w/movie.wav" -ab 224kb -y "/w/a.ac3")"),
