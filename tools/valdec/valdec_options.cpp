@@ -54,8 +54,9 @@ bool ReadColonOption(const std::string& arg, DecodeRequest* request, std::string
         request->sampleFormat = static_cast<int>(*n);
         return true;
     }
-    const bool isGain = ColonOptionValue(arg, "-gain").has_value();
-    const auto value = isGain ? ColonOptionValue(arg, "-gain") : ColonOptionValue(arg, "-drc_power");
+    const auto gain = ColonOptionValue(arg, "-gain");
+    const bool isGain = gain.has_value();
+    const auto value = isGain ? gain : ColonOptionValue(arg, "-drc_power");
     if (!value) {
         *error = "unsupported option: " + arg;
         return false;
