@@ -17,9 +17,8 @@ size_t AfterNextStartCode(const uint8_t* data, size_t size, size_t from)
     return size;
 }
 
-}  // namespace
-
-void ForEachNalUnit(const uint8_t* data, size_t size, const std::function<void(NalUnit)>& visit)
+// Visits NAL units in order until `visit` returns false.
+void VisitNalUnits(const uint8_t* data, size_t size, const std::function<bool(NalUnit)>& visit)
 {
     size_t begin = AfterNextStartCode(data, size, 0);
     while (begin < size) {
@@ -27,10 +26,32 @@ void ForEachNalUnit(const uint8_t* data, size_t size, const std::function<void(N
         size_t end = next == size ? size : next - 3;
         while (end > begin && data[end - 1] == 0)
             --end;  // the zero of a four-byte start code, or trailing zero bytes
-        if (end > begin)
-            visit(NalUnit{data + begin, end - begin});
+        if (end > begin && !visit(NalUnit{data + begin, end - begin}))
+            return;
         begin = next;
     }
+}
+
+}  // namespace
+
+void ForEachNalUnit(const uint8_t* data, size_t size, const std::function<void(NalUnit)>& visit)
+{
+    VisitNalUnits(data, size, [&](NalUnit unit) {
+        visit(unit);
+        return true;
+    });
+}
+
+int FirstSliceNalType(const uint8_t* data, size_t size)
+{
+    // Looks only at each unit's header byte, so the slice's own data is never scanned.
+    for (size_t begin = AfterNextStartCode(data, size, 0); begin < size;
+         begin = AfterNextStartCode(data, size, begin + 1)) {
+        const int type = NalTypeOf(data[begin]);
+        if (type >= kNalSlice && type <= kNalIdrSlice)
+            return type;
+    }
+    return -1;
 }
 
 std::vector<NalUnit> SplitNalUnits(const uint8_t* data, size_t size)

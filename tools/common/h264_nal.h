@@ -34,6 +34,10 @@ void ForEachNalUnit(const uint8_t* data, size_t size, const std::function<void(N
 
 std::vector<NalUnit> SplitNalUnits(const uint8_t* data, size_t size);
 
+// The type of the first slice (1 to 5) in an Annex B buffer, or -1 when it holds none. Stops
+// scanning at that slice.
+int FirstSliceNalType(const uint8_t* data, size_t size);
+
 // The raw byte sequence payload of a NAL unit (header byte included), with every 0x03 that
 // follows two zero bytes removed.
 std::vector<uint8_t> RemoveEmulationPrevention(const uint8_t* data, size_t size);

@@ -1,0 +1,18 @@
+#pragma once
+// Writes the streams of several sources into one MP4 file. Packets are taken from the sources in
+// decode-time order, so each source is read once, front to back, and little is held in memory.
+// The file is written under a temporary name beside the destination and renamed when complete;
+// on failure the destination is left as it was.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "packet_source.h"
+
+namespace standin {
+
+// Throws std::runtime_error with a message naming the file that failed.
+void WriteMp4(const std::vector<std::unique_ptr<PacketSource>>& sources,
+              const std::string& destination);
+
+}  // namespace standin

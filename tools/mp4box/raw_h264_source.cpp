@@ -1,0 +1,91 @@
+#include "raw_h264_source.h"
+
+#include <cstring>
+#include <numeric>
+#include <stdexcept>
+
+#include "libav_helpers.h"
+
+namespace standin {
+namespace {
+
+VideoTiming TimingOf(const std::optional<std::string>& frameRate,
+                     const h264::SequenceParameterSet& sps)
+{
+    if (frameRate)
+        return TimingForFrameRate(*frameRate);
+    const uint64_t duration = uint64_t{sps.numUnitsInTick} * 2;  // a frame is two fields' ticks
+    if (sps.timeScale > 0 && duration > 0 && duration <= 0x7FFFFFFF &&
+        sps.timeScale <= 0x7FFFFFFF)
+        return VideoTiming{static_cast<int>(sps.timeScale), static_cast<int>(duration)};
+    return VideoTiming{25000, 1000};  // MP4Box's default for raw video
+}
+
+AVRational Reduced(int num, int den)
+{
+    AVRational ratio{0, 1};
+    av_reduce(&ratio.num, &ratio.den, num, den, 65535);
+    return ratio;
+}
+
+}  // namespace
+
+RawH264Source::RawH264Source(std::string path, std::optional<std::string> frameRate,
+                             std::optional<PixelAspect> aspect)
+    : path_(std::move(path)), reader_(path_), timing_(TimingOf(frameRate, reader_.Sps()))
+{
+    const auto& sps = reader_.Sps();
+    if (aspect && !aspect->remove) {
+        sampleAspect_ = Reduced(aspect->width, aspect->height);
+        if (sps.sarWidth * sampleAspect_.den != sps.sarHeight * sampleAspect_.num)
+            aspectFilter_ = std::make_unique<SpsAspectFilter>(reader_.HeaderBlock(), sampleAspect_);
+    } else if (!aspect && sps.sarWidth > 0 && sps.sarHeight > 0) {
+        sampleAspect_ = Reduced(sps.sarWidth, sps.sarHeight);
+    }
+}
+
+void RawH264Source::AddStreams(AVFormatContext& output)
+{
+    AVStream* stream = avformat_new_stream(&output, nullptr);
+    if (!stream)
+        throw std::bad_alloc();
+    streamIndex_ = stream->index;
+    AVCodecParameters& codec = *stream->codecpar;
+    codec.codec_type = AVMEDIA_TYPE_VIDEO;
+    codec.codec_id = AV_CODEC_ID_H264;
+    codec.width = static_cast<int>(reader_.Sps().Width());
+    codec.height = static_cast<int>(reader_.Sps().Height());
+    codec.profile = reader_.Sps().profileIdc;
+    codec.level = reader_.Sps().levelIdc;
+    const auto header = aspectFilter_ ? aspectFilter_->HeaderBlock() : reader_.HeaderBlock();
+    SetExtradata(codec, header.data(), header.size());
+    if (sampleAspect_.num > 0) {
+        codec.sample_aspect_ratio = sampleAspect_;
+        stream->sample_aspect_ratio = sampleAspect_;
+    }
+    stream->time_base = AVRational{timing_.frameDuration, timing_.timescale};
+    stream->avg_frame_rate = AVRational{timing_.timescale, timing_.frameDuration};
+    stream->r_frame_rate = stream->avg_frame_rate;
+}
+
+bool RawH264Source::Next(AVPacket& packet)
+{
+    h264::TimedFrame frame;
+    if (!reader_.Next(frame))
+        return false;
+    av_packet_unref(&packet);
+    if (av_new_packet(&packet, static_cast<int>(frame.data.size())) < 0)
+        throw std::bad_alloc();
+    std::memcpy(packet.data, frame.data.data(), frame.data.size());
+    packet.pts = frame.displayIndex;
+    packet.dts = frame.decodeIndex - reader_.ReorderDelay();
+    packet.duration = 1;
+    packet.flags = frame.keyFrame ? AV_PKT_FLAG_KEY : 0;
+    if (aspectFilter_)
+        aspectFilter_->Filter(packet);
+    packet.stream_index = streamIndex_;
+    packet.time_base = AVRational{timing_.frameDuration, timing_.timescale};
+    return true;
+}
+
+}  // namespace standin

@@ -1,0 +1,40 @@
+#pragma once
+// A raw Annex B H.264 file as one video track: frames in decode order with presentation times
+// worked out from their picture order (see common/h264_timed_reader.h), the declared frame rate,
+// and the pixel aspect written both into the sequence parameter sets and the container.
+#include <memory>
+#include <optional>
+
+#include "common/h264_timed_reader.h"
+#include "mp4box_command_line.h"
+#include "packet_source.h"
+#include "sps_aspect_filter.h"
+#include "video_timing.h"
+
+extern "C" {
+#include <libavutil/rational.h>
+}
+
+namespace standin {
+
+class RawH264Source : public PacketSource {
+public:
+    // Without a frame rate the stream's own timing (VUI) is used, else 25 frames per second.
+    // Throws std::runtime_error when the file is no readable H.264 stream.
+    RawH264Source(std::string path, std::optional<std::string> frameRate,
+                  std::optional<PixelAspect> aspect);
+
+    void AddStreams(AVFormatContext& output) override;
+    bool Next(AVPacket& packet) override;
+    const std::string& Path() const override { return path_; }
+
+private:
+    std::string path_;
+    h264::TimedFrameReader reader_;
+    VideoTiming timing_;
+    AVRational sampleAspect_{0, 1};
+    std::unique_ptr<SpsAspectFilter> aspectFilter_;
+    int streamIndex_ = -1;
+};
+
+}  // namespace standin
