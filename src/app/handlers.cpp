@@ -46,7 +46,10 @@ std::string DialogFolder(const std::string& remembered) {
 }  // namespace
 
 bool RefuseUnquotablePath(Context& ctx, const std::string& path) {
-    if (path.find('"') == std::string::npos) return false;
+    // A quote ends the quoted piece early, and so does a backslash right before the closing
+    // quote the command line puts after the path.
+    if (path.find('"') == std::string::npos && (path.empty() || path.back() != '\\'))
+        return false;
     ctx.host.MsgBox(std::string(msg::kQuoteInPath) + path, std::string(msg::kAppTitle),
                     MsgIcon::Critical, MsgButtons::Ok);
     return true;

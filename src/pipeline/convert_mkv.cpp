@@ -1,13 +1,155 @@
+// The MKV conversion: a prologue that checks the folders and gathers the settings, then one
+// chain of stages picked from the options and the analysis. Stages meet only through the window,
+// the analysis, the Conversion values and the fixed file names in the work folder.
 #include "pipeline/convert_mkv.h"
 
+#include "analysis/read_info.h"
 #include "app/model/context.h"
 #include "app/model/messages.h"
+#include "pipeline/conversion.h"
+#include "pipeline/stages.h"
+#include "platform/file_api.h"
+#include "platform/tool_runner.h"
+#include "platform/tool_table.h"
+#include "platform/work_files.h"
 
 namespace kestrun {
+namespace {
+
+constexpr const char* kDefaultH264Opts =
+    ":threads=auto:frameref=2:bframes=2:deblock:level=41:direct_pred=auto:partitions=p8x8,b8x8:"
+    "me=hex:me_range=16:subq=5:chroma_me:mixed_refs:bime:trellis=1:weight_b:b_pyramid:nr=0";
+constexpr const char* kDefaultSubOpts =
+    "-subwidth 90 -subpos 90 -subfont-autoscale 1 -subfont-text-scale 5";
+constexpr const char* kAudioFormats[] = {"ac3", "dts", "ogg", "mp3", "aac", "mp2"};
+
+void BuildToolPaths(Context& ctx, Conversion& conv) {
+    Form1& f = ctx.form;
+    f.strMKV = conv.mkvextract = ctx.ToolPath(tool::kMkvExtract);
+    f.strMKVmerge = conv.mkvmerge = ctx.ToolPath(tool::kMkvMerge);
+    conv.ssa2srt = ctx.ToolPath(tool::kSsa2Srt);
+    f.strFF = conv.ffmpeg = ctx.ToolPath(tool::kFFmpeg);
+    f.strMP4 = conv.mp4box = ctx.ToolPath(tool::kMP4Box);
+    conv.mpgtx = ctx.ToolPath(tool::kMpgtx);
+    conv.h264info = ctx.ToolPath(tool::kH264Info);
+    conv.besweet = ctx.ToolPath(tool::kBeSweet);
+    conv.soundstretch = ctx.ToolPath(tool::kSoundStretch);
+    conv.tsmuxer = ctx.ToolPath(tool::kTsMuxer);
+    conv.aften = ctx.ToolPath(tool::kAften);
+    conv.valdec = ctx.ToolPath(tool::kValdec);
+    conv.mencoder = ctx.ToolPath(tool::kMEncoder);
+    ctx.host.SetTopmost(false);
+    if (f.strH264Opts.find("frameref") == std::string::npos) f.strH264Opts = kDefaultH264Opts;
+    if (f.strSubOpts.find("subfont") == std::string::npos) f.strSubOpts = kDefaultSubOpts;
+    for (std::string_view nero : tool::kNeroAacEnc) {
+        if (FileFound(ctx.ToolPath(nero))) {
+            conv.neroPath = ctx.ToolPath(nero);
+            conv.neroFound = true;
+            break;
+        }
+    }
+}
+
+// The last checked format button wins; empty when none is checked.
+std::string AudioFormatText(const Form1& f) {
+    std::string format;
+    for (int i = 0; i < kAudioFormatCount; ++i)
+        if (f.Option1[i].value()) format = kAudioFormats[i];
+    return format;
+}
+
+std::string BaseNameOf(const std::string& fullname) {
+    std::string name = FileNameOf(fullname);
+    return name.size() >= 4 ? name.substr(0, name.size() - 4) : std::string();
+}
+
+// Prologue steps 1 to 6; false when the conversion must not go on.
+bool Prologue(Context& ctx, Conversion& conv) {
+    Form1& f = ctx.form;
+    if (f.txtFile.text().empty() || !FolderExists(f.txtTMP.text())) {
+        ShowError(ctx, std::string(msg::kOutputFolderMissing), std::string(msg::kFolderErrorTitle));
+        EndSteps(ctx);
+        return false;
+    }
+    f.strFullname = f.txtFile.text();
+    if (!FileFound(TrimmedSource(ctx))) {
+        // Every tool would fail on it one after another; say so once instead.
+        ShowError(ctx, std::string(msg::kSourceMissing) + f.strFullname,
+                  std::string(msg::kSourceErrorTitle));
+        return false;
+    }
+    if (ctx.analysis.strVideoCodec.empty()) ReadInfo(ctx, f.strFullname);
+    BuildToolPaths(ctx, conv);
+    conv.fps = f.txtSFPS.text();
+    conv.audioFormat = AudioFormatText(f);
+    conv.baseName = BaseNameOf(f.strFullname);
+    const size_t slash = f.strFullname.rfind('/');
+    f.strMKVPath = slash == std::string::npos ? std::string() : f.strFullname.substr(0, slash + 1);
+    return true;
+}
+
+// Every chain below the VC-1 and MPEG-2 ones needs one of the six audio formats.
+bool RefuseUnknownAudio(Context& ctx, const Conversion& conv) {
+    if (!conv.audioFormat.empty()) return false;
+    ShowError(ctx, std::string(msg::kUnknownAudioFormat), std::string(msg::kAudioErrorTitle));
+    return true;
+}
+
+void RunMuxingChains(Context& ctx, Conversion& conv) {
+    Form1& f = ctx.form;
+    ctx.Log(conv.lastCommand);
+    if (f.chkVob.value() != 1 && f.chkAVCHD.value() != 1 && !conv.h264Recode) {
+        ctx.Progress(std::string(msg::kAdjustingHeader));
+        PatchSpsLevel(Work(ctx, ctx.analysis.bVfwMode ? work::kMovieVideoH264 : work::kMovieH264));
+    }
+    if (f.chkAVCHD.value() == 1) {
+        RunAvchdChain(ctx, conv);
+    } else if (f.chkVob.value() == 1) {
+        RunM2tsChain(ctx, conv);
+    } else {
+        ConvertAudioForMp4(ctx, conv);
+        MuxMp4(ctx, conv);
+    }
+}
+
+}  // namespace
 
 void ConvertMkv(Context& ctx) {
-    ctx.host.MsgBox(std::string(msg::kNotAvailableYet), std::string(msg::kAppTitle),
-                    MsgIcon::Information, MsgButtons::Ok);
+    Form1& f = ctx.form;
+    Analysis& a = ctx.analysis;
+    Conversion conv;
+    ctx.finishedOutput.clear();
+    if (!Prologue(ctx, conv)) return;
+    if (SplitSourceIfLarge(ctx, conv)) return;
+
+    if (a.strVideoCodec == "vc1" && f.chkMP2.value() != 1 && f.chkAVCHD.value() != 1) {
+        RunVc1Chain(ctx, conv);
+        return;
+    }
+    if (a.strVideoCodec == "mpeg2") {
+        RepackVob(ctx, conv);
+        return;
+    }
+    if (RefuseUnknownAudio(ctx, conv)) return;
+
+    ctx.Progress(std::string(msg::kExtracting));
+    ExtractStreams(ctx, conv);
+
+    if (f.chkMP2.value() == 1) {
+        conv.h264Recode = f.cmdConv.selectedIndex() == 1;
+        conv.xvidRecode = f.cmdConv.selectedIndex() == 2;
+    }
+    if (conv.h264Recode) EncodeH264(ctx, conv);
+    if (f.chkVob.value() == 1 && f.chkFF.value() == 0)
+        RenameWork(ctx, work::kMovieH264, work::kMovieRawH264);
+
+    if (f.chkMP2.value() == 1 && f.cmdConv.selectedIndex() == 0) {
+        RunMpeg2Chain(ctx, conv);
+    } else if (conv.xvidRecode) {
+        RunXvidChain(ctx, conv);
+    } else {
+        RunMuxingChains(ctx, conv);
+    }
 }
 
 }  // namespace kestrun

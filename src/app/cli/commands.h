@@ -12,4 +12,9 @@ struct Context;
 // info SOURCE: the analysis of one source as one JSON object on standard output.
 int RunInfoCommand(Context& ctx, CliHost& host, const std::vector<std::string>& args);
 
+// convert [options] SOURCE: one conversion; 0 when it finished and its output is not empty.
+int RunConvertCommand(Context& ctx, CliHost& host, const std::vector<std::string>& args);
+// True when the last conversion reached its success text and its output exists, not empty.
+bool FinishedWithOutput(const Context& ctx);
+
 }  // namespace kestrun

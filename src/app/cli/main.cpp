@@ -5,6 +5,7 @@
 
 #include "app/cli/cli_host.h"
 #include "app/cli/commands.h"
+#include "app/handlers.h"
 #include "app/model/context.h"
 #include "platform/program_folder.h"
 
@@ -19,6 +20,8 @@ struct SubCommand {
 const SubCommand kSubCommands[] = {
     {"info", "info SOURCE            analyse a source and print what was found (JSON)",
      kestrun::RunInfoCommand},
+    {"convert", "convert [options] SOURCE  convert one source (see convert --help)",
+     kestrun::RunConvertCommand},
 };
 
 int Usage() {
@@ -38,6 +41,7 @@ int main(int argc, char** argv) {
         kestrun::CliHost host;
         kestrun::Context ctx(host, kestrun::ProgramFolder());
         host.FollowProgress(ctx.form);
+        ctx.command2Click = [&ctx] { kestrun::Command2_Click(ctx); };
         return c.run(ctx, host, args);
     }
     return Usage();

@@ -23,6 +23,9 @@ struct Context {
     std::string programFolder;  // no trailing separator
     ToolRunner runner;
 
+    // The final file of the last conversion that reached its success text; empty otherwise.
+    std::string finishedOutput;
+
     // Convert, as the batch loops and the piece loop of a split source call it again.
     std::function<void()> command2Click;
 

@@ -42,6 +42,9 @@ public:
     }
     // Opens the settings of the AC-3 decoder set-up.
     virtual void ShowAc3FilterOptions() {}
+    // True once the person asked to end the program during a conversion: a batch converts no
+    // further file.
+    virtual bool StopRequested() const { return false; }
 };
 
 }  // namespace kestrun

@@ -22,10 +22,50 @@ inline constexpr std::string_view kStoreInSourceFolder = "Store resulting files 
 
 // Paths that the tools' command lines cannot carry.
 inline constexpr std::string_view kQuoteInPath =
-    "This path holds a double quote (\"), which the tools' command lines cannot carry. "
+    "This path holds a double quote (\") or ends with a backslash, which the tools' command "
+    "lines cannot carry. "
     "Please rename it: ";
 
 // Shown by outputs that this build does not make yet.
 inline constexpr std::string_view kNotAvailableYet = "This output is not available yet.";
+
+}  // namespace kestrun::msg
+
+namespace kestrun::msg {
+
+// ---- MKV conversion: progress texts
+inline constexpr std::string_view kExtracting = "Extracting video/audio stream";
+inline constexpr std::string_view kAdjustingHeader = "Adjusting header";
+inline constexpr std::string_view kAdjustingHeaderTs = "Adjusting Header";
+inline constexpr std::string_view kBackupExtraction = "Extracting audio with backup method.";
+inline constexpr std::string_view kEncodingAudio = "Encoding Audio";
+inline constexpr std::string_view kConvertingAudio = "Converting Audio";
+inline constexpr std::string_view kCreatingMp4 = "Creating MP4";
+inline constexpr std::string_view kCleaning = "Cleaning temporary files";
+inline constexpr std::string_view kConversionDone = "Conversion done";
+inline constexpr std::string_view kConversionDoneVc1 = "Conversion Done";
+inline constexpr std::string_view kConversionErrorMp4 = "Conversion Error";
+inline constexpr std::string_view kConversionErrorRecode = "Conversion error.";
+inline constexpr std::string_view kCreatingAvchd = "Creating AVCHD";
+inline constexpr std::string_view kMuxingM2ts = "Muxing M2TS";
+inline constexpr std::string_view kBytesWavWritten = " Bytes WAV written";
+
+// ---- MKV conversion: messages and their titles
+inline constexpr std::string_view kOutputFolderMissing = "Output folder does not exist.";
+inline constexpr std::string_view kFolderErrorTitle = "Folder error";
+inline constexpr std::string_view kAacError = "Error during aac conversion.";
+inline constexpr std::string_view kAudioErrorTitle = "Audio error";
+inline constexpr std::string_view kAudioExtractionError =
+    "Error during audio extraction. Temp files not deleted.";
+inline constexpr std::string_view kMp4ErrorTitle = "MP4box error";
+// "Error creating " + file + kMp4ErrorTail
+inline constexpr std::string_view kMp4ErrorHead = "Error creating ";
+inline constexpr std::string_view kMp4ErrorTail =
+    ", quitting attempt. Temp files (movie.h264 + movie.aac) not deleted.";
+inline constexpr std::string_view kUnknownAudioFormat =
+    "The chosen audio track is in none of the formats that can be converted "
+    "(AC3, DTS, OGG, MP3, AAC, MP2). Nothing was converted.";
+inline constexpr std::string_view kSourceMissing = "The source file cannot be found: ";
+inline constexpr std::string_view kSourceErrorTitle = "Source error";
 
 }  // namespace kestrun::msg

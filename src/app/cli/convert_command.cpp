@@ -1,0 +1,52 @@
+// kestrun-cli convert: one source through the window's own path, without a window. It starts
+// from the design defaults, chooses the source as "File" does, sets the options as clicks would
+// and presses Convert (which also saves the settings).
+#include <iostream>
+
+#include "app/cli/cli_host.h"
+#include "app/cli/commands.h"
+#include "app/cli/convert_options.h"
+#include "app/handlers.h"
+#include "app/model/context.h"
+#include "platform/file_api.h"
+#include "platform/tool_runner.h"
+
+namespace kestrun {
+
+bool FinishedWithOutput(const Context& ctx) {
+    if (ctx.finishedOutput.empty()) return false;
+    const std::int64_t size = FileSizeForOutput(ctx.finishedOutput);
+    return size > 0 && size != kInvalidFileSize;
+}
+
+int RunConvertCommand(Context& ctx, CliHost& host, const std::vector<std::string>& args) {
+    std::string error;
+    const auto options = ParseConvertOptions(args, &error);
+    if (!options || options->positional.size() != 1) {
+        std::cerr << "kestrun-cli convert: "
+                  << (options ? "give exactly one SOURCE" : error) << "\n"
+                  << "usage: kestrun-cli convert [options] SOURCE\n"
+                  << ConvertOptionsHelp();
+        return 2;
+    }
+    ApplyOutputFolder(ctx, *options);
+    const std::string& source = options->positional.front();
+    if (!FileFound(source)) {
+        std::cerr << "kestrun-cli convert: the source cannot be read: " << source << std::endl;
+        return 1;
+    }
+    ChooseSource(ctx, source);
+    if (ctx.form.strType.empty()) return 1;  // refused with a message
+    if (std::string refusal = ApplyConvertOptions(ctx, host, *options); !refusal.empty()) {
+        std::cerr << "kestrun-cli convert: " << refusal << std::endl;
+        return 2;
+    }
+    Command2_Click(ctx);
+    if (FinishedWithOutput(ctx)) {
+        std::cout << ctx.finishedOutput << std::endl;
+        return 0;
+    }
+    return 1;
+}
+
+}  // namespace kestrun

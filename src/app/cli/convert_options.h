@@ -1,0 +1,44 @@
+#pragma once
+// The options of `kestrun-cli convert` and `kestrun-cli batch`: parsed from the arguments, then
+// applied to the window model in a fixed order, as a person's clicks would set them, so that the
+// option rules hold exactly as they do in the window.
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kestrun {
+
+struct Context;
+class CliHost;
+
+struct ConvertOptions {
+    std::optional<std::string> out;        // --out DIR
+    std::optional<int> platform;           // --platform ps3|xbox360|ps3-stereo
+    std::optional<std::string> container;  // --container mp4|avchd|m2ts
+    std::optional<std::string> recode;     // --recode none|mpeg2|h264|xvid
+    std::optional<int> audio;              // --audio N
+    std::optional<int> subs;               // --subs N
+    std::optional<std::string> subsFile;   // --subs-file FILE
+    bool safeSync = false;                 // --safe-sync
+    bool fps25 = false;                    // --fps25
+    bool dvd = false;                      // --dvd
+    bool noSplit = false;                  // --no-split
+    std::optional<int> priority;           // --priority low|high
+    std::vector<std::string> positional;   // SOURCE or FOLDER
+};
+
+// Parses the arguments after the sub-command's name; an error text on failure.
+std::optional<ConvertOptions> ParseConvertOptions(const std::vector<std::string>& args,
+                                                  std::string* error);
+
+// Applies the options to a window holding the analysed source. An empty result means every
+// option took; otherwise the text names the option that could not be set and what prevents it.
+std::string ApplyConvertOptions(Context& ctx, CliHost& host, const ConvertOptions& options);
+
+// Applies only the output folder (default: the current folder), before a source is chosen.
+void ApplyOutputFolder(Context& ctx, const ConvertOptions& options);
+
+// The help text of the options.
+std::string ConvertOptionsHelp();
+
+}  // namespace kestrun

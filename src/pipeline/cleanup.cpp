@@ -1,0 +1,35 @@
+// Removing the intermediate files a chain knows of once its final file is written. Each list
+// fits its chain; nothing else in the work folder is touched, and read-only files stay.
+#include "app/model/context.h"
+#include "pipeline/conversion.h"
+#include "pipeline/stages.h"
+#include "platform/work_files.h"
+
+namespace kestrun {
+namespace {
+
+void DeleteAll(Context& ctx, std::initializer_list<std::string_view> names) {
+    for (std::string_view name : names) DeleteWork(ctx, name);
+}
+
+}  // namespace
+
+void CleanupAfterMp4(Context& ctx) {
+    using namespace work;
+    DeleteAll(ctx, {kMovieAac, kMovieH264, kMovieAvi, kMovieVideoH264, kMovieSrt, kMovieSsa,
+                    kMovieAss, kMovieAc3, kMovieDts, kMovieMp3, kMovieMp2, kMovieOgg});
+}
+
+void CleanupAfterVc1(Context& ctx) {
+    using namespace work;
+    DeleteAll(ctx, {kMovieAvi, kMovieWav, kMovieAc3, kMovieVc1, kMovieSrt, kMovieMeta});
+}
+
+void CleanupAfterTs(Context& ctx) {
+    using namespace work;
+    DeleteAll(ctx, {kMovieAac, kMovieH264, kMovieAvi, kMovieVideoH264, kMovieMeta, kMovieSrt,
+                    kMovieSsa, kMovieAss, kMovieAc3, kMovieDts, kMovieMp3, kMovieMp2, kMovieOgg,
+                    kMovieRawH264});
+}
+
+}  // namespace kestrun

@@ -1,0 +1,48 @@
+#include "pipeline/conversion.h"
+
+#include "app/model/context.h"
+#include "platform/file_api.h"
+#include "platform/tool_runner.h"
+
+#include <cstdio>
+
+namespace kestrun {
+
+std::string Work(const Context& ctx, std::string_view name) { return ctx.WorkPath(name); }
+
+std::string WorkAudio(const Context& ctx, const Conversion& conv) {
+    return ctx.WorkPath("movie." + conv.audioFormat);
+}
+
+std::string TrimmedSource(const Context& ctx) {
+    const std::string& s = ctx.form.strFullname;
+    size_t first = s.find_first_not_of(' ');
+    if (first == std::string::npos) return {};
+    return s.substr(first, s.find_last_not_of(' ') - first + 1);
+}
+
+int Run(Context& ctx, Conversion& conv, const std::string& commandLine) {
+    conv.lastCommand = commandLine;
+    return ctx.runner.RunWait(commandLine, ctx.Priority());
+}
+
+void DeleteWork(const Context& ctx, std::string_view name) {
+    DeleteFileNoForce(ctx.WorkPath(name));
+}
+
+void RenameWork(const Context& ctx, std::string_view from, std::string_view to) {
+    const std::string source = ctx.WorkPath(from), target = ctx.WorkPath(to);
+    if (!FileFound(source) || FileExists(target)) return;
+    std::rename(source.c_str(), target.c_str());
+}
+
+void EndSteps(Context& ctx) {
+    ctx.form.strSubBrowse.clear();
+    ctx.host.SetTopmost(true);
+}
+
+void ShowError(Context& ctx, const std::string& text, const std::string& title) {
+    ctx.host.MsgBox(text, title, MsgIcon::Critical, MsgButtons::Ok);
+}
+
+}  // namespace kestrun

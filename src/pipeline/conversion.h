@@ -1,0 +1,49 @@
+#pragma once
+// The values one MKV conversion shares between its stages; made afresh by every ConvertMkv call.
+#include <string>
+
+namespace kestrun {
+
+struct Context;
+
+struct Conversion {
+    std::string audioFormat;  // "ac3", "dts", "ogg", "mp3", "aac", "mp2" or ""
+    std::string baseName;     // source file name without its last four characters
+    std::string fps;          // txtSFPS, "25.000" after the 25-frames stage
+    std::string lastCommand;
+
+    // Tool paths built at the start of the conversion.
+    std::string mkvextract, mkvmerge, ssa2srt, ffmpeg, mp4box, mpgtx, h264info, besweet,
+        soundstretch, tsmuxer, aften, valdec, mencoder;
+    std::string neroPath;
+    bool neroFound = false;
+    // The Nero encoder really wrote the audio into the final MP4 during this conversion.
+    bool neroWroteMp4 = false;
+
+    bool h264Recode = false;
+    bool xvidRecode = false;
+};
+
+// The quotation mark the command lines are built with.
+inline constexpr char Q = '"';
+inline std::string Quoted(const std::string& text) { return Q + text + Q; }
+
+// Names of the work folder: the folder text followed by a fixed file name.
+std::string Work(const Context& ctx, std::string_view name);
+// "movie." followed by the audio format text.
+std::string WorkAudio(const Context& ctx, const Conversion& conv);
+// The source path with surrounding blanks removed, as the mkvextract commands carry it.
+std::string TrimmedSource(const Context& ctx);
+// Runs a command line at the window's priority, remembering it as the last command.
+int Run(Context& ctx, Conversion& conv, const std::string& commandLine);
+// Deletes a work-folder file without force; missing or read-only files are skipped.
+void DeleteWork(const Context& ctx, std::string_view name);
+// Renames a work-folder file; a missing source or an existing target makes it a no-op.
+void RenameWork(const Context& ctx, std::string_view from, std::string_view to);
+// The end steps of the MP4 and M2TS chains: the chosen subtitle file is forgotten and the window
+// goes back on top.
+void EndSteps(Context& ctx);
+// Shows a critical message box with an OK button.
+void ShowError(Context& ctx, const std::string& text, const std::string& title);
+
+}  // namespace kestrun

@@ -1,0 +1,26 @@
+// The chosen audio track decoded in-process to movie.wav, with the size written reported in the
+// progress line while it runs.
+#include <cstdlib>
+
+#include "app/model/context.h"
+#include "chains/decoder/audio_decoder.h"
+#include "pipeline/conversion.h"
+#include "pipeline/stages.h"
+#include "platform/file_api.h"
+
+namespace kestrun {
+
+bool DecodeAc3ToWav(Context& ctx, Conversion&) {
+    const DecoderSettings settings =
+        DecoderSettings::Load(ctx.ToolPath("/" + std::string(kDecoderSettingsFile)));
+    const int track = std::atoi(ctx.form.txtS2.text().c_str());
+    DecodeCallbacks callbacks;
+    callbacks.progress = [&ctx](std::int64_t bytes) { ctx.Progress(WavProgressText(bytes)); };
+    callbacks.pump = [&ctx] { ctx.host.DoEvents(); };
+    const DecodeResult result =
+        kestrun::DecodeAc3ToWav(TrimmedSource(ctx), ctx.form.txtTMP.text(), track, settings, callbacks);
+    if (!result.ok) ctx.Log(result.error);
+    return result.ok;
+}
+
+}  // namespace kestrun

@@ -1,0 +1,88 @@
+// Taking streams out of the MKV with mkvextract: only what a later stage reads from the work
+// folder (the muxers read some streams straight from the MKV).
+#include <cstdlib>
+
+#include "app/model/context.h"
+#include "app/model/messages.h"
+#include "pipeline/conversion.h"
+#include "pipeline/stages.h"
+#include "platform/work_files.h"
+
+namespace kestrun {
+namespace {
+
+// Q mkvextract Q " tracks " Q source Q
+std::string TracksCommand(const Context& ctx, const Conversion& conv) {
+    return Quoted(conv.mkvextract) + " tracks " + Quoted(TrimmedSource(ctx));
+}
+
+// " " track ":" Q work file Q
+std::string TrackTarget(const Context& ctx, const std::string& track, std::string_view file) {
+    return " " + track + ":" + Quoted(Work(ctx, file));
+}
+
+std::string ChooseExtraction(Context& ctx, Conversion& conv) {
+    const Form1& f = ctx.form;
+    const std::string& s1 = f.txtS1.text();
+    const std::string& s2 = f.txtS2.text();
+    const std::string audioFile = "movie." + conv.audioFormat;
+    const std::string videoAndAudio = TracksCommand(ctx, conv) + TrackTarget(ctx, s1, work::kMovieH264) +
+                                      TrackTarget(ctx, s2, audioFile);
+    if (conv.audioFormat == "ogg" || f.chkFF.value() == 1 || f.chkVob.value() == 1) {
+        if (f.chkVob.value() == 1 && f.chkFF.value() == 1) {
+            if (conv.audioFormat == "ac3") return {};
+            return TracksCommand(ctx, conv) + TrackTarget(ctx, s2, audioFile);
+        }
+        return videoAndAudio;
+    }
+    if (ctx.analysis.bVfwMode) {
+        Run(ctx, conv, TracksCommand(ctx, conv) + TrackTarget(ctx, s1, work::kMovieAvi));
+        return Quoted(conv.mp4box) + " -aviraw video " + Quoted(Work(ctx, work::kMovieAvi));
+    }
+    if (conv.audioFormat == "aac" && !f.b360) return videoAndAudio;
+    return TracksCommand(ctx, conv) + TrackTarget(ctx, s1, work::kMovieH264);
+}
+
+}  // namespace
+
+void ExtractStreams(Context& ctx, Conversion& conv) {
+    const Form1& f = ctx.form;
+    if (f.chkMP2.value() == 1 || (f.chkAVCHD.value() == 1 && f.chkFF.value() == 1)) return;
+    std::string command = ChooseExtraction(ctx, conv);
+    if (f.chkAVCHD.value() == 1 && f.chkFF.value() == 0)
+        command = TracksCommand(ctx, conv) + TrackTarget(ctx, f.txtS1.text(), work::kMovieRawH264);
+    conv.lastCommand = command;
+    if (!command.empty()) ctx.runner.RunWait(command, ctx.Priority());
+}
+
+std::string SubtitlePiece(Context& ctx, std::string* format) {
+    const Form1& f = ctx.form;
+    if (f.chkSubs.value() != 1 || f.lblSRTFound.visible || !f.strSubBrowse.empty()) return {};
+    const int row = f.cmbSubs.selectedIndex();
+    // No row chosen: there is no track to take, so no piece.
+    if (row < 0 || row >= kTrackTableRows) return {};
+    const TrackRow& track = ctx.analysis.strSubTracks[row];
+    if (track.track.empty()) return {};
+    const long number = std::strtol(track.track.c_str(), nullptr, 10);
+    if (format) *format = track.format;
+    return " " + std::to_string(number) + ":" + Quoted(Work(ctx, "movie." + track.format));
+}
+
+void RunVc1Chain(Context& ctx, Conversion& conv) {
+    const Form1& f = ctx.form;
+    if (ctx.analysis.bVfwMode) {
+        Run(ctx, conv, TracksCommand(ctx, conv) + TrackTarget(ctx, f.txtS1.text(), work::kMovieAvi));
+        Run(ctx, conv, Quoted(conv.mp4box) + " -aviraw video " + Quoted(Work(ctx, work::kMovieAvi)));
+    } else {
+        Run(ctx, conv,
+            TracksCommand(ctx, conv) + TrackTarget(ctx, f.txtS1.text(), work::kMovieWvc1));
+    }
+    DecodeAc3ToWav(ctx, conv);
+    Run(ctx, conv, Quoted(conv.ffmpeg) + " -i " + Quoted(Work(ctx, work::kMovieWav)) +
+                       " -acodec wmav2 -ab 192000 -ac 2 " + Quoted(Work(ctx, work::kMovieWma)));
+    CleanupAfterVc1(ctx);
+    ctx.Progress(std::string(msg::kConversionDoneVc1));
+    ctx.finishedOutput = Work(ctx, work::kMovieWma);
+}
+
+}  // namespace kestrun

@@ -1,0 +1,69 @@
+// Joining video and AAC audio into the final MP4 with MP4Box, checking that it was written and
+// removing the intermediate files.
+#include <algorithm>
+
+#include "app/model/context.h"
+#include "app/model/messages.h"
+#include "pipeline/conversion.h"
+#include "pipeline/stages.h"
+#include "platform/file_api.h"
+#include "platform/work_files.h"
+
+namespace kestrun {
+namespace {
+
+std::string Mp4BoxCommand(const Context& ctx, const Conversion& conv, const std::string& mp4Out) {
+    const std::string& work = ctx.form.txtTMP.text();
+    const std::string workNoSlash = work.empty() ? work : work.substr(0, work.size() - 1);
+    const std::string& par = ctx.analysis.strParOpt;
+    const std::string tail = " " + Quoted(mp4Out) + " -tmp " + Quoted(workNoSlash);
+    if (ctx.analysis.bVfwMode)
+        return Quoted(conv.mp4box) + " -fps " + conv.fps + " -add " +
+               Quoted(Work(ctx, work::kMovieVideoH264) + par) + tail;
+    // The video goes into the file the Nero encoder wrote only when it really wrote it;
+    // otherwise the AAC stream is added with the video so that the sound is never lost.
+    if (conv.neroWroteMp4)
+        return Quoted(conv.mp4box) + "  -fps " + conv.fps + " -add " +
+               Quoted(Work(ctx, work::kMovieH264) + par) + tail;
+    return Quoted(conv.mp4box) + " -add " + Quoted(Work(ctx, work::kMovieAac)) + " -add " +
+           Quoted(Work(ctx, work::kMovieH264) + ":fps=" + conv.fps + par) + tail;
+}
+
+}  // namespace
+
+std::string Mp4OutputPath(const Context& ctx, const Conversion& conv) {
+    std::string base = conv.baseName;
+    std::replace(base.begin(), base.end(), '.', '_');
+    return Work(ctx, base + ".mp4");
+}
+
+void MuxMp4(Context& ctx, Conversion& conv) {
+    Form1& f = ctx.form;
+    ctx.Progress(std::string(msg::kCreatingMp4));
+    ctx.host.DoEvents();
+    const std::string mp4Out = Mp4OutputPath(ctx, conv);
+    const std::string command = Mp4BoxCommand(ctx, conv, mp4Out);
+    Run(ctx, conv, command);
+    ctx.Log(command);
+
+    ctx.Progress(std::string(msg::kCleaning));
+    ctx.host.Sleep(1000);
+    ctx.host.DoEvents();
+    const std::int64_t size = FileSizeForOutput(mp4Out);
+    if (size > 0 && size != kInvalidFileSize) {
+        CleanupAfterMp4(ctx);
+        f.strSubBrowse.clear();
+        ctx.finishedOutput = mp4Out;
+        ctx.Progress(std::string(msg::kConversionDone));
+        f.cmbSubs.visible = false;
+        f.lblSRTFound.visible = false;
+        ctx.host.Repaint();
+        EndSteps(ctx);
+        return;
+    }
+    ctx.Progress(std::string(msg::kConversionErrorMp4));
+    ShowError(ctx, std::string(msg::kMp4ErrorHead) + mp4Out + std::string(msg::kMp4ErrorTail),
+              std::string(msg::kMp4ErrorTitle));
+}
+
+}  // namespace kestrun
