@@ -1,0 +1,140 @@
+#include "app/batch.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "analysis/read_info.h"
+#include "app/handlers.h"
+#include "app/model/context.h"
+#include "app/model/messages.h"
+#include "platform/file_api.h"
+
+namespace kestrun {
+namespace {
+
+bool EndsWithMkv(const std::string& text) {
+    if (text.size() < 4) return false;
+    std::string tail = text.substr(text.size() - 4);
+    for (char& c : tail) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return tail == ".MKV";
+}
+
+// The source's name with its last three characters replaced by `extension`.
+std::string ResultName(const std::string& sourceName, const std::string& extension) {
+    const size_t keep = sourceName.size() >= 3 ? sourceName.size() - 3 : 0;
+    return sourceName.substr(0, keep) + extension;
+}
+
+std::string Counter(size_t current, size_t total) {
+    return std::to_string(current) + " of " + std::to_string(total);
+}
+
+void ShowCounter(Context& ctx, size_t current, size_t total) {
+    ctx.form.lblMulti.SetText(Counter(current, total));
+    ctx.form.lblMulti.visible = true;
+    ctx.host.Repaint();
+}
+
+// The steps of one file: analyse it, show it, dispatch it as Convert would.
+void ConvertBatchFile(Context& ctx) {
+    Form1& f = ctx.form;
+    ReadInfo(ctx, f.strFullname);
+    f.txtFile.SetText(f.strFullname);
+    ctx.host.Repaint();
+    f.strFilename = f.strFullname;
+    f.strType = "mkv";
+    Command2_Click(ctx);
+    f.bSplit = false;
+}
+
+}  // namespace
+
+std::vector<std::string> MkvFilesIn(const std::string& folder) {
+    std::vector<std::string> names = ListFiles(JoinPath(folder, "*.mkv"));
+    names.erase(std::remove(names.begin(), names.end(), std::string()), names.end());
+    return names;
+}
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+    if (!folder.empty() && folder.back() == '/') return folder + name;
+    return folder + "/" + name;
+}
+
+bool HasResultInFolder(const std::string& outputFolder, const std::string& sourceName) {
+    return FileExists(JoinPath(outputFolder, ResultName(sourceName, "mp4"))) ||
+           FileExists(JoinPath(outputFolder, ResultName(sourceName, "mpg")));
+}
+
+void RunBatch(Context& ctx, const BatchPass& pass) {
+    Form1& f = ctx.form;
+    const size_t total = pass.names.size();
+    for (size_t g = 0; g < total; ++g) {
+        if (ctx.host.StopRequested()) break;
+        // A file that the DPB check forced to "MPEG2 Recode" must not pass that on.
+        if (pass.restoreRecodeChoice) f.chkMP2.SetValue(f.intListConv);
+        ShowCounter(ctx, g + 1, total);
+        f.strFullname = JoinPath(pass.folder, pass.names[g]);
+        if (HasResultInFolder(pass.outputFolder, pass.names[g])) continue;
+        // Refused here, before the analysis would hand the path to a tool.
+        if (RefuseUnquotablePath(ctx, f.strFullname)) continue;
+        ConvertBatchFile(ctx);
+    }
+    f.lblMulti.visible = false;
+    ctx.host.Repaint();
+}
+
+void cmdLine(Context& ctx, const std::string& commandLineText) {
+    if (commandLineText.empty()) return;
+    ctx.analysis.bCmdLineMode = true;
+    if (EndsWithMkv(commandLineText) && FileExists(commandLineText))
+        cmdlineFile(ctx, commandLineText);
+    if (FolderExists(commandLineText)) cmdlineFolder(ctx, commandLineText);
+    ctx.analysis.bCmdLineMode = false;
+}
+
+void cmdlineFile(Context& ctx, const std::string& path) {
+    if (RefuseUnquotablePath(ctx, path)) return;
+    Form1& f = ctx.form;
+    ReadInfo(ctx, path);
+    f.txtFile.SetText(path);
+    f.strFullname = path;
+    f.strType = "mkv";
+    Command2_Click(ctx);
+}
+
+void cmdlineFolder(Context& ctx, const std::string& strpath) {
+    ctx.analysis.bBatchMode = true;
+    ctx.form.bSplit = false;
+    if (strpath.empty()) return;
+    const std::vector<std::string> names = MkvFilesIn(strpath);
+    if (names.empty()) return;
+    RunBatch(ctx, {strpath, names, ctx.form.txtTMP.text(), false});
+}
+
+void cmdFolder_Click(Context& ctx) {
+    Form1& f = ctx.form;
+    ctx.host.SetTopmost(true);
+    f.lblSRTFound.visible = false;
+    f.cmbSubs.visible = false;
+    ctx.analysis.bBatchMode = true;
+    f.bSplit = false;
+
+    const std::string folder = ctx.host.BrowseForFolder(std::string(msg::kSelectBatchFolder));
+    if (folder.empty()) return;
+    const std::vector<std::string> names = MkvFilesIn(folder);
+    if (names.empty()) return;
+
+    const MsgResult answer =
+        ctx.host.MsgBox(std::string(msg::kStoreInSourceFolder), std::string(msg::kAppTitle),
+                        MsgIcon::None, MsgButtons::YesNo);
+    std::string outputFolder = f.txtTMP.text();
+    if (answer == MsgResult::Yes) {
+        f.txtTMP.SetText(JoinPath(folder, ""));
+        outputFolder = folder;
+    }
+    f.intListConv = f.chkMP2.value();
+    RunBatch(ctx, {folder, names, outputFolder, true});
+    f.txtTMP.SetText(outputFolder);
+}
+
+}  // namespace kestrun
