@@ -1,0 +1,169 @@
+// MKVToolnix/mkvextract: the legacy command lines, with tracks named by their Matroska number.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+
+#include "media_tools/media_test_support.h"
+#include "media_tools/samples.h"
+
+namespace media_test {
+namespace {
+
+const std::string kMkvextract = "MKVToolnix/mkvextract";
+
+class MkvextractTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        source_ = RenumberedMkv();
+        ASSERT_TRUE(FileExists(source_));
+        out_ = WorkFolder() / ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::filesystem::create_directory(out_);
+    }
+    void TearDown() override { std::filesystem::remove_all(out_); }
+
+    std::string Out(const std::string& name) const { return out_ + "/" + name; }
+
+    RunResult Extract(std::vector<std::string> args) const
+    {
+        args.insert(args.begin(), {Tool(kMkvextract), "tracks", source_});
+        return RunTool(args);
+    }
+
+    std::string source_;
+    std::string out_;
+};
+
+TEST_F(MkvextractTest, ExtractsTracksByTheirMatroskaNumberNotByPosition)
+{
+    // The general extraction of the MP4 chain (video and AAC) and of the re-encode chains (AC-3
+    // and a subtitle piece): numbers 9, 7, 5 and 2 are the IDs 2, 0, 4 and 3.
+    const auto result = Extract({"9:" + Out("movie.h264"), "7:" + Out("movie.aac"),
+                                 "5:" + Out("movie.ac3"), "2:" + Out("movie.srt")});
+    ASSERT_EQ(result.exitCode, 0) << result.errorText;
+
+    EXPECT_EQ(Probe(Out("movie.h264"), "v")["codec_name"], "h264");
+    auto aac = Probe(Out("movie.aac"));
+    EXPECT_EQ(aac["codec_name"], "aac");
+    EXPECT_EQ(aac["format_name"], "aac");  // ADTS
+    EXPECT_EQ(Number(aac, "channels"), 2);
+    auto ac3 = Probe(Out("movie.ac3"));
+    EXPECT_EQ(ac3["codec_name"], "ac3");
+    EXPECT_EQ(Number(ac3, "channels"), 6);
+    EXPECT_EQ(Probe(Out("movie.srt"), "s")["codec_name"], "subrip");
+}
+
+TEST_F(MkvextractTest, H264TrackBecomesAnnexBStreamWithEveryFrame)
+{
+    const auto result = Extract({"9:" + Out("movie.h264")});
+    ASSERT_EQ(result.exitCode, 0) << result.errorText;
+    const auto bytes = ReadBytes(Out("movie.h264"));
+    ASSERT_GE(bytes.size(), 5u);
+    EXPECT_EQ(bytes[0], 0);
+    EXPECT_EQ(bytes[1], 0);
+    EXPECT_EQ(bytes[2], 0);
+    EXPECT_EQ(bytes[3], 1);
+    EXPECT_EQ(bytes[4] & 0x1F, 7);  // the stream opens with its sequence parameter set
+    auto video = Probe(Out("movie.h264"), "v", true);
+    EXPECT_EQ(Number(video, "nb_read_frames"), kVideoFrames);
+    EXPECT_GT(Number(video, "has_b_frames"), 0);
+}
+
+TEST_F(MkvextractTest, SubtitlePieceKeepsAssFormatAfterAudio)
+{
+    // Audio extraction followed by the subtitle piece: two spaces before the subtitle number,
+    // which the command line splitter turns into one argument boundary.
+    const auto result = Extract({"5:" + Out("movie.ac3"), "3:" + Out("movie.ASS")});
+    ASSERT_EQ(result.exitCode, 0) << result.errorText;
+    EXPECT_EQ(Probe(Out("movie.ASS"), "s")["codec_name"], "ass");
+    EXPECT_EQ(Probe(Out("movie.ac3"))["codec_name"], "ac3");
+}
+
+TEST_F(MkvextractTest, TimecodesModeUsesTheSameNumbers)
+{
+    const auto result = RunTool({Tool(kMkvextract), "timecodes_v2", source_, "9:" + Out("t.txt")});
+    ASSERT_EQ(result.exitCode, 0) << result.errorText;
+    const auto text = ReadBytes(Out("t.txt"));
+    const std::string content(text.begin(), text.end());
+    EXPECT_EQ(content.rfind("# timestamp format v2", 0), 0u) << content;
+    // A header line, one line per video frame, and mkvextract may close with the end time.
+    const auto lines = std::count(content.begin(), content.end(), '\n');
+    EXPECT_GE(lines, kVideoFrames + 1);
+    EXPECT_LE(lines, kVideoFrames + 2);
+}
+
+TEST_F(MkvextractTest, UnknownTrackNumberIsRefusedAndNothingIsWritten)
+{
+    // Number 1 is the ID of a real track (the ASS track) but no track carries the number 1.
+    for (const std::string number : {"1", "4", "0", "10"}) {
+        const auto result = Extract({"9:" + Out("movie.h264"), number + ":" + Out("x.ac3")});
+        EXPECT_EQ(result.exitCode, 2) << number;
+        EXPECT_NE(result.errorText.find("no track number " + number), std::string::npos)
+            << result.errorText;
+        EXPECT_TRUE(FolderEntries(out_).empty()) << number;
+    }
+}
+
+TEST_F(MkvextractTest, BadSourcesGetAClearMessage)
+{
+    const std::string empty = Out("empty.mkv");
+    WriteText(empty, "");
+    const std::string text = Out("not a film.mkv");
+    WriteText(text, "this is not a Matroska file\n");
+    const std::string missing = Out("missing.mkv");
+    const std::map<std::string, std::string> expected = {
+        {empty, "input file is empty"},
+        {text, "unrecognised or damaged file"},
+        {missing, "input file does not exist"}};
+    for (const auto& [source, message] : expected) {
+        const auto result =
+            RunTool({Tool(kMkvextract), "tracks", source, "1:" + Out("movie.h264")});
+        EXPECT_EQ(result.exitCode, 2) << source;
+        EXPECT_NE(result.errorText.find(message), std::string::npos) << result.errorText;
+        EXPECT_FALSE(FileExists(Out("movie.h264")));
+    }
+}
+
+TEST_F(MkvextractTest, TruncatedSourceGivesWhatItHolds)
+{
+    const auto whole = ReadBytes(source_);
+    const std::string truncated = Out("cut off.mkv");
+    WriteText(truncated, std::string(whole.begin(), whole.begin() + whole.size() / 2));
+    const auto result = RunTool({Tool(kMkvextract), "tracks", truncated, "9:" + Out("movie.h264")});
+    ASSERT_LE(result.exitCode, 1) << result.errorText;
+    const double frames = Number(Probe(Out("movie.h264"), "v", true), "nb_read_frames");
+    EXPECT_GT(frames, 0);
+    EXPECT_LT(frames, kVideoFrames);
+}
+
+TEST_F(MkvextractTest, FailedWritesAreReportedAndLeaveNoHalfFile)
+{
+    const auto full = Extract({"9:/dev/full"});
+    EXPECT_EQ(full.exitCode, 2);
+    EXPECT_NE(full.errorText.find("failed"), std::string::npos) << full.errorText;
+
+    const std::string noFolder = Out("no such folder") + "/movie.h264";
+    const auto missing = Extract({"9:" + noFolder});
+    EXPECT_EQ(missing.exitCode, 2);
+    EXPECT_NE(missing.errorText.find("output folder does not exist"), std::string::npos);
+    EXPECT_FALSE(FileExists(Out("no such folder")));  // today's mkvextract would create it
+
+    const auto onto = Extract({"9:" + source_});
+    EXPECT_EQ(onto.exitCode, 2);
+    EXPECT_GT(FileSize(source_), 0);
+    EXPECT_EQ(Probe(source_, "v")["codec_name"], "h264");
+}
+
+TEST_F(MkvextractTest, MalformedCommandLinesAreRefused)
+{
+    EXPECT_EQ(RunTool({Tool(kMkvextract)}).exitCode, 2);
+    EXPECT_EQ(RunTool({Tool(kMkvextract), "tracks", source_}).exitCode, 2);
+    EXPECT_EQ(RunTool({Tool(kMkvextract), "tracks", source_, "video.h264"}).exitCode, 2);
+    EXPECT_EQ(RunTool({Tool(kMkvextract), source_, "tracks", "9:" + Out("a.h264")}).exitCode, 2);
+    EXPECT_TRUE(FolderEntries(out_).empty());
+}
+
+}  // namespace
+}  // namespace media_test

@@ -1,0 +1,27 @@
+#pragma once
+// Tiny media samples, made with FFmpeg and mkvmerge the first time a test asks for them, in one
+// awkwardly named folder per test program.
+#include <string>
+
+namespace media_test {
+
+class AwkwardFolder;
+
+// The folder every sample and every test output of this test program lives in.
+const AwkwardFolder& WorkFolder();
+
+// One second of a 440 Hz tone in the format `format`: "ac3" (5.1), "dts" (5.1), "aac" (ADTS,
+// 5.1), "mp3", "mp2", "ogg" (Vorbis; all three stereo) or "wav" (16-bit, 5.1).
+std::string AudioSample(const std::string& format);
+
+// A Matroska file whose tracks are listed in this order (ID 0 to 4) with these TrackNumbers:
+//   ID 0: AAC stereo     number 7
+//   ID 1: ASS subtitles  number 3
+//   ID 2: H.264 with B-frames, 24 frames at 23.976 fps   number 9
+//   ID 3: SRT subtitles  number 2
+//   ID 4: AC-3 5.1       number 5
+// so that neither "ID = number - 1" nor "numbers start at 1" holds.
+std::string RenumberedMkv();
+inline constexpr int kVideoFrames = 24;
+
+}  // namespace media_test
