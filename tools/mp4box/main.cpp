@@ -112,7 +112,7 @@ void ExportAviRaw(const standin::Mp4BoxCommand& command)
 
 int main(int argc, char** argv)
 {
-    av_log_set_level(AV_LOG_ERROR);
+    av_log_set_level(AV_LOG_QUIET);  // failures are reported in one line of our own
     standin::Mp4BoxCommand command;
     try {
         command = standin::ParseMp4BoxCommand(std::vector<std::string>(argv + 1, argv + argc));

@@ -80,6 +80,12 @@ AddedFile ParseAddedFile(const std::string& text)
     size_t optionStart = std::string::npos;
     for (const char* key : {":fps=", ":par="})
         optionStart = std::min(optionStart, text.find(key, nameStart));
+    if (optionStart == std::string::npos) {
+        // No option this tool knows: name an unknown one rather than a missing file.
+        const size_t colon = text.find(':', nameStart);
+        if (colon != std::string::npos && FileExists(text.substr(0, colon)))
+            optionStart = colon;
+    }
     file.path = text.substr(0, optionStart);
     if (optionStart != std::string::npos)
         ParseFileOptions(text.substr(optionStart + 1), file);
