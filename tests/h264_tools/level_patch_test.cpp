@@ -1,0 +1,161 @@
+// The level rewrite of the SPS units of a raw stream (h264info's core), unit by unit and through
+// the built program with its settings file.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <stdexcept>
+
+#include "common/h264_level_patcher.h"
+#include "h264_tools/media_fixture.h"
+#include "h264info/h264info_settings.h"
+#include "support/temp_folder.h"
+
+namespace kestrun::test {
+namespace {
+
+using standin::h264::SpsLevelPatcher;
+
+std::vector<uint8_t> PatchedWhole(std::vector<uint8_t> bytes, size_t* spsCount = nullptr)
+{
+    SpsLevelPatcher patcher(41);
+    patcher.Patch(bytes.data(), bytes.size());
+    if (spsCount)
+        *spsCount = patcher.SpsCount();
+    return bytes;
+}
+
+TEST(SpsLevelPatcher, ChangesOnlyTheLevelByteOfSpsUnits)
+{
+    const std::vector<uint8_t> stream = {
+        0, 0, 0, 1, 0x67, 0x64, 0x00, 0x33, 0xAC,        // SPS, level 5.1
+        0, 0, 1,    0x41, 0x64, 0x00, 0x33, 0x10,        // slice holding the same three bytes
+        0, 0, 1,    0x27, 0x4D, 0x40, 0x33, 0x99,        // SPS with nal_ref_idc 1
+        0, 0, 1,    0xE7, 0x64, 0x00, 0x33,              // forbidden bit set: not an SPS
+        0, 0, 1,    0x67, 0x00, 0x00, 0x01, 0x67, 0x64, 0x00, 0x29};  // damaged, then a 4.1 SPS
+    size_t spsCount = 0;
+    const auto patched = PatchedWhole(stream, &spsCount);
+    std::vector<size_t> changed;
+    for (size_t i = 0; i < stream.size(); ++i) {
+        if (patched[i] != stream[i])
+            changed.push_back(i);
+    }
+    EXPECT_EQ(changed, (std::vector<size_t>{7, 23}));
+    EXPECT_EQ(patched[7], 0x29);
+    EXPECT_EQ(spsCount, 3u);  // the two 5.1 units and the one already at 4.1
+}
+
+TEST(SpsLevelPatcher, StartCodesAndHeadersSplitAcrossChunks)
+{
+    const std::vector<uint8_t> stream = {0x11, 0, 0, 0, 1, 0x67, 0x64, 0x00, 0x33, 0x22,
+                                         0,    0, 1, 0x67, 0x42, 0xC0, 0x33};
+    const auto expected = PatchedWhole(stream);
+    for (size_t split = 0; split <= stream.size(); ++split) {
+        auto bytes = stream;
+        SpsLevelPatcher patcher(41);
+        patcher.Patch(bytes.data(), split);
+        patcher.Patch(bytes.data() + split, bytes.size() - split);
+        EXPECT_EQ(bytes, expected) << "split at " << split;
+        EXPECT_EQ(patcher.ChangedCount(), 2u);
+    }
+}
+
+TEST(H264InfoSettings, ReadsBothPathsWithCrLfOrLf)
+{
+    const auto crlf = standin::ParseH264InfoSettings(
+        "[Paths]\r\nInputPath=/w/My Films/movie_raw.h264\r\nOutputPath=/w/My Films/movie.h264\r\n");
+    EXPECT_EQ(crlf.inputPath, "/w/My Films/movie_raw.h264");
+    EXPECT_EQ(crlf.outputPath, "/w/My Films/movie.h264");
+    const auto lf = standin::ParseH264InfoSettings(
+        "\xEF\xBB\xBF[paths]\nOutputPath=/o.h264\ninputpath=/i.h264");
+    EXPECT_EQ(lf.inputPath, "/i.h264");
+    EXPECT_EQ(lf.outputPath, "/o.h264");
+    EXPECT_THROW(standin::ParseH264InfoSettings("[Paths]\r\nInputPath=/i.h264\r\n"),
+                 std::runtime_error);
+    EXPECT_THROW(standin::ParseH264InfoSettings("[Other]\nInputPath=/i\nOutputPath=/o\n"),
+                 std::runtime_error);
+}
+
+// The program in a folder of its own, as it reads h264info.ini beside itself.
+class H264InfoProgram : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        program_ = folder_ / "h264info";
+        std::filesystem::copy_file(ProgramPath("h264info/h264info"), program_);
+    }
+
+    void WriteSettings(const std::string& input, const std::string& output)
+    {
+        folder_.Write("h264info.ini",
+                      "[Paths]\r\nInputPath=" + input + "\r\nOutputPath=" + output + "\r\n");
+    }
+
+    ToolResult Run() { return RunTool({program_}); }
+
+    TempFolder folder_{"kestrun-h264info"};
+    std::string program_;
+};
+
+TEST_F(H264InfoProgram, SetsLevel41InEverySpsAndChangesNothingElse)
+{
+    const std::string work = folder_.slash() + "work folder 'n' Ünïcode/";
+    std::filesystem::create_directories(work);
+    const std::string input = work + "movie_raw.h264";
+    EncodeH264(input, 320, 240, 12,
+               {"-level", "5.1", "-bf", "2", "-x264-params", "keyint=4:repeat-headers=1"});
+    WriteSettings(input, work + "movie.h264");
+
+    const auto result = Run();
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(ProbeStream(work + "movie.h264", "v:0")["level"], "41");
+
+    const auto before = ReadBytes(input);
+    const auto after = ReadBytes(work + "movie.h264");
+    ASSERT_EQ(before.size(), after.size());
+    size_t differing = 0;
+    for (size_t i = 0; i < before.size(); ++i) {
+        if (before[i] != after[i]) {
+            ++differing;
+            EXPECT_EQ(before[i], 51);
+            EXPECT_EQ(after[i], 41);
+        }
+    }
+    EXPECT_EQ(differing, SpsUnitsOf(input).size());
+    EXPECT_EQ(differing, 3u);  // one SPS per keyframe
+    EXPECT_FALSE(std::filesystem::exists(work + "movie.h264.partial"));
+}
+
+TEST_F(H264InfoProgram, RewritesInPlaceWhenBothPathsAreOneFile)
+{
+    const std::string stream = folder_ / "movie.h264";
+    EncodeH264(stream, 320, 240, 2, {"-level", "5.1"});
+    WriteSettings(stream, stream);
+    ASSERT_EQ(Run().exitCode, 0);
+    EXPECT_EQ(ProbeStream(stream, "v:0")["level"], "41");
+}
+
+TEST_F(H264InfoProgram, BadInputFailsWithAMessageAndWritesNothing)
+{
+    const std::string output = folder_ / "movie.h264";
+    auto expectFailure = [&](const std::string& why) {
+        const auto result = Run();
+        EXPECT_NE(result.exitCode, 0) << why;
+        EXPECT_TRUE(result.err.starts_with("h264info: ")) << why << ": " << result.err;
+        EXPECT_FALSE(std::filesystem::exists(output)) << why;
+        EXPECT_FALSE(std::filesystem::exists(output + ".partial")) << why;
+    };
+    expectFailure("no settings file");
+    WriteSettings(folder_ / "missing.h264", output);
+    expectFailure("missing input");
+    WriteSettings(folder_.Write("empty.h264", ""), output);
+    expectFailure("empty input");
+    WriteSettings(folder_.Write("text.h264", "not a video stream\n"), output);
+    expectFailure("no SPS");
+    WriteSettings(ProgramPath("h264info/h264info"), folder_ / "no such folder/movie.h264");
+    EXPECT_NE(Run().exitCode, 0);
+
+    EXPECT_EQ(RunTool({program_, "extra"}).exitCode, 2);
+}
+
+}  // namespace
+}  // namespace kestrun::test
