@@ -39,9 +39,11 @@ protected:
 TEST_F(MkvextractTest, ExtractsTracksByTheirMatroskaNumberNotByPosition)
 {
     // The general extraction of the MP4 chain (video and AAC) and of the re-encode chains (AC-3
-    // and a subtitle piece): numbers 9, 7, 5 and 2 are the IDs 2, 0, 4 and 3.
+    // and a subtitle piece; an ASS track keeps its format): numbers 9, 7, 5, 2 and 3 are the IDs
+    // 2, 0, 4, 3 and 1.
     const auto result = Extract({"9:" + Out("movie.h264"), "7:" + Out("movie.aac"),
-                                 "5:" + Out("movie.ac3"), "2:" + Out("movie.srt")});
+                                 "5:" + Out("movie.ac3"), "2:" + Out("movie.srt"),
+                                 "3:" + Out("movie.ASS")});
     ASSERT_EQ(result.exitCode, 0) << result.errorText;
 
     EXPECT_EQ(Probe(Out("movie.h264"), "v")["codec_name"], "h264");
@@ -53,6 +55,7 @@ TEST_F(MkvextractTest, ExtractsTracksByTheirMatroskaNumberNotByPosition)
     EXPECT_EQ(ac3["codec_name"], "ac3");
     EXPECT_EQ(Number(ac3, "channels"), 6);
     EXPECT_EQ(Probe(Out("movie.srt"), "s")["codec_name"], "subrip");
+    EXPECT_EQ(Probe(Out("movie.ASS"), "s")["codec_name"], "ass");
 }
 
 TEST_F(MkvextractTest, H264TrackBecomesAnnexBStreamWithEveryFrame)
@@ -69,16 +72,6 @@ TEST_F(MkvextractTest, H264TrackBecomesAnnexBStreamWithEveryFrame)
     auto video = Probe(Out("movie.h264"), "v", true);
     EXPECT_EQ(Number(video, "nb_read_frames"), kVideoFrames);
     EXPECT_GT(Number(video, "has_b_frames"), 0);
-}
-
-TEST_F(MkvextractTest, SubtitlePieceKeepsAssFormatAfterAudio)
-{
-    // Audio extraction followed by the subtitle piece: two spaces before the subtitle number,
-    // which the command line splitter turns into one argument boundary.
-    const auto result = Extract({"5:" + Out("movie.ac3"), "3:" + Out("movie.ASS")});
-    ASSERT_EQ(result.exitCode, 0) << result.errorText;
-    EXPECT_EQ(Probe(Out("movie.ASS"), "s")["codec_name"], "ass");
-    EXPECT_EQ(Probe(Out("movie.ac3"))["codec_name"], "ac3");
 }
 
 TEST_F(MkvextractTest, TimecodesModeUsesTheSameNumbers)
