@@ -67,13 +67,16 @@ enum class Mp4AudioRoute { FromExtracted, KeepExtractedAac, NeroFromWav, FFmpegF
 
 Mp4AudioRoute ChooseMp4Route(const Context& ctx, const Conversion& conv) {
     const bool safeSync = ctx.form.chkFF.value() == 1;
-    // Safe Sync with AAC would read and write movie.aac in one step and then delete it: the
-    // extracted AAC is kept as it is instead.
-    if (safeSync && conv.audioFormat == "aac") return Mp4AudioRoute::KeepExtractedAac;
+    const Mp4AudioRoute fromWav =
+        conv.neroFound ? Mp4AudioRoute::NeroFromWav : Mp4AudioRoute::FFmpegFromWav;
+    // Safe Sync with AAC would read and write movie.aac in one step and then delete it. The
+    // decoded WAV is encoded instead where there is one (Xbox 360), else the extracted AAC stays.
+    if (safeSync && conv.audioFormat == "aac")
+        return FileFound(Work(ctx, work::kMovieWav)) ? fromWav : Mp4AudioRoute::KeepExtractedAac;
     if (conv.audioFormat == "ogg" || (safeSync && conv.audioFormat != "dts"))
         return Mp4AudioRoute::FromExtracted;
     if (conv.audioFormat == "aac" && !ctx.form.b360) return Mp4AudioRoute::KeepExtractedAac;
-    return conv.neroFound ? Mp4AudioRoute::NeroFromWav : Mp4AudioRoute::FFmpegFromWav;
+    return fromWav;
 }
 
 void SpeedUpTo25Fps(Context& ctx, Conversion& conv) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/model/context.h"
+#include "pipeline/conversion.h"
 #include "pipeline/stages.h"
 #include "platform/file_api.h"
 #include "platform/tool_table.h"
@@ -84,7 +85,8 @@ void RunH264Info(Context& ctx, const std::string& workFolder) {
             << "OutputPath=" << workFolder << work::kMovieH264 << "\r\n";
     }
     ctx.host.Sleep(100);
-    ctx.runner.RunWaitHidden(toolPath, ctx.Priority());
+    // Quoted, so that a program folder with blanks still names one program.
+    ctx.runner.RunWaitHidden(Quoted(toolPath), ctx.Priority());
     DeleteFileNoForce(workFolder + std::string(work::kMovieRawH264));
 }
 

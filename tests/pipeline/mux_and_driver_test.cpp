@@ -1,0 +1,178 @@
+// MP4 muxing with its three command forms and its checkpoint, the clean-up lists, and the
+// driver's prologue and decision tree.
+#include "app/handlers.h"
+#include "pipeline/convert_mkv.h"
+#include "pipeline/stages.h"
+#include "pipeline_fixture.h"
+#include "platform/tool_table.h"
+
+namespace kestrun::test {
+namespace {
+
+class Mp4Mux : public PipelineTest {
+protected:
+    std::string Tail() const {
+        return " \"" + W("Film_2008.mp4") + "\" -tmp \"" + work.path().string() + "\"";
+    }
+};
+
+TEST_F(Mp4Mux, AudioAndVideoFormNamesTheBaseWithUnderscores) {
+    Prepare(0, 0);
+    ctx.analysis.strParOpt = ":par=1920:1440";
+    prog.Rules().Write("MP4Box", "arg:-3", 4096);
+    for (const char* name : {"movie.aac", "movie.h264", "movie.ac3", "keep.txt"})
+        work.Write(name, "x");
+    work.Write("movie.ac3", "x");
+    Conversion conv = MakeConversion();
+    MuxMp4(ctx, conv);
+    ASSERT_EQ(Commands().size(), 1u);
+    EXPECT_EQ(Commands()[0], T(tool::kMP4Box) + " -add \"" + W("movie.aac") + "\" -add \"" +
+                                 W("movie.h264") + ":fps=23.976:par=1920:1440\"" + Tail());
+    EXPECT_EQ(form.txtProgress.text(), "Conversion done");
+    EXPECT_EQ(ctx.finishedOutput, W("Film_2008.mp4"));
+    EXPECT_FALSE(Exists("movie.aac") || Exists("movie.h264") || Exists("movie.ac3"));
+    EXPECT_TRUE(Exists("keep.txt"));
+    EXPECT_EQ(host.topmost.back(), true);
+}
+
+TEST_F(Mp4Mux, VideoIntoTheNeroFileOnlyWhenNeroWroteIt) {
+    Prepare(0, 0);
+    Conversion conv = MakeConversion();
+    conv.neroFound = true;  // found but did not write: the audio comes from movie.aac
+    MuxMp4(ctx, conv);
+    conv.neroWroteMp4 = true;
+    conv.fps = "25.000";
+    MuxMp4(ctx, conv);
+    ASSERT_EQ(Commands().size(), 2u);
+    EXPECT_EQ(Commands()[0].find(" -add \"" + W("movie.aac") + "\""),
+              T(tool::kMP4Box).size());
+    EXPECT_EQ(Commands()[1], T(tool::kMP4Box) + "  -fps 25.000 -add \"" + W("movie.h264") + "\"" +
+                                 Tail());
+}
+
+TEST_F(Mp4Mux, VfwFormTakesTheRawStreamFromTheAvi) {
+    Prepare(0, 0);
+    ctx.analysis.bVfwMode = true;
+    Conversion conv = MakeConversion();
+    MuxMp4(ctx, conv);
+    EXPECT_EQ(Commands()[0], T(tool::kMP4Box) + " -fps 23.976 -add \"" + W("movie_video.h264") +
+                                 "\"" + Tail());
+}
+
+TEST_F(Mp4Mux, EmptyOrMissingResultKeepsTheIntermediateFiles) {
+    Prepare(0, 0);
+    work.Write("movie.h264", "x");
+    prog.Rules().Write("MP4Box", "arg:-3", 0);
+    Conversion conv = MakeConversion();
+    MuxMp4(ctx, conv);
+    EXPECT_EQ(form.txtProgress.text(), "Conversion Error");
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages[0].text,
+              "Error creating " + W("Film_2008.mp4") +
+                  ", quitting attempt. Temp files (movie.h264 + movie.aac) not deleted.");
+    EXPECT_EQ(host.messages[0].title, "MP4box error");
+    EXPECT_TRUE(Exists("movie.h264"));
+    EXPECT_TRUE(ctx.finishedOutput.empty());
+}
+
+TEST_F(Mp4Mux, CleanupSkipsReadOnlyFilesAndTouchesNothingElse) {
+    for (const char* name : {"movie.ac3", "movie_raw.h264", "movie.meta", "movie.wav",
+                             "Film.mp4", "movie.mpg"})
+        work.Write(name, "x");
+    std::filesystem::permissions(W("movie.ac3"), std::filesystem::perms::owner_read);
+    CleanupAfterMp4(ctx);
+    EXPECT_TRUE(Exists("movie.ac3"));
+    EXPECT_TRUE(Exists("movie_raw.h264") && Exists("movie.meta") && Exists("movie.wav"));
+    CleanupAfterTs(ctx);
+    EXPECT_FALSE(Exists("movie_raw.h264") || Exists("movie.meta"));
+    CleanupAfterVc1(ctx);
+    EXPECT_FALSE(Exists("movie.wav"));
+    EXPECT_TRUE(Exists("Film.mp4") && Exists("movie.mpg"));
+}
+
+using Driver = PipelineTest;
+
+TEST_F(Driver, MissingFolderOrSourceTextStopsBeforeAnyTool) {
+    Prepare(0, 0);
+    form.txtTMP.SetText(work.slash() + "missing/");
+    form.strSubBrowse = "/x.srt";
+    ConvertMkv(ctx);
+    form.txtTMP.SetText(work.slash());
+    form.txtFile.SetText("");
+    ConvertMkv(ctx);
+    ASSERT_EQ(host.messages.size(), 2u);
+    for (const auto& m : host.messages) {
+        EXPECT_EQ(m.text, "Output folder does not exist.");
+        EXPECT_EQ(m.title, "Folder error");
+        EXPECT_EQ(m.icon, MsgIcon::Critical);
+    }
+    EXPECT_TRUE(form.strSubBrowse.empty());
+    EXPECT_TRUE(Commands().empty());
+}
+
+TEST_F(Driver, AVanishedSourceIsReportedOnce) {
+    Prepare(0, 0);
+    std::filesystem::remove(source);
+    ConvertMkv(ctx);
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_NE(host.messages[0].text.find(source), std::string::npos);
+    EXPECT_TRUE(Commands().empty());
+}
+
+TEST_F(Driver, AudioInNoKnownFormatIsRefusedBeforeExtraction) {
+    form.cmbPlatform.SetSelectedIndex(0);
+    ConvertMkv(ctx);
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages[0].title, "Audio error");
+    EXPECT_TRUE(Commands().empty());
+}
+
+TEST_F(Driver, WholeMp4ChainInOrder) {
+    Prepare(4, 0);  // AAC on the PS3: extracted with the video, muxed as it is
+    prog.Rules()
+        .Write("mkvextract", "cut:1:", 2048)
+        .Write("mkvextract", "cut:2:", 512)
+        .Write("MP4Box", "arg:-3", 4096);
+    ConvertMkv(ctx);
+    const auto& c = Commands();
+    ASSERT_EQ(c.size(), 2u);
+    EXPECT_NE(c[0].find(" tracks "), std::string::npos);
+    EXPECT_NE(c[1].find("MP4Box"), std::string::npos);
+    EXPECT_EQ(form.txtProgress.text(), "Conversion done");
+    EXPECT_EQ(form.strMKVPath, media.slash());
+    EXPECT_EQ(form.strMKV, ctx.ToolPath(tool::kMkvExtract));
+    EXPECT_NE(form.strH264Opts.find("frameref=2"), std::string::npos);
+    EXPECT_FALSE(Exists("movie.h264") || Exists("movie.aac"));
+    EXPECT_TRUE(Exists("Film_2008.mp4"));
+    // The log holds the extraction and the MP4Box command.
+    const std::string log = TempFolder::Read(ctx.ToolPath(tool::kDebugLog));
+    EXPECT_NE(log.find(c[0]), std::string::npos);
+    EXPECT_NE(log.find(c[1]), std::string::npos);
+}
+
+TEST_F(Driver, StoredH264OptionsWithFramerefStay) {
+    form.strH264Opts = ":frameref=4";
+    Prepare(4, 0);
+    ConvertMkv(ctx);
+    EXPECT_EQ(form.strH264Opts, ":frameref=4");
+}
+
+TEST_F(Driver, LaterOutputsSayTheyAreNotAvailableAndTouchNothing) {
+    Prepare(0, 0);
+    ctx.analysis.strVideoCodec = "mpeg2";
+    ConvertMkv(ctx);
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_NE(host.messages[0].text.find("not available yet"), std::string::npos);
+    EXPECT_TRUE(Commands().empty());
+}
+
+TEST_F(Driver, NeroIsProbedInOrder) {
+    Prepare(4, 0);
+    prog.Install("/neroAacEnc_SSE");
+    ConvertMkv(ctx);  // AAC on the PS3 does not encode; only the probe is looked at here
+    const std::string log = TempFolder::Read(ctx.ToolPath(tool::kDebugLog));
+    EXPECT_EQ(log.find("neroAacEnc"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kestrun::test

@@ -1,0 +1,74 @@
+#include "pipeline_fixture.h"
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+
+#include "platform/tool_runner.h"
+#include "platform/tool_table.h"
+
+namespace kestrun::test {
+
+PipelineTest::PipelineTest() {
+    prog.Install({tool::kMkvExtract, tool::kMkvMerge, tool::kMkvInfo, tool::kFFmpeg,
+                  tool::kFaad, tool::kMP4Box, tool::kMpgtx, tool::kH264Info, tool::kBeSweet,
+                  tool::kSoundStretch, tool::kTsMuxer, tool::kAften, tool::kValdec,
+                  tool::kMEncoder, tool::kX264Checker, tool::kMmcl});
+    ctx.runner.SetObserver([this](const std::string& c) { commands_.push_back(c); });
+    source = media.Write("Film.2008.mkv", "not really a film");
+    form.txtFile.SetText(source);
+    form.strFullname = source;
+    form.txtTMP.SetText(work.slash());
+    form.txtS1.SetText("1");
+    form.txtS2.SetText("2");
+    ctx.analysis.strVideoCodec = "avc";
+}
+
+void PipelineTest::Prepare(int audioFormat, int platform) {
+    form.SelectAudioFormat(audioFormat);
+    form.cmbPlatform.SetSelectedIndex(platform);
+    form.b360 = platform == 1;
+}
+
+Conversion PipelineTest::MakeConversion() {
+    static const char* formats[] = {"ac3", "dts", "ogg", "mp3", "aac", "mp2"};
+    Conversion conv;
+    const int format = form.SelectedAudioFormat();
+    conv.audioFormat = format >= 0 ? formats[format] : "";
+    conv.baseName = "Film.2008";
+    conv.fps = form.txtSFPS.text();
+    conv.mkvextract = ctx.ToolPath(tool::kMkvExtract);
+    conv.mkvmerge = ctx.ToolPath(tool::kMkvMerge);
+    conv.ffmpeg = ctx.ToolPath(tool::kFFmpeg);
+    conv.mp4box = ctx.ToolPath(tool::kMP4Box);
+    conv.aften = ctx.ToolPath(tool::kAften);
+    conv.valdec = ctx.ToolPath(tool::kValdec);
+    conv.soundstretch = ctx.ToolPath(tool::kSoundStretch);
+    conv.besweet = ctx.ToolPath(tool::kBeSweet);
+    conv.h264info = ctx.ToolPath(tool::kH264Info);
+    return conv;
+}
+
+std::string PipelineTest::T(std::string_view subPath) const {
+    return "\"" + ctx.ToolPath(subPath) + "\"";
+}
+
+bool PipelineTest::Exists(const std::string& name) const { return FileFound(W(name)); }
+
+const std::string& PipelineTest::SampleMkv() {
+    static const std::string path = [] {
+        std::string file = std::filesystem::temp_directory_path() / "kestrun-pipeline-sample.mkv";
+        struct stat st {};
+        if (stat(file.c_str(), &st) != 0 || st.st_size == 0) {
+            ToolRunner runner;
+            runner.RunWait("/usr/bin/ffmpeg -nostdin -y -loglevel error -f lavfi -i "
+                           "testsrc=size=160x120:rate=25:duration=1 -f lavfi -i "
+                           "sine=frequency=440:duration=1 -c:v libx264 -preset ultrafast "
+                           "-c:a ac3 -ac 2 \"" + file + "\"", 0);
+        }
+        return file;
+    }();
+    return path;
+}
+
+}  // namespace kestrun::test
