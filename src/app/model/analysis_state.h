@@ -28,6 +28,8 @@ struct Analysis {
     TrackTable strSubTracks{};
     bool bBatchMode = false;
     bool bCmdLineMode = false;
+    // Whether the last analysis found mkvinfo's report (false: the source could not be read).
+    bool bInfoReportRead = false;
 };
 
 }  // namespace kestrun
