@@ -74,10 +74,13 @@ void RunBatch(Context& ctx, const BatchPass& pass) {
         if (pass.restoreRecodeChoice) f.chkMP2.SetValue(f.intListConv);
         ShowCounter(ctx, g + 1, total);
         f.strFullname = JoinPath(pass.folder, pass.names[g]);
-        if (HasResultInFolder(pass.outputFolder, pass.names[g])) continue;
+        if (HasResultInFolder(pass.outputFolder, pass.names[g])) {
+            if (pass.onFileDone) pass.onFileDone(f.strFullname, false);
+            continue;
+        }
         // Refused here, before the analysis would hand the path to a tool.
-        if (RefuseUnquotablePath(ctx, f.strFullname)) continue;
-        ConvertBatchFile(ctx);
+        if (!RefuseUnquotablePath(ctx, f.strFullname)) ConvertBatchFile(ctx);
+        if (pass.onFileDone) pass.onFileDone(f.strFullname, true);
     }
     f.lblMulti.visible = false;
     ctx.host.Repaint();
@@ -108,7 +111,7 @@ void cmdlineFolder(Context& ctx, const std::string& strpath) {
     if (strpath.empty()) return;
     const std::vector<std::string> names = MkvFilesIn(strpath);
     if (names.empty()) return;
-    RunBatch(ctx, {strpath, names, ctx.form.txtTMP.text(), false});
+    RunBatch(ctx, {strpath, names, ctx.form.txtTMP.text(), false, {}});
 }
 
 void cmdFolder_Click(Context& ctx) {
@@ -133,7 +136,7 @@ void cmdFolder_Click(Context& ctx) {
         outputFolder = folder;
     }
     f.intListConv = f.chkMP2.value();
-    RunBatch(ctx, {folder, names, outputFolder, true});
+    RunBatch(ctx, {folder, names, outputFolder, true, {}});
     f.txtTMP.SetText(outputFolder);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // Converting without the "File" button: a file or folder named on the command line, and the
 // "Folder" button's batch over every MKV file of a folder.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,8 @@ struct BatchPass {
     std::vector<std::string> names;    // their names, in conversion order
     std::string outputFolder;          // where the skip test looks for results
     bool restoreRecodeChoice = false;  // "Folder" batch: chkMP2 back to intListConv per file
+    // Told after each file: converted (dispatched to Convert) or skipped for its result.
+    std::function<void(const std::string& source, bool converted)> onFileDone;
 };
 // Converts each file of the pass in turn, showing "n of m" in lblMulti; lblMulti is hidden
 // again at the end.

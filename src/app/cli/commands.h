@@ -14,6 +14,9 @@ int RunInfoCommand(Context& ctx, CliHost& host, const std::vector<std::string>& 
 
 // convert [options] SOURCE: one conversion; 0 when it finished and its output is not empty.
 int RunConvertCommand(Context& ctx, CliHost& host, const std::vector<std::string>& args);
+// batch [options] FOLDER: every MKV file of the folder in turn; 1 when any file failed.
+int RunBatchCommand(Context& ctx, CliHost& host, const std::vector<std::string>& args);
+
 // True when the last conversion reached its success text and its output exists, not empty.
 bool FinishedWithOutput(const Context& ctx);
 

@@ -22,6 +22,8 @@ const SubCommand kSubCommands[] = {
      kestrun::RunInfoCommand},
     {"convert", "convert [options] SOURCE  convert one source (see convert --help)",
      kestrun::RunConvertCommand},
+    {"batch", "batch [options] FOLDER  convert every MKV file of a folder (options of convert)",
+     kestrun::RunBatchCommand},
 };
 
 int Usage() {
