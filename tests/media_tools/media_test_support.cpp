@@ -195,18 +195,6 @@ bool Ffmpeg(const std::vector<std::string>& args)
     return RunTool(argv).exitCode == 0;
 }
 
-AwkwardFolder::AwkwardFolder()
-{
-    std::string name = "/tmp/kestrun media 'tools' Été-XXXXXX";
-    if (::mkdtemp(name.data()) != nullptr) path_ = name;
-}
-
-AwkwardFolder::~AwkwardFolder()
-{
-    std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-}
-
 std::map<std::string, std::string> Probe(const std::string& path, const std::string& kind,
                                          bool countFrames)
 {

@@ -23,21 +23,6 @@ RunResult RunTool(const std::vector<std::string>& argv);
 // Runs Debian's FFmpeg with -nostdin -y and the given arguments; true on success.
 bool Ffmpeg(const std::vector<std::string>& args);
 
-// A folder under /tmp whose name holds blanks, an apostrophe and non-ASCII letters; removed with
-// everything in it when the object goes.
-class AwkwardFolder {
-public:
-    AwkwardFolder();
-    ~AwkwardFolder();
-    AwkwardFolder(const AwkwardFolder&) = delete;
-    AwkwardFolder& operator=(const AwkwardFolder&) = delete;
-    const std::string& path() const { return path_; }
-    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
-
 // ffprobe's view of the first stream of `kind` ("a", "v", "s") in a file; empty map when ffprobe
 // cannot read it. Keys: codec_name, profile, channels, sample_rate, duration, bit_rate,
 // format_name, nb_read_frames (video), has_b_frames (video).

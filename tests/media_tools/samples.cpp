@@ -25,9 +25,9 @@ void Require(bool ok, const std::string& what)
 
 }  // namespace
 
-const AwkwardFolder& WorkFolder()
+const kestrun::test::TempFolder& WorkFolder()
 {
-    static const AwkwardFolder folder;
+    static const kestrun::test::TempFolder folder("kestrun media 'tools' Été");
     return folder;
 }
 
@@ -48,14 +48,14 @@ std::string RenumberedMkv()
 {
     const std::string path = WorkFolder() / "source film.mkv";
     if (FileExists(path)) return path;
-    const std::string srt = WorkFolder() / "sample.srt";
-    const std::string ass = WorkFolder() / "sample.ass";
-    WriteText(srt, "1\n00:00:00,100 --> 00:00:00,900\nHello\n\n");
-    WriteText(ass,
-              "[Script Info]\nScriptType: v4.00+\n\n[V4+ Styles]\n"
-              "Format: Name, Fontname, Fontsize\nStyle: Default,DejaVu Sans,20\n\n[Events]\n"
-              "Format: Layer, Start, End, Style, Text\n"
-              "Dialogue: 0,0:00:00.10,0:00:00.90,Default,Hello\n");
+    const std::string srt =
+        WorkFolder().Write("sample.srt", "1\n00:00:00,100 --> 00:00:00,900\nHello\n\n");
+    const std::string ass = WorkFolder().Write(
+        "sample.ass",
+        "[Script Info]\nScriptType: v4.00+\n\n[V4+ Styles]\n"
+        "Format: Name, Fontname, Fontsize\nStyle: Default,DejaVu Sans,20\n\n[Events]\n"
+        "Format: Layer, Start, End, Style, Text\n"
+        "Dialogue: 0,0:00:00.10,0:00:00.90,Default,Hello\n");
     const std::string plain = WorkFolder() / "plain.mkv";
     Require(Ffmpeg({"-f", "lavfi", "-i", "testsrc=size=128x96:rate=24000/1001:duration=1",
                     "-f", "lavfi", "-i", "sine=frequency=440:duration=1:sample_rate=48000",

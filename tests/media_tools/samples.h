@@ -3,12 +3,13 @@
 // awkwardly named folder per test program.
 #include <string>
 
+#include "support/temp_folder.h"
+
 namespace media_test {
 
-class AwkwardFolder;
-
-// The folder every sample and every test output of this test program lives in.
-const AwkwardFolder& WorkFolder();
+// The folder every sample and every test output of this test program lives in; its name holds
+// blanks, an apostrophe and non-ASCII letters.
+const kestrun::test::TempFolder& WorkFolder();
 
 // One second of a 440 Hz tone in the format `format`: "ac3" (5.1), "dts" (5.1), "aac" (ADTS,
 // 5.1), "mp3", "mp2", "ogg" (Vorbis; all three stereo) or "wav" (16-bit, 5.1).
