@@ -312,7 +312,8 @@ bool RenumberMatroskaTracks(const std::string& path, const std::map<uint64_t, ui
     auto bytes = ReadBytes(path);
     if (bytes.empty() || !Renumberer(bytes, numbers).Walk(0, bytes.size())) return false;
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     return static_cast<bool>(out);
 }
 
