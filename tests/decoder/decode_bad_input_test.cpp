@@ -8,6 +8,7 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 
 #include "chains/decoder/decode_to_wav.h"
@@ -82,6 +83,23 @@ TEST_F(DecodeBadInput, TruncatedMatroskaIsReportedNotDecodedInPart) {
     ExpectFailure(cut, "truncated");
 }
 
+TEST_F(DecodeBadInput, DamageThatLosesSecondsOfAudioIsReported) {
+    const auto good = Sample("good.mkv", "-f lavfi -i sine=duration=3 -ac 6 -c:a ac3");
+    const auto damaged = folder / "damaged.mkv";
+    fs::copy_file(good, damaged);
+    {
+        // Noise over a stretch of the only cluster: the demuxer drops the rest of it.
+        std::fstream file(damaged, std::ios::in | std::ios::out | std::ios::binary);
+        file.seekp(static_cast<std::streamoff>(fs::file_size(damaged) / 3));
+        unsigned state = 1;
+        for (int i = 0; i < 4000; ++i) {
+            state = state * 1103515245u + 12345u;
+            file.put(static_cast<char>(state >> 16));
+        }
+    }
+    ExpectFailure(damaged, "the source is damaged");
+}
+
 TEST_F(DecodeBadInput, FifoSourceDoesNotBlock) {
     const auto fifo = folder / "pipe.mkv";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
@@ -105,6 +123,15 @@ TEST_F(DecodeBadInput, UnwritableOutputsFailBeforeDecoding) {
 TEST_F(DecodeBadInput, FailureRemovesAnOlderWav) {
     folder.Write("movie.wav", "RIFF left over from an earlier conversion");
     ExpectFailure(folder.Write("notes.mkv", "text"), "as a media file");
+}
+
+TEST_F(DecodeBadInput, SourceNamedLikeTheOutputIsLeftAlone) {
+    const auto source = Sample("movie.wav", "-f lavfi -i sine=duration=1 -c:a ac3 -f matroska");
+    const auto size = fs::file_size(source);
+    const auto result = DecodeAc3ToWav(source, folder.slash(), 0, DecoderSettings{}, {});
+    EXPECT_FALSE(result.ok);
+    EXPECT_NE(result.error.find("is the source itself"), std::string::npos) << result.error;
+    EXPECT_EQ(fs::file_size(source), size);
 }
 
 TEST_F(DecodeBadInput, FullDiskFailsAndRemovesThePartialFile) {

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <vector>
 
+#include "chains/decoder/declared_duration.h"
 #include "decoder/media_samples.h"
 #include "support/temp_folder.h"
 
@@ -123,6 +124,16 @@ TEST(MatroskaHeader, AudioOrdinalCountsOnlyTracksTheDemuxerMakesAudio) {
     EXPECT_FALSE(DemuxedAudioOrdinal(entries, 2).has_value());
     EXPECT_FALSE(DemuxedAudioOrdinal(entries, 1).has_value());
     EXPECT_EQ(CountDemuxedAudioTracks(entries), 2);
+}
+
+TEST(MatroskaHeader, TrackDurationTagsAreClockTimes) {
+    EXPECT_DOUBLE_EQ(*ParseClockDuration("00:00:03.008000000"), 3.008);
+    EXPECT_DOUBLE_EQ(*ParseClockDuration("01:02:03.5"), 3723.5);
+    EXPECT_DOUBLE_EQ(*ParseClockDuration("100:00:00"), 360000.0);
+    for (const char* bad : {"", "3.008", "00:03.008", "00:61:00", "00:00:1x", "00:00:01.",
+                            "-1:00:00", "00:00:01.1234567890"}) {
+        EXPECT_FALSE(ParseClockDuration(bad).has_value()) << bad;
+    }
 }
 
 TEST(MatroskaHeader, ReadsAFileMadeByFfmpeg) {

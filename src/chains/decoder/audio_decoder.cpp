@@ -2,12 +2,15 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <optional>
 
 #include "chains/decoder/audio_track_selection.h"
+#include "chains/decoder/declared_duration.h"
 #include "chains/decoder/decode_error.h"
 #include "chains/decoder/libav_handles.h"
 #include "chains/decoder/matroska_header.h"
@@ -42,6 +45,16 @@ void CheckSourceFile(const std::string& path) {
     }
 }
 
+// Creating the output empties it; it must not be the source under another name.
+void CheckOutputIsNotTheSource(const std::string& source, const std::string& output) {
+    struct stat sourceInfo {};
+    struct stat outputInfo {};
+    if (::stat(source.c_str(), &sourceInfo) == 0 && ::stat(output.c_str(), &outputInfo) == 0 &&
+        sourceInfo.st_dev == outputInfo.st_dev && sourceInfo.st_ino == outputInfo.st_ino) {
+        throw DecodeError("the output file " + output + " is the source itself");
+    }
+}
+
 bool LacksDecodingParameters(const AVCodecParameters& parameters) {
     return parameters.codec_id == AV_CODEC_ID_NONE || parameters.sample_rate <= 0 ||
            parameters.ch_layout.nb_channels <= 0;
@@ -57,6 +70,7 @@ public:
           writer_(request.outputWav) {}
 
     WavFormat Run() {
+        CheckOutputIsNotTheSource(request_.source, request_.outputWav);
         // The output goes first: a failure must not leave an older file of that name behind.
         writer_.Create();
         CheckSourceFile(request_.source);
@@ -68,6 +82,7 @@ public:
             throw DecodeError("no audio could be decoded from " + request_.source +
                               LastDecoderErrorText());
         }
+        CheckNothingWentMissing();
         writer_.Finish();
         fileBytes_ = static_cast<std::int64_t>(writer_.FileBytes());
         return writer_.Format();
@@ -149,7 +164,10 @@ private:
                 throw DecodeError("reading " + request_.source +
                                   " failed: " + LibavErrorText(result));
             }
-            if (packet_->stream_index == streamIndex_) SendToDecoder(packet_.get());
+            if (packet_->stream_index == streamIndex_) {
+                NoteFirstTimestamp(*packet_);
+                SendToDecoder(packet_.get());
+            }
             av_packet_unref(packet_.get());
         }
     }
@@ -203,6 +221,33 @@ private:
         fileBytes_ = static_cast<std::int64_t>(writer_.FileBytes());
     }
 
+    // A track that starts late (an audio delay) declares its end, not its length.
+    void NoteFirstTimestamp(const AVPacket& packet) {
+        if (firstSeconds_ || packet.pts == AV_NOPTS_VALUE) return;
+        firstSeconds_ =
+            static_cast<double>(packet.pts) * av_q2d(format_->streams[streamIndex_]->time_base);
+    }
+
+    void CheckNothingWentMissing() const {
+        const auto declaredEnd = DeclaredTrackSeconds(*format_->streams[streamIndex_]);
+        if (!declaredEnd) return;
+        const double declared = *declaredEnd - std::max(0.0, firstSeconds_.value_or(0.0));
+        const auto& format = writer_.Format();
+        const double decoded = static_cast<double>(writer_.DataBytes()) /
+                               (static_cast<double>(format.BlockAlign()) * format.sampleRate);
+        if (decoded + kMissingAudioToleranceSeconds < declared) {
+            throw DecodeError("the source is damaged: only " + Seconds(decoded) + " of the " +
+                              Seconds(declared) + " of audio its track declares could be read" +
+                              " from " + request_.source);
+        }
+    }
+
+    static std::string Seconds(double seconds) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.1f s", seconds);
+        return text;
+    }
+
     std::string LastDecoderErrorText() const {
         return lastDecoderError_ < 0 ? " (" + LibavErrorText(lastDecoderError_) + ")" : "";
     }
@@ -218,6 +263,7 @@ private:
     std::optional<PcmConverter> converter_;
     int streamIndex_ = -1;
     int lastDecoderError_ = 0;
+    std::optional<double> firstSeconds_;
 };
 
 }  // namespace
