@@ -82,9 +82,13 @@ AddedFile ParseAddedFile(const std::string& text)
         optionStart = std::min(optionStart, text.find(key, nameStart));
     if (optionStart == std::string::npos) {
         // No option this tool knows: name an unknown one rather than a missing file.
-        const size_t colon = text.find(':', nameStart);
-        if (colon != std::string::npos && FileExists(text.substr(0, colon)))
-            optionStart = colon;
+        for (size_t colon = text.find(':', nameStart); colon != std::string::npos;
+             colon = text.find(':', colon + 1)) {
+            if (FileExists(text.substr(0, colon))) {
+                optionStart = colon;
+                break;
+            }
+        }
     }
     file.path = text.substr(0, optionStart);
     if (optionStart != std::string::npos)
