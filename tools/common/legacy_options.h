@@ -1,8 +1,11 @@
 #pragma once
 // Old option spellings and path habits of the tools the conversion chains were written for, and
 // how today's programs read them.
+#include <algorithm>
+#include <iterator>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace standin {
 
@@ -35,5 +38,12 @@ std::optional<long long> ParseWholeNumber(const std::string& text);
 
 // A decimal number such as "8", "-1.5" or "0.25", or nullopt.
 std::optional<double> ParseDecimal(const std::string& text);
+
+// True when `text` is one of `names` (a table of option or mode names).
+template <size_t N>
+bool IsOneOf(const std::string_view (&names)[N], std::string_view text)
+{
+    return std::find(std::begin(names), std::end(names), text) != std::end(names);
+}
 
 }  // namespace standin

@@ -1,7 +1,5 @@
 #include "legacy_ffmpeg_args.h"
 
-#include <algorithm>
-#include <array>
 #include <string_view>
 
 #include "common/legacy_options.h"
@@ -10,27 +8,24 @@ namespace standin {
 namespace {
 
 // Options of FFmpeg (then and now) that take no value; every other option takes exactly one.
-constexpr std::array<std::string_view, 30> kFlagOptions = {
-    "-y",        "-n",         "-nostdin",    "-stdin",       "-hide_banner", "-an",
-    "-vn",       "-sn",        "-dn",         "-copyts",      "-start_at_zero",
-    "-shortest", "-re",        "-stats",      "-nostats",     "-benchmark",   "-benchmark_all",
-    "-xerror",   "-sameq",     "-deinterlace", "-intra",      "-psnr",        "-vstats",
-    "-newaudio", "-newvideo",  "-newsubtitle", "-accurate_seek", "-noaccurate_seek",
-    "-ignore_unknown", "-debug_ts"};
+constexpr std::string_view kFlagOptions[] = {
+    "-y", "-n", "-nostdin", "-stdin", "-hide_banner", "-an", "-vn", "-sn", "-dn", "-copyts",
+    "-start_at_zero", "-shortest", "-re", "-stats", "-nostats", "-benchmark", "-benchmark_all",
+    "-xerror", "-sameq", "-deinterlace", "-intra", "-psnr", "-vstats", "-newaudio", "-newvideo",
+    "-newsubtitle", "-accurate_seek", "-noaccurate_seek", "-ignore_unknown", "-debug_ts"};
 
 // Options whose value is a bitrate that may carry the old "kb" suffix.
-constexpr std::array<std::string_view, 9> kBitrateOptions = {
+constexpr std::string_view kBitrateOptions[] = {
     "-b:a", "-b:v", "-ba", "-bv", "-maxrate", "-minrate", "-bufsize", "-b:a:0", "-b:v:0"};
 
 bool IsFlagOption(const std::string& arg)
 {
-    return std::find(kFlagOptions.begin(), kFlagOptions.end(), arg) != kFlagOptions.end();
+    return IsOneOf(kFlagOptions, arg);
 }
 
 bool IsBitrateOption(const std::string& arg)
 {
-    return std::find(kBitrateOptions.begin(), kBitrateOptions.end(), arg) !=
-           kBitrateOptions.end();
+    return IsOneOf(kBitrateOptions, arg);
 }
 
 bool IsOption(const std::string& arg) { return arg.size() > 1 && arg[0] == '-'; }

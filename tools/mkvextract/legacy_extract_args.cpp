@@ -1,7 +1,5 @@
 #include "legacy_extract_args.h"
 
-#include <algorithm>
-#include <array>
 #include <string_view>
 
 #include "common/mkvmerge_tracks.h"
@@ -9,22 +7,21 @@
 namespace standin {
 namespace {
 
-constexpr std::array<std::string_view, 7> kModes = {
+constexpr std::string_view kModes[] = {
     "tracks", "timecodes_v2", "timestamps_v2", "tags", "chapters", "attachments", "cuesheet"};
 
 // Options of mkvextract that take a value in the next argument.
-constexpr std::array<std::string_view, 6> kOptionsWithValue = {
+constexpr std::string_view kOptionsWithValue[] = {
     "-c", "--blockadd", "--ui-language", "--command-line-charset", "--output-charset", "-r"};
 
 bool IsKnownMode(const std::string& mode)
 {
-    return std::find(kModes.begin(), kModes.end(), mode) != kModes.end();
+    return IsOneOf(kModes, mode);
 }
 
 bool TakesValue(const std::string& option)
 {
-    return std::find(kOptionsWithValue.begin(), kOptionsWithValue.end(), option) !=
-           kOptionsWithValue.end();
+    return IsOneOf(kOptionsWithValue, option);
 }
 
 bool IsOption(const std::string& arg) { return arg.size() > 1 && arg[0] == '-'; }

@@ -1,7 +1,6 @@
 #include "legacy_merge_args.h"
 
 #include <algorithm>
-#include <array>
 #include <cctype>
 #include <string_view>
 
@@ -11,7 +10,7 @@ namespace standin {
 namespace {
 
 // Options that take a value and name no track.
-constexpr std::array<std::string_view, 34> kPlainValueOptions = {
+constexpr std::string_view kPlainValueOptions[] = {
     "-o", "--output", "--split", "--split-max-files", "--title", "--chapters",
     "--chapter-language", "--chapter-charset", "--chapter-sync", "--cue-chapter-name-format",
     "--global-tags", "--segmentinfo", "--timecode-scale", "--timestamp-scale", "--attach-file",
@@ -22,23 +21,17 @@ constexpr std::array<std::string_view, 34> kPlainValueOptions = {
     "--attachments"};
 
 // Per-file options whose value is a list of tracks ("1", "1,3", "!2").
-constexpr std::array<std::string_view, 13> kTrackListOptions = {
+constexpr std::string_view kTrackListOptions[] = {
     "-d", "--vtracks", "--video-tracks", "-a", "--atracks", "--audio-tracks", "-s", "--stracks",
     "--subtitle-tracks", "-b", "--btracks", "--button-tracks", "--track-tags"};
 
 // Per-file options whose value starts with one track ("2:eng", "2:500", "2").
-constexpr std::array<std::string_view, 25> kTrackValueOptions = {
+constexpr std::string_view kTrackValueOptions[] = {
     "--language", "-y", "--sync", "--default-track", "--forced-track", "--track-name", "--cues",
     "--aspect-ratio", "--aspect-ratio-factor", "--display-dimensions", "--fourcc",
     "--default-duration", "--timecodes", "--timestamps", "--compression", "--sub-charset",
     "--tags", "--cropping", "--stereo-mode", "--nalu-size-length", "--blockadd",
     "--reduce-to-core", "--track-enabled-flag", "--default-track-flag", "--forced-display-flag"};
-
-template <size_t N>
-bool IsOneOf(const std::array<std::string_view, N>& names, const std::string& arg)
-{
-    return std::find(names.begin(), names.end(), arg) != names.end();
-}
 
 bool IsOption(const std::string& arg) { return arg.size() > 1 && arg[0] == '-'; }
 
