@@ -1,0 +1,282 @@
+// ParseMkvInfo's passes over reports in the legacy mkvinfo layout.
+#include "analysis/track_report_parser.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "app/model/context.h"
+#include "legacy_report.h"
+#include "support/scripted_host.h"
+#include "support/temp_folder.h"
+
+namespace kestrun::test {
+namespace {
+
+class TrackReportParserTest : public ::testing::Test {
+protected:
+    TempFolder prog{"kestrun-parser"};
+    ScriptedHost host;
+    Context ctx{host, prog.path().string()};
+    Form1& form = ctx.form;
+    Analysis& analysis = ctx.analysis;
+    std::vector<std::string> logged;
+
+    void Parse(const std::string& report) {
+        logged.clear();
+        ParseTrackReport(SplitReportLines(report), analysis, form,
+                         [this](const std::string& line) { logged.push_back(line); });
+    }
+    bool Logged(const std::string& line) const {
+        return std::find(logged.begin(), logged.end(), line) != logged.end();
+    }
+};
+
+// A real report of a file written by mkvmerge 2.0.2, audio before video.
+const char* kRealReport = R"(+ EBML head
+|+ Doc type: matroska
++ Segment, size 1153738746
+|+ Segment tracks
+| + A track
+|  + Track number: 1
+|  + Track UID: 1851004858
+|  + Track type: audio
+|  + Enabled: 1
+|  + Codec ID: A_AC3
+|  + Codec decode all: 1
+|  + Default duration: 32.000ms (31.250 fps for a video track)
+|  + Language: und
+|  + Audio track
+|   + Sampling frequency: 48000.000000
+|   + Channels: 6
+| + A track
+|  + Track number: 2
+|  + Track UID: 1
+|  + Track type: video
+|  + Codec ID: V_MPEG4/ISO/AVC
+|  + Codec decode all: 1
+|  + CodecPrivate, length 39
+|  + Default duration: 41.708ms (23.976 fps for a video track)
+|  + Language: eng
+|  + Video track
+|   + Pixel width: 1280
+|   + Pixel height: 720
+|   + Interlaced: 0
+|   + Display width: 16
+|   + Display height: 9
+|+ EbmlVoid (size: 1024)
+|+ Cluster
+)";
+
+TEST_F(TrackReportParserTest, RealReportFillsTheVideoAudioAndWindowFields) {
+    form.chkSubs.visible = form.cmbSubs.visible = form.lblSubs.visible = true;
+    Parse(kRealReport);
+    EXPECT_EQ(analysis.strVideoCodec, "avc");
+    EXPECT_FALSE(analysis.bVfwMode);
+    EXPECT_EQ(form.txtS1.text(), "2");
+    EXPECT_EQ(form.txtSFPS.text(), "23.976");
+    EXPECT_EQ(analysis.intPixelWidth, 1280);
+    EXPECT_EQ(analysis.intPixelHeight, 720);
+    EXPECT_EQ(analysis.strParOpt, "");  // a display width of 16 is smaller than 1280
+    EXPECT_EQ(analysis.strAudioTracks[0].language, " und");
+    EXPECT_EQ(analysis.strAudioTracks[0].format, "0");
+    EXPECT_EQ(analysis.strAudioTracks[0].track, "1");
+    EXPECT_EQ(form.cmbAudio.items(), std::vector<std::string>{" und"});
+    EXPECT_EQ(form.cmbAudio.selectedIndex(), 0);
+    EXPECT_EQ(form.SelectedAudioFormat(), 0);
+    EXPECT_EQ(form.txtS2.text(), "1");
+    EXPECT_FALSE(form.chkSubs.visible);
+    EXPECT_FALSE(form.cmbSubs.visible);
+    EXPECT_FALSE(form.lblSubs.visible);
+    // The log holds the report itself and the analysis lines.
+    EXPECT_EQ(logged.front(), "+ EBML head");
+    EXPECT_TRUE(Logged("|   + Display width: 16"));
+    EXPECT_TRUE(Logged("AVC mkv"));
+    EXPECT_TRUE(Logged("Video found on track 2"));
+    EXPECT_TRUE(Logged("Video info: Pixel resolution: 1280x720. Display resolution adaptation: "));
+}
+
+TEST_F(TrackReportParserTest, WiderDisplaySetsTheParAndAspectOptions) {
+    Parse(LegacyReport(
+        {VideoTrack(1, "V_MPEG4/ISO/AVC", 1440, 1080, 1920), AudioTrack(2, "A_AC3", "eng")}));
+    EXPECT_EQ(analysis.strParOpt, ":par=1920:1440");
+    EXPECT_EQ(analysis.strAspectOpt, " -aspect 1.3333333 ");
+    EXPECT_TRUE(
+        Logged("Video info: Pixel resolution: 1440x1080. Display resolution adaptation: "
+               ":par=1920:1440"));
+
+    Parse(LegacyReport({VideoTrack(1, "V_MPEG4/ISO/AVC", 1280, 720, 1920)}));
+    EXPECT_EQ(analysis.strAspectOpt, " -aspect 1.5 ");
+
+    Parse(LegacyReport({VideoTrack(1, "V_MPEG4/ISO/AVC", 1920, 1080, 1920)}));
+    EXPECT_EQ(analysis.strParOpt, "");
+    EXPECT_EQ(analysis.strAspectOpt, "");
+}
+
+TEST_F(TrackReportParserTest, SecondVideoTrackChangesNothing) {
+    Parse(LegacyReport(
+        {VideoTrack(1, "V_MPEG4/ISO/AVC", 1280, 720, 1280),
+         VideoTrack(2, "V_MPEG4/ISO/AVC", 640, 480, 854, DurationLine("40.000", "25.000")),
+         AudioTrack(3, "A_DTS", "ger")}));
+    EXPECT_EQ(form.txtS1.text(), "1");
+    EXPECT_EQ(form.txtSFPS.text(), "23.976");
+    EXPECT_EQ(analysis.intPixelWidth, 1280);
+    EXPECT_EQ(analysis.strParOpt, "");
+    EXPECT_EQ(analysis.strAudioTracks[0].track, "3");
+}
+
+TEST_F(TrackReportParserTest, FrameRateOfDurationsWithOtherThanTwoIntegerDigits) {
+    // The fixed cut fits two digits before the decimal point.
+    EXPECT_EQ(FrameRateText("|  + Default duration: 41.708ms (23.976 fps for a video track)"),
+              "23.976");
+    EXPECT_EQ(FrameRateText("|  + Default duration: 100.000ms (10.000 fps for a video track)"),
+              "10.000");
+    EXPECT_EQ(FrameRateText("|  + Default duration: 8.333ms (120.005 fps for a video track)"),
+              "120.005");
+    EXPECT_EQ(FrameRateText("|  + Default duration: 1001.000ms (0.999 fps for a video track)"),
+              "0.999");
+    Parse(LegacyReport(
+        {VideoTrack(1, "V_MPEG4/ISO/AVC", 320, 240, 320, DurationLine("200.000", "5.000"))}));
+    EXPECT_EQ(form.txtSFPS.text(), "5.000");
+}
+
+TEST_F(TrackReportParserTest, AudioCodecsSelectTheirFormatAndAllButAc3DisableSafeSync) {
+    const std::vector<std::pair<std::string, int>> codecs = {
+        {"A_AC3", 0},     {"A_DTS", 1}, {"A_VORBIS", 2},
+        {"A_MPEG/L3", 3}, {"A_AAC", 4}, {"A_AAC/MPEG4/LC/SBR", 4},
+        {"A_MPEG/L2", 5}};
+    for (const auto& [codec, index] : codecs) {
+        form.chkFF.enabled = true;
+        Parse(LegacyReport(
+            {VideoTrack(1, "V_MPEG4/ISO/AVC", 320, 240, 320), AudioTrack(2, codec, "fre")}));
+        EXPECT_EQ(form.SelectedAudioFormat(), index) << codec;
+        EXPECT_EQ(analysis.strAudioTracks[0].format, std::to_string(index)) << codec;
+        EXPECT_EQ(form.txtS2.text(), "2") << codec;
+        EXPECT_EQ(form.chkFF.enabled, index == 0) << codec;
+    }
+}
+
+TEST_F(TrackReportParserTest, UnknownAudioCodecInheritsThePreviousTracksFormat) {
+    Parse(LegacyReport({AudioTrack(1, "A_PCM/INT/LIT", "eng"), AudioTrack(2, "A_DTS", "ger"),
+                        AudioTrack(3, "A_FLAC", "jpn")}));
+    ASSERT_EQ(form.cmbAudio.ListCount(), 3);
+    EXPECT_EQ(analysis.strAudioTracks[0].format, "");
+    EXPECT_EQ(analysis.strAudioTracks[1].format, "1");
+    EXPECT_EQ(analysis.strAudioTracks[2].format, "1");
+    EXPECT_EQ(analysis.strAudioTracks[2].track, "3");
+    // The first row has no format: the window keeps the format the pass selected last, and the
+    // track number comes from the first row.
+    EXPECT_EQ(form.SelectedAudioFormat(), 1);
+    EXPECT_EQ(form.txtS2.text(), "1");
+}
+
+TEST_F(TrackReportParserTest, TextSubtitlesAreListedWithOrdinalsAndVobSubIsNot) {
+    Parse(LegacyReport(
+        {VideoTrack(1, "V_MPEG4/ISO/AVC", 320, 240, 320), AudioTrack(2, "A_AC3", "eng"),
+         SubtitleTrack(3, "S_VOBSUB", "eng"), SubtitleTrack(4, "S_TEXT/UTF8", "und"),
+         SubtitleTrack(5, "S_TEXT/ASS", "ger"), SubtitleTrack(6, "S_TEXT/SSA", "fre")}));
+    EXPECT_EQ(form.cmbSubs.items(), (std::vector<std::string>{"undefined", "ger", "fre"}));
+    EXPECT_EQ(analysis.strSubTracks[0].format, "srt");
+    EXPECT_EQ(analysis.strSubTracks[0].track, "4");
+    EXPECT_EQ(analysis.strSubTracks[1].format, "ASS");
+    EXPECT_EQ(analysis.strSubTracks[2].format, "SSA");
+    EXPECT_EQ(analysis.strSubTracks[2].track, "6");
+    EXPECT_TRUE(form.cmbSubs.visible);
+    EXPECT_TRUE(form.chkSubs.visible);
+    EXPECT_EQ(form.chkSubs.value(), 0);
+    EXPECT_TRUE(form.lblSubs.visible);
+    EXPECT_EQ(form.cmbSubs.selectedIndex(), 0);
+}
+
+TEST_F(TrackReportParserTest, Mpeg2AndNonVc1VfwSourcesSkipTheTrackPasses) {
+    Parse(LegacyReport({VideoTrack(1, "V_MPEG2", 720, 576, 1024), AudioTrack(2, "A_AC3", "eng"),
+                        SubtitleTrack(3, "S_TEXT/UTF8", "eng")}));
+    EXPECT_EQ(analysis.strVideoCodec, "mpeg2");
+    EXPECT_TRUE(Logged("mpeg2 mkv"));
+    EXPECT_EQ(form.cmbAudio.ListCount(), 0);
+    EXPECT_EQ(form.cmbSubs.ListCount(), 0);
+    EXPECT_FALSE(form.cmbSubs.visible);
+    EXPECT_EQ(analysis.strParOpt, "");
+
+    std::string xvid = VideoTrack(1, "V_MS/VFW/FOURCC", 640, 480, 640);
+    xvid.replace(xvid.find("CodecPrivate, length 39"), 23,
+                 "CodecPrivate, length 40 (FourCC: XVID, 0x44495658)");
+    form.txtS1.SetText("7");
+    Parse(LegacyReport({xvid, AudioTrack(2, "A_MPEG/L3", "eng")}));
+    EXPECT_TRUE(analysis.bVfwMode);
+    EXPECT_EQ(analysis.strVideoCodec, "");
+    EXPECT_EQ(form.txtS1.text(), "1");
+    EXPECT_TRUE(Logged("Embedded VFW/FOURCC file in mkv"));
+    EXPECT_EQ(form.cmbAudio.ListCount(), 0);
+}
+
+TEST_F(TrackReportParserTest, Vc1InVfwModeReadsItsTracks) {
+    std::string vc1 = VideoTrack(1, "V_MS/VFW/FOURCC", 1920, 1080, 1920);
+    vc1.replace(vc1.find("CodecPrivate, length 39"), 23,
+                "CodecPrivate, length 76 (FourCC: WVC1, 0x31435657)");
+    Parse(LegacyReport({vc1, AudioTrack(2, "A_AC3", "eng")}));
+    EXPECT_TRUE(analysis.bVfwMode);
+    EXPECT_EQ(analysis.strVideoCodec, "vc1");
+    EXPECT_TRUE(Logged("VC1 mkv"));
+    EXPECT_EQ(form.txtS1.text(), "1");
+    EXPECT_EQ(form.cmbAudio.ListCount(), 1);
+}
+
+TEST_F(TrackReportParserTest, FortyAudioTracksKeepThirtyThreeRows) {
+    std::vector<std::string> tracks = {VideoTrack(1, "V_MPEG4/ISO/AVC", 320, 240, 320)};
+    for (int n = 2; n <= 41; ++n) tracks.push_back(AudioTrack(n, "A_AAC", "eng"));
+    Parse(LegacyReport(tracks));
+    EXPECT_EQ(form.cmbAudio.ListCount(), kTrackTableRows);
+    EXPECT_EQ(analysis.strAudioTracks[32].track, "34");
+    EXPECT_EQ(form.txtS2.text(), "2");
+}
+
+TEST_F(TrackReportParserTest, EachParseResetsFlagsButKeepsTheOldPixelSize) {
+    Parse(LegacyReport({VideoTrack(1, "V_MPEG4/ISO/AVC", 1440, 1080, 1920)}));
+    ASSERT_FALSE(analysis.strParOpt.empty());
+    Parse(LegacyReport({AudioTrack(1, "A_AC3", "eng")}));
+    EXPECT_EQ(analysis.strVideoCodec, "");
+    EXPECT_EQ(analysis.strParOpt, "");
+    EXPECT_EQ(analysis.strAspectOpt, "");
+    EXPECT_EQ(analysis.intPixelWidth, 1440);
+}
+
+// Reports that end inside a video track, that are empty, or that hold CR LF line ends.
+TEST_F(TrackReportParserTest, ShortEmptyAndCrLfReportsParseWithoutHarm) {
+    std::string cut = LegacyReport({VideoTrack(1, "V_MPEG4/ISO/AVC", 1280, 720, 1920)});
+    cut.resize(cut.find("|   + Pixel height"));
+    Parse(cut);
+    EXPECT_EQ(analysis.intPixelWidth, 1280);
+    EXPECT_EQ(form.txtSFPS.text(), "23.976");
+    EXPECT_EQ(analysis.strParOpt, "");
+
+    Parse("");
+    EXPECT_EQ(form.cmbAudio.ListCount(), 0);
+    EXPECT_FALSE(form.cmbSubs.visible);
+
+    std::string crlf = LegacyReport(
+        {VideoTrack(1, "V_MPEG4/ISO/AVC", 1440, 1080, 1920), AudioTrack(2, "A_AC3", "ger")});
+    for (size_t at = crlf.find('\n'); at != std::string::npos; at = crlf.find('\n', at + 2))
+        crlf.insert(at, "\r");
+    Parse(crlf);
+    EXPECT_EQ(analysis.strParOpt, ":par=1920:1440");
+    EXPECT_EQ(analysis.strAudioTracks[0].language, " ger");
+}
+
+TEST_F(TrackReportParserTest, ParseMkvInfoLogsToDebugLogAndDeletesTheReport) {
+    const std::string report = prog.Write("info.txt", kRealReport);
+    ParseMkvInfo(ctx);
+    EXPECT_FALSE(std::filesystem::exists(report));
+    const std::string log = TempFolder::Read(prog / "debug.log");
+    EXPECT_EQ(log.rfind("+ EBML head\n", 0), 0u);
+    EXPECT_NE(log.find("AVC mkv\nVideo found on track 2\n"), std::string::npos);
+    EXPECT_EQ(form.txtS1.text(), "2");
+
+    // Without a report the lists end up empty and nothing fails.
+    ParseMkvInfo(ctx);
+    EXPECT_EQ(form.cmbAudio.ListCount(), 0);
+    EXPECT_EQ(analysis.strVideoCodec, "");
+}
+
+}  // namespace
+}  // namespace kestrun::test
