@@ -55,6 +55,10 @@ void CheckOutputIsNotTheSource(const std::string& source, const std::string& out
     }
 }
 
+// Far beyond any film's audio; a damaged header claiming more is refused.
+constexpr int kMaxChannels = 32;
+constexpr int kMaxSampleRate = 768000;
+
 bool LacksDecodingParameters(const AVCodecParameters& parameters) {
     return parameters.codec_id == AV_CODEC_ID_NONE || parameters.sample_rate <= 0 ||
            parameters.ch_layout.nb_channels <= 0;
@@ -207,6 +211,11 @@ private:
         if (source.nb_channels <= 0 || frame.sample_rate <= 0) {
             throw DecodeError("the audio of " + request_.source +
                               " has no channel count or sample rate");
+        }
+        if (source.nb_channels > kMaxChannels || frame.sample_rate > kMaxSampleRate) {
+            throw DecodeError("the audio of " + request_.source + " has " +
+                              std::to_string(source.nb_channels) + " channels at " +
+                              std::to_string(frame.sample_rate) + " Hz, more than a WAV carries");
         }
         auto layout = OutputLayoutFor(request_.settings.channels, source);
         const WavFormat format{layout.Channels(), frame.sample_rate, WavChannelMask(layout.Get())};
