@@ -59,11 +59,5 @@ TEST(DecoderSettings, FailedSaveKeepsTheOldFileAndSaysSo) {
     EXPECT_FALSE(std::filesystem::exists(folder / "taken.conf.tmp"));
 }
 
-TEST(DecoderSettings, GainInDecibelsBecomesAFactor) {
-    EXPECT_DOUBLE_EQ(GainFactorFromDb(0.0), 1.0);
-    EXPECT_NEAR(GainFactorFromDb(-6.0), 0.501, 0.001);
-    EXPECT_NEAR(GainFactorFromDb(20.0), 10.0, 1e-9);
-}
-
 }  // namespace
 }  // namespace kestrun
