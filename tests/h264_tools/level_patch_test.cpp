@@ -15,39 +15,34 @@ namespace {
 
 using standin::h264::SpsLevelPatcher;
 
-std::vector<uint8_t> PatchedWhole(std::vector<uint8_t> bytes, size_t* spsCount = nullptr)
-{
+std::vector<uint8_t> PatchedWhole(std::vector<uint8_t> bytes, size_t* spsCount = nullptr) {
     SpsLevelPatcher patcher(41);
     patcher.Patch(bytes.data(), bytes.size());
-    if (spsCount)
-        *spsCount = patcher.SpsCount();
+    if (spsCount) *spsCount = patcher.SpsCount();
     return bytes;
 }
 
-TEST(SpsLevelPatcher, ChangesOnlyTheLevelByteOfSpsUnits)
-{
+TEST(SpsLevelPatcher, ChangesOnlyTheLevelByteOfSpsUnits) {
     const std::vector<uint8_t> stream = {
-        0, 0, 0, 1, 0x67, 0x64, 0x00, 0x33, 0xAC,        // SPS, level 5.1
-        0, 0, 1,    0x41, 0x64, 0x00, 0x33, 0x10,        // slice holding the same three bytes
-        0, 0, 1,    0x27, 0x4D, 0x40, 0x33, 0x99,        // SPS with nal_ref_idc 1
-        0, 0, 1,    0xE7, 0x64, 0x00, 0x33,              // forbidden bit set: not an SPS
-        0, 0, 1,    0x67, 0x00, 0x00, 0x01, 0x67, 0x64, 0x00, 0x29};  // damaged, then a 4.1 SPS
+        0, 0, 0, 1,    0x67, 0x64, 0x00, 0x33, 0xAC,  // SPS, level 5.1
+        0, 0, 1, 0x41, 0x64, 0x00, 0x33, 0x10,        // slice holding the same three bytes
+        0, 0, 1, 0x27, 0x4D, 0x40, 0x33, 0x99,        // SPS with nal_ref_idc 1
+        0, 0, 1, 0xE7, 0x64, 0x00, 0x33,              // forbidden bit set: not an SPS
+        0, 0, 1, 0x67, 0x00, 0x00, 0x01, 0x67, 0x64, 0x00, 0x29};  // damaged, then a 4.1 SPS
     size_t spsCount = 0;
     const auto patched = PatchedWhole(stream, &spsCount);
     std::vector<size_t> changed;
     for (size_t i = 0; i < stream.size(); ++i) {
-        if (patched[i] != stream[i])
-            changed.push_back(i);
+        if (patched[i] != stream[i]) changed.push_back(i);
     }
     EXPECT_EQ(changed, (std::vector<size_t>{7, 23}));
     EXPECT_EQ(patched[7], 0x29);
     EXPECT_EQ(spsCount, 3u);  // the two 5.1 units and the one already at 4.1
 }
 
-TEST(SpsLevelPatcher, StartCodesAndHeadersSplitAcrossChunks)
-{
-    const std::vector<uint8_t> stream = {0x11, 0, 0, 0, 1, 0x67, 0x64, 0x00, 0x33, 0x22,
-                                         0,    0, 1, 0x67, 0x42, 0xC0, 0x33};
+TEST(SpsLevelPatcher, StartCodesAndHeadersSplitAcrossChunks) {
+    const std::vector<uint8_t> stream = {0x11, 0, 0, 0, 1,    0x67, 0x64, 0x00, 0x33,
+                                         0x22, 0, 0, 1, 0x67, 0x42, 0xC0, 0x33};
     const auto expected = PatchedWhole(stream);
     for (size_t split = 0; split <= stream.size(); ++split) {
         auto bytes = stream;
@@ -59,8 +54,7 @@ TEST(SpsLevelPatcher, StartCodesAndHeadersSplitAcrossChunks)
     }
 }
 
-TEST(H264InfoSettings, ReadsBothPathsWithCrLfOrLf)
-{
+TEST(H264InfoSettings, ReadsBothPathsWithCrLfOrLf) {
     const auto crlf = standin::ParseH264InfoSettings(
         "[Paths]\r\nInputPath=/w/My Films/movie_raw.h264\r\nOutputPath=/w/My Films/movie.h264\r\n");
     EXPECT_EQ(crlf.inputPath, "/w/My Films/movie_raw.h264");
@@ -78,14 +72,12 @@ TEST(H264InfoSettings, ReadsBothPathsWithCrLfOrLf)
 // The program in a folder of its own, as it reads h264info.ini beside itself.
 class H264InfoProgram : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         program_ = folder_ / "h264info";
         std::filesystem::copy_file(ProgramPath("h264info/h264info"), program_);
     }
 
-    void WriteSettings(const std::string& input, const std::string& output)
-    {
+    void WriteSettings(const std::string& input, const std::string& output) {
         folder_.Write("h264info.ini",
                       "[Paths]\r\nInputPath=" + input + "\r\nOutputPath=" + output + "\r\n");
     }
@@ -96,8 +88,7 @@ protected:
     std::string program_;
 };
 
-TEST_F(H264InfoProgram, SetsLevel41InEverySpsAndChangesNothingElse)
-{
+TEST_F(H264InfoProgram, SetsLevel41InEverySpsAndChangesNothingElse) {
     const std::string work = folder_.slash() + "work folder 'n' Ünïcode/";
     std::filesystem::create_directories(work);
     const std::string input = work + "movie_raw.h264";
@@ -125,8 +116,7 @@ TEST_F(H264InfoProgram, SetsLevel41InEverySpsAndChangesNothingElse)
     EXPECT_FALSE(std::filesystem::exists(work + "movie.h264.partial"));
 }
 
-TEST_F(H264InfoProgram, RewritesInPlaceWhenBothPathsAreOneFile)
-{
+TEST_F(H264InfoProgram, RewritesInPlaceWhenBothPathsAreOneFile) {
     const std::string stream = folder_ / "movie.h264";
     EncodeH264(stream, 320, 240, 2, {"-level", "5.1"});
     WriteSettings(stream, stream);
@@ -134,8 +124,7 @@ TEST_F(H264InfoProgram, RewritesInPlaceWhenBothPathsAreOneFile)
     EXPECT_EQ(ProbeStream(stream, "v:0")["level"], "41");
 }
 
-TEST_F(H264InfoProgram, BadInputFailsWithAMessageAndWritesNothing)
-{
+TEST_F(H264InfoProgram, BadInputFailsWithAMessageAndWritesNothing) {
     const std::string output = folder_ / "movie.h264";
     auto expectFailure = [&](const std::string& why) {
         const auto result = Run();
@@ -155,6 +144,16 @@ TEST_F(H264InfoProgram, BadInputFailsWithAMessageAndWritesNothing)
     EXPECT_NE(Run().exitCode, 0);
 
     EXPECT_EQ(RunTool({program_, "extra"}).exitCode, 2);
+
+    // A disk that fills up: writes past a file size limit fail the same way.
+    const std::string input = folder_ / "movie_raw.h264";
+    EncodeH264(input, 320, 240, 6, {"-level", "5.1"});
+    WriteSettings(input, output);
+    const auto full = RunTool({"/usr/bin/prlimit", "--fsize=4096", program_});
+    EXPECT_EQ(full.exitCode, 1);
+    EXPECT_NE(full.err.find("File too large"), std::string::npos) << full.err;
+    EXPECT_FALSE(std::filesystem::exists(output));
+    EXPECT_FALSE(std::filesystem::exists(output + ".partial"));
 }
 
 }  // namespace

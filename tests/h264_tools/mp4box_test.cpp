@@ -13,12 +13,11 @@
 namespace kestrun::test {
 namespace {
 
-TEST(Mp4BoxCommandLine, TheThreeMuxFormsAndTheAviRawForm)
-{
+TEST(Mp4BoxCommandLine, TheThreeMuxFormsAndTheAviRawForm) {
     // Form B, split as the tool runner splits its command string.
-    auto command = standin::ParseMp4BoxCommand(
-        {"-add", "/w/movie.aac", "-add", "/w/movie.h264:fps=23.976:par=1920:1440", "/w/Film.mp4",
-         "-tmp", "/w"});
+    auto command = standin::ParseMp4BoxCommand({"-add", "/w/movie.aac", "-add",
+                                                "/w/movie.h264:fps=23.976:par=1920:1440",
+                                                "/w/Film.mp4", "-tmp", "/w"});
     ASSERT_EQ(command.added.size(), 2u);
     EXPECT_EQ(command.added[0].path, "/w/movie.aac");
     EXPECT_EQ(command.added[1].path, "/w/movie.h264");
@@ -30,8 +29,8 @@ TEST(Mp4BoxCommandLine, TheThreeMuxFormsAndTheAviRawForm)
     EXPECT_EQ(command.tmpDir, "/w");
 
     // Forms A and C: a global frame rate; the work folder "/" gives an empty -tmp.
-    command = standin::ParseMp4BoxCommand({"-fps", "25.000", "-add", "/movie.h264", "/F.mp4",
-                                           "-tmp", ""});
+    command = standin::ParseMp4BoxCommand(
+        {"-fps", "25.000", "-add", "/movie.h264", "/F.mp4", "-tmp", ""});
     EXPECT_EQ(command.fps, "25.000");
     EXPECT_FALSE(command.added[0].fps.has_value());
     EXPECT_EQ(command.tmpDir, "");
@@ -41,8 +40,7 @@ TEST(Mp4BoxCommandLine, TheThreeMuxFormsAndTheAviRawForm)
     EXPECT_EQ(command.target, "/w/movie.avi");
 }
 
-TEST(Mp4BoxCommandLine, OptionsAfterFileNamesAndMistakes)
-{
+TEST(Mp4BoxCommandLine, OptionsAfterFileNamesAndMistakes) {
     using standin::ParseAddedFile;
     EXPECT_TRUE(ParseAddedFile("/w/a.h264:par=none").par->remove);
     EXPECT_THROW(ParseAddedFile("/w/a.h264:par=0:3"), std::invalid_argument);
@@ -64,8 +62,7 @@ TEST(Mp4BoxCommandLine, OptionsAfterFileNamesAndMistakes)
     EXPECT_THROW(ParseMp4BoxCommand({"x.mp4"}), std::invalid_argument);
 }
 
-TEST(Mp4BoxFrameRate, NtscRatesAreExactAndOthersUseMilliseconds)
-{
+TEST(Mp4BoxFrameRate, NtscRatesAreExactAndOthersUseMilliseconds) {
     auto expectTiming = [](const std::string& text, int timescale, int duration) {
         const auto timing = standin::TimingForFrameRate(text);
         EXPECT_EQ(timing.timescale, timescale) << text;
@@ -85,28 +82,27 @@ TEST(Mp4BoxFrameRate, NtscRatesAreExactAndOthersUseMilliseconds)
 // A work folder with an awkward name, a source MKV and the streams the chain extracts from it.
 class Mp4BoxMuxing : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         std::filesystem::create_directories(work_);
-        RunFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=24000/1001", "-f", "lavfi",
-                   "-i", "sine=frequency=440:sample_rate=48000", "-t", "1", "-c:v", "libx264",
-                   "-preset", "ultrafast", "-level", "4.1", "-bf", "3", "-x264-params",
-                   "b-pyramid=normal:keyint=10:b-adapt=0", "-c:a", "ac3", source_});
-        const auto extracted = RunTool({"/usr/bin/mkvextract", source_, "tracks",
-                                        "0:" + work_ + "movie.h264"});
+        RunFfmpeg({"-f",      "lavfi",     "-i",           "testsrc2=size=320x240:rate=24000/1001",
+                   "-f",      "lavfi",     "-i",           "sine=frequency=440:sample_rate=48000",
+                   "-t",      "1",         "-c:v",         "libx264",
+                   "-preset", "ultrafast", "-level",       "4.1",
+                   "-bf",     "3",         "-x264-params", "b-pyramid=normal:keyint=10:b-adapt=0",
+                   "-c:a",    "ac3",       source_});
+        const auto extracted =
+            RunTool({"/usr/bin/mkvextract", source_, "tracks", "0:" + work_ + "movie.h264"});
         ASSERT_EQ(extracted.exitCode, 0) << extracted.out;
         RunFfmpeg({"-i", source_, "-vn", "-c:a", "aac", "-b:a", "96k", work_ + "movie.aac"});
     }
 
-    ToolResult Mp4Box(const std::vector<std::string>& args)
-    {
+    ToolResult Mp4Box(const std::vector<std::string>& args) {
         std::vector<std::string> argv = {ProgramPath("MP4Box/MP4Box")};
         argv.insert(argv.end(), args.begin(), args.end());
         return RunTool(argv);
     }
 
-    void ExpectNoPartialFiles()
-    {
+    void ExpectNoPartialFiles() {
         for (const auto& entry : std::filesystem::directory_iterator(work_))
             EXPECT_FALSE(entry.path().string().ends_with(".partial")) << entry.path();
     }
@@ -118,8 +114,7 @@ protected:
     std::string output_ = work_ + "Film_2008.mp4";
 };
 
-TEST_F(Mp4BoxMuxing, AudioAndVideoKeepEveryFrameInDisplayOrder)
-{
+TEST_F(Mp4BoxMuxing, AudioAndVideoKeepEveryFrameInDisplayOrder) {
     const auto result = Mp4Box({"-add", work_ + "movie.aac", "-add",
                                 work_ + "movie.h264:fps=23.976", output_, "-tmp", workNoSlash_});
     ASSERT_EQ(result.exitCode, 0) << result.err;
@@ -140,8 +135,7 @@ TEST_F(Mp4BoxMuxing, AudioAndVideoKeepEveryFrameInDisplayOrder)
     ExpectNoPartialFiles();
 }
 
-TEST_F(Mp4BoxMuxing, VideoJoinsTheAudioAlreadyInTheMp4WithItsPixelAspect)
-{
+TEST_F(Mp4BoxMuxing, VideoJoinsTheAudioAlreadyInTheMp4WithItsPixelAspect) {
     RunFfmpeg({"-i", work_ + "movie.aac", "-c", "copy", output_});
     const auto result = Mp4Box({"-fps", "25.000", "-add", work_ + "movie.h264:par=1920:1440",
                                 output_, "-tmp", workNoSlash_});
@@ -156,8 +150,7 @@ TEST_F(Mp4BoxMuxing, VideoJoinsTheAudioAlreadyInTheMp4WithItsPixelAspect)
     ExpectNoPartialFiles();
 }
 
-TEST_F(Mp4BoxMuxing, RawVideoOutOfAnAviThenMuxed)
-{
+TEST_F(Mp4BoxMuxing, RawVideoOutOfAnAviThenMuxed) {
     const std::string avi = work_ + "movie.avi";
     RunFfmpeg({"-i", source_, "-an", "-c:v", "copy", "-bsf:v", "h264_mp4toannexb", avi});
     auto result = Mp4Box({"-aviraw", "video", avi});
@@ -170,8 +163,7 @@ TEST_F(Mp4BoxMuxing, RawVideoOutOfAnAviThenMuxed)
     EXPECT_EQ(DecodedFrameHashes(output_), DecodedFrameHashes(source_));
 }
 
-TEST_F(Mp4BoxMuxing, FailuresLeaveTheDestinationAsItWas)
-{
+TEST_F(Mp4BoxMuxing, FailuresLeaveTheDestinationAsItWas) {
     RunFfmpeg({"-i", work_ + "movie.aac", "-c", "copy", output_});
     const auto before = ReadBytes(output_);
     auto expectFailure = [&](const std::vector<std::string>& args, int exitCode) {
@@ -189,6 +181,13 @@ TEST_F(Mp4BoxMuxing, FailuresLeaveTheDestinationAsItWas)
     expectFailure({"-add", work_ + "movie.h264", "-bogus", output_}, 2);
     expectFailure({"-aviraw", "video", work_ + "movie.h264"}, 1);
     EXPECT_EQ(Mp4Box({"-add", work_ + "movie.h264", folder_ / "no folder/out.mp4"}).exitCode, 1);
+
+    // A disk that fills up: writes past a file size limit fail the same way.
+    const auto full = RunTool({"/usr/bin/prlimit", "--fsize=4096", ProgramPath("MP4Box/MP4Box"),
+                               "-add", work_ + "movie.h264", output_});
+    EXPECT_EQ(full.exitCode, 1);
+    EXPECT_NE(full.err.find("File too large"), std::string::npos) << full.err;
+    EXPECT_EQ(ReadBytes(output_), before);
     ExpectNoPartialFiles();
 }
 

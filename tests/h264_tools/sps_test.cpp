@@ -18,25 +18,22 @@ using standin::h264::SequenceParameterSet;
 class SpsOfEncodedStream : public ::testing::Test {
 protected:
     SequenceParameterSet Encode(int width, int height, int frames,
-                                const std::vector<std::string>& options)
-    {
+                                const std::vector<std::string>& options) {
         const std::string path = folder_ / "sample.h264";
         EncodeH264(path, width, height, frames, options);
         const auto units = SpsUnitsOf(path);
         EXPECT_EQ(units.size(), 1u);
-        if (units.empty())
-            throw std::runtime_error("no SPS");
+        if (units.empty()) throw std::runtime_error("no SPS");
         return ParseSps(units[0].data(), units[0].size());
     }
 
     TempFolder folder_{"kestrun-sps"};
 };
 
-TEST_F(SpsOfEncodedStream, HighProfile720pGivesLevelReferencesSizeAndBuffering)
-{
-    const auto sps = Encode(1280, 720, 2,
-                            {"-preset", "veryfast", "-profile:v", "high", "-level", "4.1",
-                             "-refs", "4", "-bf", "3"});
+TEST_F(SpsOfEncodedStream, HighProfile720pGivesLevelReferencesSizeAndBuffering) {
+    const auto sps = Encode(
+        1280, 720, 2,
+        {"-preset", "veryfast", "-profile:v", "high", "-level", "4.1", "-refs", "4", "-bf", "3"});
     EXPECT_EQ(sps.profileIdc, 100);
     EXPECT_EQ(sps.ProfileName(), "High");
     EXPECT_EQ(sps.levelIdc, 41);
@@ -52,20 +49,19 @@ TEST_F(SpsOfEncodedStream, HighProfile720pGivesLevelReferencesSizeAndBuffering)
     EXPECT_FALSE(standin::h264::ExceedsConsoleDpb(sps));
 }
 
-TEST_F(SpsOfEncodedStream, SixteenReferencesAt1080pExceedLevel41)
-{
+TEST_F(SpsOfEncodedStream, SixteenReferencesAt1080pExceedLevel41) {
     const auto sps = Encode(1920, 1080, 3, {"-refs", "16", "-level", "5.1"});
     EXPECT_EQ(sps.levelIdc, 51);
     EXPECT_EQ(sps.maxNumRefFrames, 16u);
     EXPECT_EQ(sps.Height(), 1080u);
     EXPECT_EQ(sps.CodedHeight(), 1088u);  // the buffer counts coded macroblocks
     EXPECT_EQ(sps.FrameSizeInMbs(), 8160u);
-    EXPECT_EQ(standin::h264::MaxDpbFrames(standin::h264::kConsoleMaxDpbMbs, sps.FrameSizeInMbs()), 4u);
+    EXPECT_EQ(standin::h264::MaxDpbFrames(standin::h264::kConsoleMaxDpbMbs, sps.FrameSizeInMbs()),
+              4u);
     EXPECT_TRUE(standin::h264::ExceedsConsoleDpb(sps));
 }
 
-TEST_F(SpsOfEncodedStream, BaselineInterlacedCroppedAndAnamorphicStreams)
-{
+TEST_F(SpsOfEncodedStream, BaselineInterlacedCroppedAndAnamorphicStreams) {
     const auto baseline = Encode(320, 240, 1, {"-profile:v", "baseline"});
     EXPECT_EQ(baseline.profileIdc, 66);
     EXPECT_EQ(baseline.ProfileName(), "Constrained Baseline");
@@ -88,19 +84,18 @@ TEST_F(SpsOfEncodedStream, BaselineInterlacedCroppedAndAnamorphicStreams)
     EXPECT_EQ(extendedAspect.sarHeight, 7);
 }
 
-TEST_F(SpsOfEncodedStream, DamagedUnitsAreRefused)
-{
+TEST_F(SpsOfEncodedStream, DamagedUnitsAreRefused) {
     EncodeH264(folder_ / "s.h264", 320, 240, 1, {});
     auto sps = SpsUnitsOf(folder_ / "s.h264").at(0);
     EXPECT_THROW(ParseSps(sps.data(), 6), std::runtime_error);
     sps[0] = 0x68;  // a PPS header
     EXPECT_THROW(ParseSps(sps.data(), sps.size()), std::runtime_error);
-    const std::vector<uint8_t> outOfRangeField = {0x67, 0x42, 0xC0, 0x1E, 0x80, 0x00, 0x00, 0x00, 0x01};
+    const std::vector<uint8_t> outOfRangeField = {0x67, 0x42, 0xC0, 0x1E, 0x80,
+                                                  0x00, 0x00, 0x00, 0x01};
     EXPECT_THROW(ParseSps(outOfRangeField.data(), outOfRangeField.size()), std::runtime_error);
 }
 
-TEST(SpsLimits, MaxDpbFramesFollowTableA1)
-{
+TEST(SpsLimits, MaxDpbFramesFollowTableA1) {
     using standin::h264::MaxDpbFrames;
     using standin::h264::MaxDpbMbsForLevel;
     EXPECT_EQ(MaxDpbMbsForLevel(41), 32768u);
@@ -108,15 +103,14 @@ TEST(SpsLimits, MaxDpbFramesFollowTableA1)
     EXPECT_EQ(MaxDpbMbsForLevel(11), 900u);
     EXPECT_EQ(MaxDpbMbsForLevel(11, 0x10), 396u);  // level 1b
     EXPECT_EQ(MaxDpbMbsForLevel(99), 0u);
-    EXPECT_EQ(MaxDpbFrames(32768, 120 * 68), 4u);   // 1920x1080
-    EXPECT_EQ(MaxDpbFrames(32768, 80 * 45), 9u);    // 1280x720
-    EXPECT_EQ(MaxDpbFrames(32768, 120 * 50), 5u);   // 1920x800
-    EXPECT_EQ(MaxDpbFrames(32768, 45 * 36), 16u);   // 720x576, capped
+    EXPECT_EQ(MaxDpbFrames(32768, 120 * 68), 4u);  // 1920x1080
+    EXPECT_EQ(MaxDpbFrames(32768, 80 * 45), 9u);   // 1280x720
+    EXPECT_EQ(MaxDpbFrames(32768, 120 * 50), 5u);  // 1920x800
+    EXPECT_EQ(MaxDpbFrames(32768, 45 * 36), 16u);  // 720x576, capped
     EXPECT_EQ(MaxDpbFrames(32768, 0), 0u);
 }
 
-TEST(SpsLimits, VuiBufferingCountsWhenLargerThanReferences)
-{
+TEST(SpsLimits, VuiBufferingCountsWhenLargerThanReferences) {
     SequenceParameterSet sps;
     sps.widthInMbs = 80;
     sps.heightInMapUnits = 45;  // 720p: 9 frames allowed
@@ -126,15 +120,14 @@ TEST(SpsLimits, VuiBufferingCountsWhenLargerThanReferences)
     EXPECT_TRUE(standin::h264::ExceedsConsoleDpb(sps));
 }
 
-TEST(NalUnits, EmulationPreventionAndStartCodes)
-{
+TEST(NalUnits, EmulationPreventionAndStartCodes) {
     using standin::h264::RemoveEmulationPrevention;
     const std::vector<uint8_t> escaped = {0x67, 0x00, 0x00, 0x03, 0x01, 0x00, 0x00, 0x03};
     EXPECT_EQ(RemoveEmulationPrevention(escaped.data(), escaped.size()),
               (std::vector<uint8_t>{0x67, 0x00, 0x00, 0x01, 0x00, 0x00}));
 
-    const std::vector<uint8_t> stream = {0xAA, 0, 0, 0, 1, 0x67, 1, 2, 0, 0, 1, 0x68, 3,
-                                         0,    0, 1, 0x65, 9, 0, 0};
+    const std::vector<uint8_t> stream = {0xAA, 0,    0, 0, 1, 0x67, 1,    2, 0, 0,
+                                         1,    0x68, 3, 0, 0, 1,    0x65, 9, 0, 0};
     const auto units = standin::h264::SplitNalUnits(stream.data(), stream.size());
     ASSERT_EQ(units.size(), 3u);
     EXPECT_EQ(units[0].type(), 7);
@@ -145,8 +138,7 @@ TEST(NalUnits, EmulationPreventionAndStartCodes)
     EXPECT_EQ(standin::h264::FirstSliceNalType(stream.data(), 12), -1);
 }
 
-TEST(ParameterSets, AvcConfigurationRecordAndAnnexBBlock)
-{
+TEST(ParameterSets, AvcConfigurationRecordAndAnnexBBlock) {
     const std::vector<uint8_t> sps = {0x67, 0x64, 0x00, 0x29, 0xAC};
     const std::vector<uint8_t> pps = {0x68, 0xEE, 0x3C};
     std::vector<uint8_t> avcc = {1, 0x64, 0x00, 0x29, 0xFF, 0xE1, 0, 5};

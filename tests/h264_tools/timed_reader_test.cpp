@@ -17,32 +17,26 @@ namespace {
 using standin::h264::TimedFrame;
 using standin::h264::TimedFrameReader;
 
-std::vector<TimedFrame> ReadAll(const std::string& path, int* delay = nullptr)
-{
+std::vector<TimedFrame> ReadAll(const std::string& path, int* delay = nullptr) {
     TimedFrameReader reader(path);
-    if (delay)
-        *delay = reader.ReorderDelay();
+    if (delay) *delay = reader.ReorderDelay();
     std::vector<TimedFrame> frames;
     TimedFrame frame;
-    while (reader.Next(frame))
-        frames.push_back(std::move(frame));
+    while (reader.Next(frame)) frames.push_back(std::move(frame));
     return frames;
 }
 
 // Display rank of each frame in decode order, as mkvmerge times the same raw stream.
-std::vector<int64_t> DisplayRanksByMkvmerge(const std::string& raw, const std::string& mkv)
-{
-    const auto merged = RunTool({"/usr/bin/mkvmerge", "-q", "-o", mkv, "--default-duration",
-                                 "0:25fps", raw});
-    if (merged.exitCode != 0)
-        throw std::runtime_error("mkvmerge failed: " + merged.out);
+std::vector<int64_t> DisplayRanksByMkvmerge(const std::string& raw, const std::string& mkv) {
+    const auto merged =
+        RunTool({"/usr/bin/mkvmerge", "-q", "-o", mkv, "--default-duration", "0:25fps", raw});
+    if (merged.exitCode != 0) throw std::runtime_error("mkvmerge failed: " + merged.out);
     const auto probe = RunTool({"/usr/bin/ffprobe", "-v", "error", "-select_streams", "v:0",
                                 "-show_entries", "packet=pts", "-of", "csv=p=0", mkv});
     std::vector<int64_t> pts;
     std::istringstream lines(probe.out);
     std::string line;
-    while (std::getline(lines, line))
-        pts.push_back(std::stoll(line));
+    while (std::getline(lines, line)) pts.push_back(std::stoll(line));
     std::vector<size_t> order(pts.size());
     std::iota(order.begin(), order.end(), 0);
     std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return pts[a] < pts[b]; });
@@ -54,8 +48,7 @@ std::vector<int64_t> DisplayRanksByMkvmerge(const std::string& raw, const std::s
 
 class TimedFrames : public ::testing::Test {
 protected:
-    void ExpectSameOrderAsMkvmerge(const std::vector<std::string>& x264, int frameCount)
-    {
+    void ExpectSameOrderAsMkvmerge(const std::vector<std::string>& x264, int frameCount) {
         const std::string raw = folder_ / "movie.h264";
         EncodeH264(raw, 160, 96, frameCount, x264);
         int delay = -1;
@@ -73,20 +66,17 @@ protected:
     TempFolder folder_{"kestrun-timed"};
 };
 
-TEST_F(TimedFrames, BFramePyramidKeepsEveryFrameInDisplayOrder)
-{
+TEST_F(TimedFrames, BFramePyramidKeepsEveryFrameInDisplayOrder) {
     ExpectSameOrderAsMkvmerge({"-bf", "3", "-x264-params", "b-pyramid=normal:keyint=10:b-adapt=0"},
                               33);
 }
 
-TEST_F(TimedFrames, OpenGopLeadingBFramesStayBeforeTheirIFrame)
-{
+TEST_F(TimedFrames, OpenGopLeadingBFramesStayBeforeTheirIFrame) {
     ExpectSameOrderAsMkvmerge(
         {"-bf", "2", "-x264-params", "open-gop=1:keyint=8:min-keyint=8:b-adapt=0:scenecut=0"}, 30);
 }
 
-TEST_F(TimedFrames, StreamWithoutBFramesNeedsNoReorderDelay)
-{
+TEST_F(TimedFrames, StreamWithoutBFramesNeedsNoReorderDelay) {
     const std::string raw = folder_ / "movie.h264";
     EncodeH264(raw, 160, 96, 12, {"-bf", "0", "-x264-params", "keyint=5"});
     int delay = -1;
@@ -102,8 +92,7 @@ TEST_F(TimedFrames, StreamWithoutBFramesNeedsNoReorderDelay)
     EXPECT_TRUE(frames[0].keyFrame && frames[5].keyFrame && frames[10].keyFrame);
 }
 
-TEST_F(TimedFrames, StreamsThatAreNoRawH264AreRefused)
-{
+TEST_F(TimedFrames, StreamsThatAreNoRawH264AreRefused) {
     EXPECT_THROW(TimedFrameReader(folder_ / "missing.h264"), std::runtime_error);
     EXPECT_THROW(TimedFrameReader(folder_.Write("empty.h264", "")), std::runtime_error);
     EXPECT_THROW(TimedFrameReader(folder_.Write("text.h264", "hello\n")), std::runtime_error);

@@ -9,23 +9,19 @@
 namespace kestrun::test {
 namespace {
 
-std::string LastLine(const std::string& text)
-{
+std::string LastLine(const std::string& text) {
     std::string trimmed = text;
-    while (!trimmed.empty() && trimmed.back() == '\n')
-        trimmed.pop_back();
+    while (!trimmed.empty() && trimmed.back() == '\n') trimmed.pop_back();
     return trimmed.substr(trimmed.rfind('\n') + 1);
 }
 
 class X264Checker : public ::testing::Test {
 protected:
-    ToolResult Check(const std::string& source)
-    {
+    ToolResult Check(const std::string& source) {
         return RunTool({ProgramPath("Checker/x264_checker"), source});
     }
 
-    void ExpectRefused(const std::string& source, const std::string& messagePart)
-    {
+    void ExpectRefused(const std::string& source, const std::string& messagePart) {
         const auto result = Check(source);
         EXPECT_NE(result.exitCode, 0) << source;
         EXPECT_EQ(result.out.find("dpb check"), std::string::npos) << source;
@@ -36,8 +32,7 @@ protected:
     TempFolder folder_{"kestrun-checker"};
 };
 
-TEST_F(X264Checker, SixteenReferenceFramesAt1080pFail)
-{
+TEST_F(X264Checker, SixteenReferenceFramesAt1080pFail) {
     const std::string source = folder_ / "Film's 1080p refs.mkv";
     EncodeH264(source, 1920, 1080, 3, {"-refs", "16", "-level", "5.1"});
     const auto result = Check(source);
@@ -47,8 +42,7 @@ TEST_F(X264Checker, SixteenReferenceFramesAt1080pFail)
     EXPECT_NE(result.out.find("level 4.1 allows: 4 frames"), std::string::npos) << result.out;
 }
 
-TEST_F(X264Checker, StreamsWithinTheLevel41BufferPass)
-{
+TEST_F(X264Checker, StreamsWithinTheLevel41BufferPass) {
     const std::string hd = folder_ / "720p.mkv";
     EncodeH264(hd, 1280, 720, 3, {"-refs", "9", "-bf", "2", "-level", "5.1"});
     auto result = Check(hd);
@@ -64,8 +58,7 @@ TEST_F(X264Checker, StreamsWithinTheLevel41BufferPass)
     EXPECT_EQ(LastLine(result.out), "dpb check: [FAILED]") << result.out;
 }
 
-TEST_F(X264Checker, SourcesWithoutReadableH264AreRefused)
-{
+TEST_F(X264Checker, SourcesWithoutReadableH264AreRefused) {
     const std::string mpeg2 = folder_ / "mpeg2.mkv";
     RunFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=160x96:rate=25", "-frames:v", "2", "-c:v",
                "mpeg2video", mpeg2});

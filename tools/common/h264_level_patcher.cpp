@@ -4,8 +4,7 @@
 
 namespace standin::h264 {
 
-void SpsLevelPatcher::Patch(uint8_t* data, size_t size)
-{
+void SpsLevelPatcher::Patch(uint8_t* data, size_t size) {
     constexpr int kLevelOffset = 3;  // header, profile_idc, constraint flags, level_idc
     for (size_t i = 0; i < size; ++i) {
         uint8_t& byte = data[i];
@@ -25,11 +24,9 @@ void SpsLevelPatcher::Patch(uint8_t* data, size_t size)
             }
         } else if (nextIsHeader_) {
             nextIsHeader_ = false;
-            if (NalTypeOf(byte) == kNalSps && (byte & 0x80) == 0)
-                spsBytesSeen_ = 0;
+            if (NalTypeOf(byte) == kNalSps && (byte & 0x80) == 0) spsBytesSeen_ = 0;
         }
-        if (byte == 1 && zeros_ >= 2)
-            nextIsHeader_ = true;
+        if (byte == 1 && zeros_ >= 2) nextIsHeader_ = true;
         zeros_ = byte == 0 ? (zeros_ < 2 ? zeros_ + 1 : 2) : 0;
     }
 }

@@ -4,65 +4,56 @@ namespace standin::h264 {
 namespace {
 
 // Position just after the next 00 00 01 at or after `from`, or `size` when there is none.
-size_t AfterNextStartCode(const uint8_t* data, size_t size, size_t from)
-{
+size_t AfterNextStartCode(const uint8_t* data, size_t size, size_t from) {
     for (size_t i = from; i + 2 < size; ++i) {
         if (data[i + 2] > 1) {
             i += 2;  // none of the next three positions can start a start code
             continue;
         }
-        if (data[i] == 0 && data[i + 1] == 0 && data[i + 2] == 1)
-            return i + 3;
+        if (data[i] == 0 && data[i + 1] == 0 && data[i + 2] == 1) return i + 3;
     }
     return size;
 }
 
 // Visits NAL units in order until `visit` returns false.
-void VisitNalUnits(const uint8_t* data, size_t size, const std::function<bool(NalUnit)>& visit)
-{
+void VisitNalUnits(const uint8_t* data, size_t size, const std::function<bool(NalUnit)>& visit) {
     size_t begin = AfterNextStartCode(data, size, 0);
     while (begin < size) {
         const size_t next = AfterNextStartCode(data, size, begin);
         size_t end = next == size ? size : next - 3;
         while (end > begin && data[end - 1] == 0)
             --end;  // the zero of a four-byte start code, or trailing zero bytes
-        if (end > begin && !visit(NalUnit{data + begin, end - begin}))
-            return;
+        if (end > begin && !visit(NalUnit{data + begin, end - begin})) return;
         begin = next;
     }
 }
 
 }  // namespace
 
-void ForEachNalUnit(const uint8_t* data, size_t size, const std::function<void(NalUnit)>& visit)
-{
+void ForEachNalUnit(const uint8_t* data, size_t size, const std::function<void(NalUnit)>& visit) {
     VisitNalUnits(data, size, [&](NalUnit unit) {
         visit(unit);
         return true;
     });
 }
 
-int FirstSliceNalType(const uint8_t* data, size_t size)
-{
+int FirstSliceNalType(const uint8_t* data, size_t size) {
     // Looks only at each unit's header byte, so the slice's own data is never scanned.
     for (size_t begin = AfterNextStartCode(data, size, 0); begin < size;
          begin = AfterNextStartCode(data, size, begin + 1)) {
         const int type = NalTypeOf(data[begin]);
-        if (type >= kNalSlice && type <= kNalIdrSlice)
-            return type;
+        if (type >= kNalSlice && type <= kNalIdrSlice) return type;
     }
     return -1;
 }
 
-std::vector<NalUnit> SplitNalUnits(const uint8_t* data, size_t size)
-{
+std::vector<NalUnit> SplitNalUnits(const uint8_t* data, size_t size) {
     std::vector<NalUnit> units;
     ForEachNalUnit(data, size, [&](NalUnit unit) { units.push_back(unit); });
     return units;
 }
 
-std::vector<uint8_t> RemoveEmulationPrevention(const uint8_t* data, size_t size)
-{
+std::vector<uint8_t> RemoveEmulationPrevention(const uint8_t* data, size_t size) {
     std::vector<uint8_t> rbsp;
     rbsp.reserve(size);
     int zeros = 0;

@@ -11,14 +11,12 @@ class RecordReader {
 public:
     RecordReader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
 
-    uint8_t Byte()
-    {
+    uint8_t Byte() {
         Require(1);
         return data_[pos_++];
     }
 
-    std::vector<uint8_t> LengthPrefixedUnit()
-    {
+    std::vector<uint8_t> LengthPrefixedUnit() {
         Require(2);
         const size_t length = (size_t{data_[pos_]} << 8) | data_[pos_ + 1];
         pos_ += 2;
@@ -29,10 +27,8 @@ public:
     }
 
 private:
-    void Require(size_t n) const
-    {
-        if (n > size_ - pos_)
-            throw std::runtime_error("the H.264 configuration record ends early");
+    void Require(size_t n) const {
+        if (n > size_ - pos_) throw std::runtime_error("the H.264 configuration record ends early");
     }
 
     const uint8_t* data_;
@@ -40,14 +36,12 @@ private:
     size_t pos_ = 0;
 };
 
-bool StartsWithStartCode(const uint8_t* data, size_t size)
-{
+bool StartsWithStartCode(const uint8_t* data, size_t size) {
     return (size >= 3 && data[0] == 0 && data[1] == 0 && data[2] == 1) ||
            (size >= 4 && data[0] == 0 && data[1] == 0 && data[2] == 0 && data[3] == 1);
 }
 
-ParameterSets ReadAvcConfigurationRecord(const uint8_t* data, size_t size)
-{
+ParameterSets ReadAvcConfigurationRecord(const uint8_t* data, size_t size) {
     RecordReader record(data, size);
     record.Byte();  // configurationVersion
     record.Byte();  // AVCProfileIndication
@@ -56,18 +50,15 @@ ParameterSets ReadAvcConfigurationRecord(const uint8_t* data, size_t size)
     record.Byte();  // lengthSizeMinusOne
     ParameterSets sets;
     const int spsCount = record.Byte() & 0x1F;
-    for (int i = 0; i < spsCount; ++i)
-        sets.sps.push_back(record.LengthPrefixedUnit());
+    for (int i = 0; i < spsCount; ++i) sets.sps.push_back(record.LengthPrefixedUnit());
     const int ppsCount = record.Byte();
-    for (int i = 0; i < ppsCount; ++i)
-        sets.pps.push_back(record.LengthPrefixedUnit());
+    for (int i = 0; i < ppsCount; ++i) sets.pps.push_back(record.LengthPrefixedUnit());
     return sets;
 }
 
 }  // namespace
 
-ParameterSets ParameterSetsInAnnexB(const uint8_t* data, size_t size)
-{
+ParameterSets ParameterSetsInAnnexB(const uint8_t* data, size_t size) {
     ParameterSets sets;
     ForEachNalUnit(data, size, [&](NalUnit unit) {
         if (unit.type() == kNalSps)
@@ -78,17 +69,13 @@ ParameterSets ParameterSetsInAnnexB(const uint8_t* data, size_t size)
     return sets;
 }
 
-ParameterSets ReadParameterSets(const uint8_t* data, size_t size)
-{
-    if (size > 0 && data[0] == 1)
-        return ReadAvcConfigurationRecord(data, size);
-    if (StartsWithStartCode(data, size))
-        return ParameterSetsInAnnexB(data, size);
+ParameterSets ReadParameterSets(const uint8_t* data, size_t size) {
+    if (size > 0 && data[0] == 1) return ReadAvcConfigurationRecord(data, size);
+    if (StartsWithStartCode(data, size)) return ParameterSetsInAnnexB(data, size);
     throw std::runtime_error("the codec private data is not an H.264 configuration record");
 }
 
-std::vector<uint8_t> ToAnnexB(const ParameterSets& sets)
-{
+std::vector<uint8_t> ToAnnexB(const ParameterSets& sets) {
     std::vector<uint8_t> block;
     for (const auto* list : {&sets.sps, &sets.pps}) {
         for (const auto& unit : *list) {

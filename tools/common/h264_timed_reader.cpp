@@ -24,19 +24,14 @@ constexpr size_t kChunkSize = 1 << 20;
 constexpr size_t kMaxFrameBytes = size_t{64} << 20;
 constexpr int kMaxReorderFrames = 16;
 
-int FieldParity(int pictureStructure)
-{
-    if (pictureStructure == AV_PICTURE_STRUCTURE_TOP_FIELD)
-        return 1;
-    if (pictureStructure == AV_PICTURE_STRUCTURE_BOTTOM_FIELD)
-        return 2;
+int FieldParity(int pictureStructure) {
+    if (pictureStructure == AV_PICTURE_STRUCTURE_TOP_FIELD) return 1;
+    if (pictureStructure == AV_PICTURE_STRUCTURE_BOTTOM_FIELD) return 2;
     return 0;
 }
 
-int ReorderDelayOf(const SequenceParameterSet& sps)
-{
-    if (sps.picOrderCntType == 2)
-        return 0;  // output order is decode order
+int ReorderDelayOf(const SequenceParameterSet& sps) {
+    if (sps.picOrderCntType == 2) return 0;  // output order is decode order
     if (sps.maxNumReorderFrames)
         return static_cast<int>(std::min<uint32_t>(*sps.maxNumReorderFrames, kMaxReorderFrames));
     const uint32_t maxDpbMbs = MaxDpbMbsForLevel(sps.levelIdc, sps.constraintFlags);
@@ -47,11 +42,9 @@ int ReorderDelayOf(const SequenceParameterSet& sps)
 }  // namespace
 
 TimedFrameReader::TimedFrameReader(const std::string& path)
-    : path_(path), chunk_(kChunkSize + AV_INPUT_BUFFER_PADDING_SIZE)
-{
+    : path_(path), chunk_(kChunkSize + AV_INPUT_BUFFER_PADDING_SIZE) {
     fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0)
-        throw std::runtime_error("cannot open " + path + ": " + std::strerror(errno));
+    if (fd_ < 0) throw std::runtime_error("cannot open " + path + ": " + std::strerror(errno));
     parser_ = av_parser_init(AV_CODEC_ID_H264);
     codec_ = avcodec_alloc_context3(nullptr);
     if (!parser_ || !codec_) {
@@ -61,10 +54,9 @@ TimedFrameReader::TimedFrameReader(const std::string& path)
 
     Picture first;
     try {
-        if (!ReadFrame(first))
-            throw std::runtime_error("no H.264 frame found in " + path);
-        const ParameterSets sets = ParameterSetsInAnnexB(first.frame.data.data(),
-                                                         first.frame.data.size());
+        if (!ReadFrame(first)) throw std::runtime_error("no H.264 frame found in " + path);
+        const ParameterSets sets =
+            ParameterSetsInAnnexB(first.frame.data.data(), first.frame.data.size());
         if (sets.sps.empty())
             throw std::runtime_error(path + " does not begin with an H.264 sequence parameter set");
         sps_ = ParseSps(sets.sps.front().data(), sets.sps.front().size());
@@ -79,20 +71,15 @@ TimedFrameReader::TimedFrameReader(const std::string& path)
 
 TimedFrameReader::~TimedFrameReader() { Release(); }
 
-void TimedFrameReader::Release()
-{
-    if (parser_)
-        av_parser_close(parser_);
+void TimedFrameReader::Release() {
+    if (parser_) av_parser_close(parser_);
     parser_ = nullptr;
-    if (codec_)
-        avcodec_free_context(&codec_);
-    if (fd_ >= 0)
-        ::close(fd_);
+    if (codec_) avcodec_free_context(&codec_);
+    if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
 }
 
-bool TimedFrameReader::ParseMore()
-{
+bool TimedFrameReader::ParseMore() {
     // Feeds the parser until it returns one picture (kept in parsed_), or the file ends.
     size_t fedSinceLastPicture = 0;
     for (;;) {
@@ -120,15 +107,15 @@ bool TimedFrameReader::ParseMore()
         int outSize = 0;
         const int used = av_parser_parse2(parser_, codec_, &out, &outSize, input, inputSize,
                                           AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
-        if (used < 0)
-            throw std::runtime_error("cannot parse the H.264 stream in " + path_);
+        if (used < 0) throw std::runtime_error("cannot parse the H.264 stream in " + path_);
         chunkPos_ += static_cast<size_t>(used);
         fedSinceLastPicture += static_cast<size_t>(used);
         if (outSize <= 0) {
             if (inputSize == 0)
                 flushed_ = true;
             else if (fedSinceLastPicture > kMaxFrameBytes)
-                throw std::runtime_error(path_ + " holds no H.264 frames (no frame boundary found)");
+                throw std::runtime_error(path_ +
+                                         " holds no H.264 frames (no frame boundary found)");
             continue;
         }
         auto picture = std::make_unique<Picture>();
@@ -142,22 +129,18 @@ bool TimedFrameReader::ParseMore()
     }
 }
 
-bool TimedFrameReader::ReadPicture(Picture& picture)
-{
-    if (!parsed_ && !ParseMore())
-        return false;
+bool TimedFrameReader::ReadPicture(Picture& picture) {
+    if (!parsed_ && !ParseMore()) return false;
     picture = std::move(*parsed_);
     parsed_.reset();
     return true;
 }
 
-bool TimedFrameReader::ReadFrame(Picture& picture)
-{
+bool TimedFrameReader::ReadFrame(Picture& picture) {
     for (;;) {
         Picture next;
         if (!heldField_) {
-            if (!ReadPicture(next))
-                return false;
+            if (!ReadPicture(next)) return false;
             if (next.fieldParity == 0) {
                 picture = std::move(next);
                 return true;
@@ -185,8 +168,7 @@ bool TimedFrameReader::ReadFrame(Picture& picture)
     }
 }
 
-void TimedFrameReader::Enqueue(Picture picture)
-{
+void TimedFrameReader::Enqueue(Picture picture) {
     const bool pocRestarted = rankedInPeriod_ && picture.poc < lastRankedPoc_;
     if (picture.idr || pocRestarted) {
         RankAllWaiting();
@@ -196,19 +178,15 @@ void TimedFrameReader::Enqueue(Picture picture)
     waiting.frame.decodeIndex = nextDecodeIndex_++;
     queue_.push_back(std::move(waiting));
     ++unranked_;
-    while (unranked_ > static_cast<size_t>(reorderDelay_))
-        RankLowestWaiting();
+    while (unranked_ > static_cast<size_t>(reorderDelay_)) RankLowestWaiting();
 }
 
-void TimedFrameReader::RankLowestWaiting()
-{
+void TimedFrameReader::RankLowestWaiting() {
     Waiting* lowest = nullptr;
     for (Waiting& waiting : queue_) {
-        if (!waiting.ranked && (!lowest || waiting.poc < lowest->poc))
-            lowest = &waiting;
+        if (!waiting.ranked && (!lowest || waiting.poc < lowest->poc)) lowest = &waiting;
     }
-    if (!lowest)
-        return;
+    if (!lowest) return;
     lowest->ranked = true;
     lowest->frame.displayIndex = nextDisplayIndex_++;
     lastRankedPoc_ = lowest->poc;
@@ -216,22 +194,18 @@ void TimedFrameReader::RankLowestWaiting()
     --unranked_;
 }
 
-void TimedFrameReader::RankAllWaiting()
-{
-    while (unranked_ > 0)
-        RankLowestWaiting();
+void TimedFrameReader::RankAllWaiting() {
+    while (unranked_ > 0) RankLowestWaiting();
 }
 
-bool TimedFrameReader::Next(TimedFrame& frame)
-{
+bool TimedFrameReader::Next(TimedFrame& frame) {
     while (queue_.empty() || !queue_.front().ranked) {
         Picture picture;
         if (ReadFrame(picture)) {
             Enqueue(std::move(picture));
         } else {
             RankAllWaiting();
-            if (queue_.empty())
-                return false;
+            if (queue_.empty()) return false;
         }
     }
     frame = std::move(queue_.front().frame);

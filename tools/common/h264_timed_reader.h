@@ -28,7 +28,7 @@ struct TimedFrame {
     std::vector<uint8_t> data;  // the frame's NAL units with their start codes
     int64_t decodeIndex = 0;
     int64_t displayIndex = 0;
-    bool keyFrame = false;      // an IDR picture or a recovery point
+    bool keyFrame = false;  // an IDR picture or a recovery point
 };
 
 class TimedFrameReader {
@@ -40,7 +40,7 @@ public:
     TimedFrameReader(const TimedFrameReader&) = delete;
     TimedFrameReader& operator=(const TimedFrameReader&) = delete;
 
-    const SequenceParameterSet& Sps() const { return sps_; }          // of the first frame
+    const SequenceParameterSet& Sps() const { return sps_; }             // of the first frame
     const std::vector<uint8_t>& HeaderBlock() const { return header_; }  // its SPS and PPS
     int ReorderDelay() const { return reorderDelay_; }
 
@@ -77,8 +77,8 @@ private:
     size_t chunkPos_ = 0, chunkSize_ = 0;
     bool endOfFile_ = false;
     bool flushed_ = false;
-    std::unique_ptr<Picture> parsed_;        // a picture the parser has returned, not yet taken
-    std::unique_ptr<Picture> heldField_;     // a first field waiting for its partner
+    std::unique_ptr<Picture> parsed_;     // a picture the parser has returned, not yet taken
+    std::unique_ptr<Picture> heldField_;  // a first field waiting for its partner
 
     SequenceParameterSet sps_;
     std::vector<uint8_t> header_;

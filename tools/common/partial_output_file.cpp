@@ -14,47 +14,39 @@ namespace {
 // The path removed by the signal handler: a fixed buffer, as the handler may not allocate.
 char g_tempPathForSignals[4096];
 
-void RemoveTempAndReraise(int signalNumber)
-{
-    if (g_tempPathForSignals[0] != '\0')
-        unlink(g_tempPathForSignals);
+void RemoveTempAndReraise(int signalNumber) {
+    if (g_tempPathForSignals[0] != '\0') unlink(g_tempPathForSignals);
     signal(signalNumber, SIG_DFL);
     raise(signalNumber);
 }
 
-void WatchSignals(const std::string& path)
-{
-    if (path.size() >= sizeof g_tempPathForSignals)
-        return;
+void WatchSignals(const std::string& path) {
+    if (path.size() >= sizeof g_tempPathForSignals) return;
     std::memcpy(g_tempPathForSignals, path.c_str(), path.size() + 1);
-    for (int signalNumber : {SIGINT, SIGTERM, SIGHUP})
-        signal(signalNumber, RemoveTempAndReraise);
+    for (int signalNumber : {SIGINT, SIGTERM, SIGHUP}) signal(signalNumber, RemoveTempAndReraise);
+    // Past the file size limit a write then fails with EFBIG, reported like a full disk,
+    // instead of the process being killed with its temporary file left behind.
+    signal(SIGXFSZ, SIG_IGN);
 }
 
-void StopWatchingSignals()
-{
-    for (int signalNumber : {SIGINT, SIGTERM, SIGHUP})
-        signal(signalNumber, SIG_DFL);
+void StopWatchingSignals() {
+    for (int signalNumber : {SIGINT, SIGTERM, SIGHUP}) signal(signalNumber, SIG_DFL);
     g_tempPathForSignals[0] = '\0';
 }
 
 }  // namespace
 
 PartialOutputFile::PartialOutputFile(std::string finalPath)
-    : finalPath_(std::move(finalPath)), tempPath_(finalPath_ + ".partial")
-{
+    : finalPath_(std::move(finalPath)), tempPath_(finalPath_ + ".partial") {
     WatchSignals(tempPath_);
 }
 
-PartialOutputFile::~PartialOutputFile()
-{
-    if (!committed_)
-        unlink(tempPath_.c_str());
+PartialOutputFile::~PartialOutputFile() {
+    if (!committed_) unlink(tempPath_.c_str());
     StopWatchingSignals();
 }
 
-void PartialOutputFile::Commit()
-{
+void PartialOutputFile::Commit() {
     if (std::rename(tempPath_.c_str(), finalPath_.c_str()) != 0)
         throw std::runtime_error("cannot rename " + tempPath_ + " to " + finalPath_ + ": " +
                                  std::strerror(errno));

@@ -2,7 +2,8 @@
 // An output written under a temporary name beside its final path ("<final>.partial") and renamed
 // into place only when complete, so that a failed or interrupted run never leaves a file under
 // the final name that looks finished. The temporary file is removed when the object is destroyed
-// without Commit(), and also when the process is ended by SIGINT, SIGTERM or SIGHUP.
+// without Commit(), and also when the process is ended by SIGINT, SIGTERM or SIGHUP. A write past
+// the process's file size limit fails as a full disk does.
 #include <string>
 
 namespace standin {

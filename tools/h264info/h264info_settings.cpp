@@ -1,17 +1,16 @@
 #include "h264info_settings.h"
 
+#include <strings.h>
+
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
-#include <strings.h>
 
 namespace standin {
 namespace {
 
-std::string WithoutLineEnd(std::string line)
-{
-    while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
-        line.pop_back();
+std::string WithoutLineEnd(std::string line) {
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
     return line;
 }
 
@@ -21,8 +20,7 @@ bool SameKey(const std::string& a, const char* b) { return strcasecmp(a.c_str(),
 
 }  // namespace
 
-H264InfoSettings ParseH264InfoSettings(const std::string& text)
-{
+H264InfoSettings ParseH264InfoSettings(const std::string& text) {
     H264InfoSettings settings;
     std::istringstream lines(text.starts_with("\xEF\xBB\xBF") ? text.substr(3) : text);
     std::string line;
@@ -34,26 +32,22 @@ H264InfoSettings ParseH264InfoSettings(const std::string& text)
             continue;
         }
         const size_t equals = line.find('=');
-        if (!inPaths || equals == std::string::npos)
-            continue;
+        if (!inPaths || equals == std::string::npos) continue;
         const std::string key = line.substr(0, equals);
         if (SameKey(key, "InputPath"))
             settings.inputPath = line.substr(equals + 1);
         else if (SameKey(key, "OutputPath"))
             settings.outputPath = line.substr(equals + 1);
     }
-    if (settings.inputPath.empty())
-        throw std::runtime_error("no InputPath in the [Paths] section");
+    if (settings.inputPath.empty()) throw std::runtime_error("no InputPath in the [Paths] section");
     if (settings.outputPath.empty())
         throw std::runtime_error("no OutputPath in the [Paths] section");
     return settings;
 }
 
-H264InfoSettings ReadH264InfoSettings(const std::string& iniPath)
-{
+H264InfoSettings ReadH264InfoSettings(const std::string& iniPath) {
     std::ifstream file(iniPath, std::ios::binary);
-    if (!file)
-        throw std::runtime_error("cannot read the settings file " + iniPath);
+    if (!file) throw std::runtime_error("cannot read the settings file " + iniPath);
     std::ostringstream text;
     text << file.rdbuf();
     try {

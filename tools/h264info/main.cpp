@@ -16,15 +16,13 @@ namespace {
 
 constexpr const char* kTool = "h264info";
 
-std::filesystem::path OwnFolder()
-{
+std::filesystem::path OwnFolder() {
     return std::filesystem::read_symlink("/proc/self/exe").parent_path();
 }
 
 }  // namespace
 
-int main(int argc, char**)
-{
+int main(int argc, char**) {
     if (argc > 1) {
         standin::Fail(kTool, "takes no arguments; it reads h264info.ini from its own folder");
         return 2;

@@ -23,48 +23,40 @@ constexpr size_t kSkippedChunkSize = 4;
 constexpr size_t kCopyBufferSize = 1 << 20;
 constexpr uint32_t kMaxConvertedFrame = 64u << 20;
 
-std::string Lower(std::string text)
-{
-    for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+std::string Lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return text;
 }
 
 class RawWriter {
 public:
-    explicit RawWriter(const std::string& path) : path_(path)
-    {
+    explicit RawWriter(const std::string& path) : path_(path) {
         fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        if (fd_ < 0)
-            Throw("cannot create");
+        if (fd_ < 0) Throw("cannot create");
     }
-    ~RawWriter() { if (fd_ >= 0) ::close(fd_); }
+    ~RawWriter() {
+        if (fd_ >= 0) ::close(fd_);
+    }
 
-    void Write(const uint8_t* data, size_t size)
-    {
+    void Write(const uint8_t* data, size_t size) {
         while (size > 0) {
             const ssize_t n = ::write(fd_, data, size);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                Throw("cannot write");
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) Throw("cannot write");
             data += n;
             size -= static_cast<size_t>(n);
         }
     }
     void Write(const std::vector<uint8_t>& bytes) { Write(bytes.data(), bytes.size()); }
 
-    void Close()
-    {
+    void Close() {
         const int rc = ::close(fd_);
         fd_ = -1;
-        if (rc != 0)
-            Throw("cannot write");
+        if (rc != 0) Throw("cannot write");
     }
 
 private:
-    [[noreturn]] void Throw(const char* what)
-    {
+    [[noreturn]] void Throw(const char* what) {
         throw std::runtime_error(std::string(what) + " " + path_ + ": " + std::strerror(errno));
     }
     std::string path_;
@@ -77,11 +69,9 @@ struct H264Layout {
     std::vector<uint8_t> headerBlock;  // SPS and PPS to put first when the frames lack them
 };
 
-H264Layout LayoutOf(const std::vector<uint8_t>& formatExtra)
-{
+H264Layout LayoutOf(const std::vector<uint8_t>& formatExtra) {
     H264Layout layout;
-    if (formatExtra.empty())
-        return layout;
+    if (formatExtra.empty()) return layout;
     try {
         const auto sets = h264::ReadParameterSets(formatExtra.data(), formatExtra.size());
         layout.headerBlock = h264::ToAnnexB(sets);
@@ -93,15 +83,13 @@ H264Layout LayoutOf(const std::vector<uint8_t>& formatExtra)
     return layout;
 }
 
-std::vector<uint8_t> LengthPrefixedToAnnexB(const std::vector<uint8_t>& frame, int lengthSize)
-{
+std::vector<uint8_t> LengthPrefixedToAnnexB(const std::vector<uint8_t>& frame, int lengthSize) {
     std::vector<uint8_t> out;
     out.reserve(frame.size() + 16);
     size_t pos = 0;
     while (pos + lengthSize <= frame.size()) {
         size_t length = 0;
-        for (int i = 0; i < lengthSize; ++i)
-            length = (length << 8) | frame[pos + i];
+        for (int i = 0; i < lengthSize; ++i) length = (length << 8) | frame[pos + i];
         pos += lengthSize;
         if (length > frame.size() - pos)
             throw std::runtime_error("an H.264 frame in the AVI is damaged");
@@ -112,23 +100,20 @@ std::vector<uint8_t> LengthPrefixedToAnnexB(const std::vector<uint8_t>& frame, i
     return out;
 }
 
-bool HasSps(const std::vector<uint8_t>& annexB)
-{
+bool HasSps(const std::vector<uint8_t>& annexB) {
     return !h264::ParameterSetsInAnnexB(annexB.data(), annexB.size()).sps.empty();
 }
 
 // Copies a chunk's bytes through a fixed buffer; returns false when the file ends early.
 bool CopyChunk(ByteSource& source, const AviChunk& chunk, RawWriter& writer,
-               std::vector<uint8_t>& buffer)
-{
+               std::vector<uint8_t>& buffer) {
     uint64_t offset = chunk.offset;
     uint64_t left = chunk.size;
     while (left > 0) {
         const size_t want = static_cast<size_t>(std::min<uint64_t>(left, buffer.size()));
         const size_t got = source.ReadAt(offset, buffer.data(), want);
         writer.Write(buffer.data(), got);
-        if (got < want)
-            return false;
+        if (got < want) return false;
         offset += got;
         left -= got;
     }
@@ -137,55 +122,46 @@ bool CopyChunk(ByteSource& source, const AviChunk& chunk, RawWriter& writer,
 
 // An H.264 frame that needs changing is read whole (frames are small next to the file).
 bool CopyH264Frame(ByteSource& source, const AviChunk& chunk, RawWriter& writer,
-                   const H264Layout& layout, bool first)
-{
+                   const H264Layout& layout, bool first) {
     if (chunk.size > kMaxConvertedFrame)
         throw std::runtime_error("an H.264 frame in the AVI is implausibly large");
     std::vector<uint8_t> frame = source.Read(chunk.offset, chunk.size);
     const bool complete = frame.size() == chunk.size;
-    if (layout.lengthSize > 0)
-        frame = LengthPrefixedToAnnexB(frame, layout.lengthSize);
-    if (first && !layout.headerBlock.empty() && !HasSps(frame))
-        writer.Write(layout.headerBlock);
+    if (layout.lengthSize > 0) frame = LengthPrefixedToAnnexB(frame, layout.lengthSize);
+    if (first && !layout.headerBlock.empty() && !HasSps(frame)) writer.Write(layout.headerBlock);
     writer.Write(frame);
     return complete;
 }
 
 }  // namespace
 
-std::string RawVideoExtension(const std::string& fourcc)
-{
+std::string RawVideoExtension(const std::string& fourcc) {
     const std::string code = Lower(fourcc);
-    if (code == "vssh" || code.find("264") != std::string::npos)
-        return "h264";
+    if (code == "vssh" || code.find("264") != std::string::npos) return "h264";
     static const char* const kMpeg4Part2[] = {"divx", "dx50", "xvid", "3iv2", "fvfw", "ndig",
                                               "mp4v", "m4cc", "pvmm", "sedg", "rmp4"};
     for (const char* known : kMpeg4Part2) {
-        if (code == known)
-            return "cmp";
+        if (code == known) return "cmp";
     }
     std::string extension;
     for (char c : fourcc) {
-        if (std::isalnum(static_cast<unsigned char>(c)))
-            extension += c;
+        if (std::isalnum(static_cast<unsigned char>(c))) extension += c;
     }
     return extension.empty() ? "raw" : extension;
 }
 
-std::string RawVideoPath(const std::string& aviPath, const std::string& extension)
-{
+std::string RawVideoPath(const std::string& aviPath, const std::string& extension) {
     const size_t slash = aviPath.rfind('/');
     const size_t dot = aviPath.rfind('.');
-    const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    const bool hasExtension =
+        dot != std::string::npos && (slash == std::string::npos || dot > slash);
     return (hasExtension ? aviPath.substr(0, dot) : aviPath) + "_video." + extension;
 }
 
-std::string ExportAviVideo(const std::string& aviPath)
-{
+std::string ExportAviVideo(const std::string& aviPath) {
     FileSource source(aviPath);
     const AviHeaders headers = ReadAviHeaders(source);
-    if (!headers.videoStream)
-        throw std::runtime_error("no video stream in " + aviPath);
+    if (!headers.videoStream) throw std::runtime_error("no video stream in " + aviPath);
     const AviStreamInfo& video = headers.streams[*headers.videoStream];
     const std::string fourcc = video.compression.empty() ? video.handler : video.compression;
     const std::string extension = RawVideoExtension(fourcc);
@@ -206,12 +182,10 @@ std::string ExportAviVideo(const std::string& aviPath)
         complete = convert ? CopyH264Frame(source, *chunk, writer, layout, frames == 0)
                            : CopyChunk(source, *chunk, writer, buffer);
         ++frames;
-        if (!complete)
-            break;
+        if (!complete) break;
     }
     writer.Close();
-    if (frames == 0)
-        throw std::runtime_error("no video frames in " + aviPath);
+    if (frames == 0) throw std::runtime_error("no video frames in " + aviPath);
     if (!complete)
         std::cerr << "MP4Box: " << aviPath << " ends inside a video frame; the frames before it "
                   << "were written" << std::endl;

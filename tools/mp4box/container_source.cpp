@@ -5,8 +5,7 @@
 namespace standin {
 namespace {
 
-bool IsCopied(const AVCodecParameters& codec)
-{
+bool IsCopied(const AVCodecParameters& codec) {
     return (codec.codec_type == AVMEDIA_TYPE_AUDIO || codec.codec_type == AVMEDIA_TYPE_VIDEO) &&
            codec.codec_id != AV_CODEC_ID_NONE;
 }
@@ -14,24 +13,19 @@ bool IsCopied(const AVCodecParameters& codec)
 }  // namespace
 
 ContainerSource::ContainerSource(std::string path)
-    : path_(std::move(path)), input_(OpenInput(path_)), tracks_(input_->nb_streams)
-{
+    : path_(std::move(path)), input_(OpenInput(path_)), tracks_(input_->nb_streams) {
     bool any = false;
     for (unsigned i = 0; i < input_->nb_streams; ++i)
         any = any || IsCopied(*input_->streams[i]->codecpar);
-    if (!any)
-        throw std::runtime_error(path_ + " holds no audio or video track");
+    if (!any) throw std::runtime_error(path_ + " holds no audio or video track");
 }
 
-void ContainerSource::AddStreams(AVFormatContext& output)
-{
+void ContainerSource::AddStreams(AVFormatContext& output) {
     for (unsigned i = 0; i < input_->nb_streams; ++i) {
         const AVStream& in = *input_->streams[i];
-        if (!IsCopied(*in.codecpar))
-            continue;
+        if (!IsCopied(*in.codecpar)) continue;
         AVStream* out = avformat_new_stream(&output, nullptr);
-        if (!out || avcodec_parameters_copy(out->codecpar, in.codecpar) < 0)
-            throw std::bad_alloc();
+        if (!out || avcodec_parameters_copy(out->codecpar, in.codecpar) < 0) throw std::bad_alloc();
         out->codecpar->codec_tag = 0;  // let the MP4 writer choose its own sample entry
         out->time_base = in.time_base;
         out->sample_aspect_ratio = in.sample_aspect_ratio;
@@ -42,24 +36,19 @@ void ContainerSource::AddStreams(AVFormatContext& output)
     }
 }
 
-bool ContainerSource::Next(AVPacket& packet)
-{
+bool ContainerSource::Next(AVPacket& packet) {
     for (;;) {
         av_packet_unref(&packet);
         const int rc = av_read_frame(input_.get(), &packet);
-        if (rc == AVERROR_EOF)
-            return false;
-        if (rc < 0)
-            throw std::runtime_error("cannot read " + path_ + ": " + AvErrorText(rc));
+        if (rc == AVERROR_EOF) return false;
+        if (rc < 0) throw std::runtime_error("cannot read " + path_ + ": " + AvErrorText(rc));
         if (packet.stream_index < 0 || static_cast<size_t>(packet.stream_index) >= tracks_.size())
             continue;  // a stream that appeared after the header
         TrackState& track = tracks_[packet.stream_index];
-        if (track.outputIndex < 0)
-            continue;
+        if (track.outputIndex < 0) continue;
         if (packet.dts == AV_NOPTS_VALUE)
             packet.dts = track.nextDts != AV_NOPTS_VALUE ? track.nextDts : 0;
-        if (packet.pts == AV_NOPTS_VALUE)
-            packet.pts = packet.dts;
+        if (packet.pts == AV_NOPTS_VALUE) packet.pts = packet.dts;
         track.nextDts = packet.dts + packet.duration;
         packet.time_base = input_->streams[packet.stream_index]->time_base;
         packet.stream_index = track.outputIndex;

@@ -6,27 +6,22 @@
 
 namespace standin {
 
-std::string AvErrorText(int code)
-{
+std::string AvErrorText(int code) {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
     av_strerror(code, text, sizeof text);
     return text;
 }
 
-PacketPtr NewPacket()
-{
+PacketPtr NewPacket() {
     PacketPtr packet(av_packet_alloc());
-    if (!packet)
-        throw std::bad_alloc();
+    if (!packet) throw std::bad_alloc();
     return packet;
 }
 
-InputPtr OpenInput(const std::string& path)
-{
+InputPtr OpenInput(const std::string& path) {
     AVFormatContext* context = nullptr;
     int rc = avformat_open_input(&context, AvFilePath(path).c_str(), nullptr, nullptr);
-    if (rc < 0)
-        throw std::runtime_error("cannot read " + path + ": " + AvErrorText(rc));
+    if (rc < 0) throw std::runtime_error("cannot read " + path + ": " + AvErrorText(rc));
     InputPtr input(context);
     rc = avformat_find_stream_info(context, nullptr);
     if (rc < 0)
@@ -34,13 +29,11 @@ InputPtr OpenInput(const std::string& path)
     return input;
 }
 
-void SetExtradata(AVCodecParameters& codec, const uint8_t* data, size_t size)
-{
+void SetExtradata(AVCodecParameters& codec, const uint8_t* data, size_t size) {
     av_freep(&codec.extradata);
     codec.extradata_size = 0;
     codec.extradata = static_cast<uint8_t*>(av_mallocz(size + AV_INPUT_BUFFER_PADDING_SIZE));
-    if (!codec.extradata)
-        throw std::bad_alloc();
+    if (!codec.extradata) throw std::bad_alloc();
     std::memcpy(codec.extradata, data, size);
     codec.extradata_size = static_cast<int>(size);
 }

@@ -29,25 +29,19 @@ namespace {
 
 constexpr const char* kTool = "MP4Box";
 
-bool HasRawH264Extension(const std::string& path)
-{
+bool HasRawH264Extension(const std::string& path) {
     const size_t dot = path.rfind('.');
-    if (dot == std::string::npos || path.find('/', dot) != std::string::npos)
-        return false;
+    if (dot == std::string::npos || path.find('/', dot) != std::string::npos) return false;
     std::string extension = path.substr(dot + 1);
-    for (char& c : extension)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     for (const char* known : {"h264", "264", "h26l", "26l", "avc", "jsv", "x264"}) {
-        if (extension == known)
-            return true;
+        if (extension == known) return true;
     }
     return false;
 }
 
-bool IsRawH264File(const std::string& path)
-{
-    if (HasRawH264Extension(path))
-        return true;
+bool IsRawH264File(const std::string& path) {
+    if (HasRawH264Extension(path)) return true;
     AVFormatContext* probe = nullptr;
     if (avformat_open_input(&probe, standin::AvFilePath(path).c_str(), nullptr, nullptr) < 0)
         return false;
@@ -57,61 +51,51 @@ bool IsRawH264File(const std::string& path)
 }
 
 // A destination that exists with content is added to, as MP4Box edits an existing file.
-bool KeepsExistingTracks(const standin::Mp4BoxCommand& command)
-{
-    struct stat info{};
-    if (command.forceNew || ::stat(command.target.c_str(), &info) != 0)
-        return false;
+bool KeepsExistingTracks(const standin::Mp4BoxCommand& command) {
+    struct stat info {};
+    if (command.forceNew || ::stat(command.target.c_str(), &info) != 0) return false;
     if (S_ISDIR(info.st_mode))
         throw std::runtime_error("the destination is a folder: " + command.target);
     return info.st_size > 0;
 }
 
 std::unique_ptr<standin::PacketSource> SourceFor(const standin::AddedFile& file,
-                                                 const standin::Mp4BoxCommand& command)
-{
+                                                 const standin::Mp4BoxCommand& command) {
     if (IsRawH264File(file.path))
-        return std::make_unique<standin::RawH264Source>(file.path, file.fps ? file.fps : command.fps,
-                                                        file.par);
+        return std::make_unique<standin::RawH264Source>(
+            file.path, file.fps ? file.fps : command.fps, file.par);
     if (file.fps || file.par)
         std::cerr << kTool << ": frame rate and pixel aspect apply to raw video only; ignored for "
                   << file.path << std::endl;
     return std::make_unique<standin::ContainerSource>(file.path);
 }
 
-void ImportFiles(const standin::Mp4BoxCommand& command)
-{
+void ImportFiles(const standin::Mp4BoxCommand& command) {
     for (const auto& file : command.added) {
         const std::string problem = standin::InputFileProblem(file.path);
-        if (!problem.empty())
-            throw std::runtime_error(problem);
+        if (!problem.empty()) throw std::runtime_error(problem);
     }
     const std::string folderProblem = standin::OutputFolderProblem(command.target);
-    if (!folderProblem.empty())
-        throw std::runtime_error(folderProblem);
+    if (!folderProblem.empty()) throw std::runtime_error(folderProblem);
 
     std::vector<std::unique_ptr<standin::PacketSource>> sources;
     if (KeepsExistingTracks(command))
         sources.push_back(std::make_unique<standin::ContainerSource>(command.target));
-    for (const auto& file : command.added)
-        sources.push_back(SourceFor(file, command));
+    for (const auto& file : command.added) sources.push_back(SourceFor(file, command));
     standin::WriteMp4(sources, command.target);
     std::cout << kTool << ": wrote " << command.target << std::endl;
 }
 
-void ExportAviRaw(const standin::Mp4BoxCommand& command)
-{
+void ExportAviRaw(const standin::Mp4BoxCommand& command) {
     const std::string problem = standin::InputFileProblem(command.target);
-    if (!problem.empty())
-        throw std::runtime_error(problem);
+    if (!problem.empty()) throw std::runtime_error(problem);
     const std::string written = standin::ExportAviVideo(command.target);
     std::cout << kTool << ": wrote " << written << std::endl;
 }
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     av_log_set_level(AV_LOG_QUIET);  // failures are reported in one line of our own
     standin::Mp4BoxCommand command;
     try {

@@ -9,27 +9,22 @@ namespace standin {
 namespace {
 
 struct OutputFree {
-    void operator()(AVFormatContext* context) const
-    {
-        if (context->pb)
-            avio_closep(&context->pb);
+    void operator()(AVFormatContext* context) const {
+        if (context->pb) avio_closep(&context->pb);
         avformat_free_context(context);
     }
 };
 using OutputPtr = std::unique_ptr<AVFormatContext, OutputFree>;
 
-OutputPtr CreateMp4Output()
-{
+OutputPtr CreateMp4Output() {
     AVFormatContext* context = nullptr;
     if (avformat_alloc_output_context2(&context, nullptr, "mp4", nullptr) < 0 || !context)
         throw std::runtime_error("FFmpeg's MP4 writer is not available");
     return OutputPtr(context);
 }
 
-void Check(int rc, const std::string& what, const std::string& path)
-{
-    if (rc < 0)
-        throw std::runtime_error(what + " " + path + ": " + AvErrorText(rc));
+void Check(int rc, const std::string& what, const std::string& path) {
+    if (rc < 0) throw std::runtime_error(what + " " + path + ": " + AvErrorText(rc));
 }
 
 // One packet read ahead from each source.
@@ -41,12 +36,10 @@ struct Lane {
     void Advance() { ended = !source->Next(*packet); }
 };
 
-Lane* EarliestLane(std::vector<Lane>& lanes)
-{
+Lane* EarliestLane(std::vector<Lane>& lanes) {
     Lane* earliest = nullptr;
     for (Lane& lane : lanes) {
-        if (lane.ended)
-            continue;
+        if (lane.ended) continue;
         if (!earliest || av_compare_ts(lane.packet->dts, lane.packet->time_base,
                                        earliest->packet->dts, earliest->packet->time_base) < 0)
             earliest = &lane;
@@ -54,10 +47,8 @@ Lane* EarliestLane(std::vector<Lane>& lanes)
     return earliest;
 }
 
-void WritePackets(AVFormatContext& output, std::vector<Lane>& lanes, const std::string& path)
-{
-    for (Lane& lane : lanes)
-        lane.Advance();
+void WritePackets(AVFormatContext& output, std::vector<Lane>& lanes, const std::string& path) {
+    for (Lane& lane : lanes) lane.Advance();
     while (Lane* lane = EarliestLane(lanes)) {
         AVPacket& packet = *lane->packet;
         const AVRational target = output.streams[packet.stream_index]->time_base;
@@ -71,8 +62,7 @@ void WritePackets(AVFormatContext& output, std::vector<Lane>& lanes, const std::
 }  // namespace
 
 void WriteMp4(const std::vector<std::unique_ptr<PacketSource>>& sources,
-              const std::string& destination)
-{
+              const std::string& destination) {
     PartialOutputFile partial(destination);
     const std::string& path = partial.TempPath();
     {

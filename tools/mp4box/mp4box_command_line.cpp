@@ -8,25 +8,20 @@
 namespace standin {
 namespace {
 
-bool FileExists(const std::string& path)
-{
-    struct stat info{};
+bool FileExists(const std::string& path) {
+    struct stat info {};
     return ::stat(path.c_str(), &info) == 0;
 }
 
-bool IsDecimal(const std::string& text)
-{
-    if (text.empty() || text.size() > 9)
-        return false;
+bool IsDecimal(const std::string& text) {
+    if (text.empty() || text.size() > 9) return false;
     for (char c : text) {
-        if (!std::isdigit(static_cast<unsigned char>(c)))
-            return false;
+        if (!std::isdigit(static_cast<unsigned char>(c))) return false;
     }
     return true;
 }
 
-PixelAspect ParsePixelAspect(const std::string& width, const std::string& height)
-{
+PixelAspect ParsePixelAspect(const std::string& width, const std::string& height) {
     if (!IsDecimal(width) || !IsDecimal(height) || std::stoi(width) <= 0 ||
         std::stoi(height) <= 0 || std::stoi(width) > 65535 || std::stoi(height) > 65535)
         throw std::invalid_argument("bad pixel aspect \"par=" + width + ":" + height + "\"");
@@ -34,14 +29,12 @@ PixelAspect ParsePixelAspect(const std::string& width, const std::string& height
 }
 
 // Splits "fps=25:par=4:3" at the colons that separate options.
-void ParseFileOptions(const std::string& options, AddedFile& file)
-{
+void ParseFileOptions(const std::string& options, AddedFile& file) {
     std::vector<std::string> parts;
     for (size_t begin = 0;;) {
         const size_t colon = options.find(':', begin);
         parts.push_back(options.substr(begin, colon - begin));
-        if (colon == std::string::npos)
-            break;
+        if (colon == std::string::npos) break;
         begin = colon + 1;
     }
     for (size_t i = 0; i < parts.size(); ++i) {
@@ -59,17 +52,14 @@ void ParseFileOptions(const std::string& options, AddedFile& file)
     }
 }
 
-std::string ValueOf(const std::vector<std::string>& args, size_t& i)
-{
-    if (i + 1 >= args.size())
-        throw std::invalid_argument(args[i] + " needs a value");
+std::string ValueOf(const std::vector<std::string>& args, size_t& i) {
+    if (i + 1 >= args.size()) throw std::invalid_argument(args[i] + " needs a value");
     return args[++i];
 }
 
 }  // namespace
 
-AddedFile ParseAddedFile(const std::string& text)
-{
+AddedFile ParseAddedFile(const std::string& text) {
     AddedFile file;
     if (FileExists(text)) {
         file.path = text;
@@ -91,15 +81,12 @@ AddedFile ParseAddedFile(const std::string& text)
         }
     }
     file.path = text.substr(0, optionStart);
-    if (optionStart != std::string::npos)
-        ParseFileOptions(text.substr(optionStart + 1), file);
-    if (file.path.empty())
-        throw std::invalid_argument("-add needs a file name");
+    if (optionStart != std::string::npos) ParseFileOptions(text.substr(optionStart + 1), file);
+    if (file.path.empty()) throw std::invalid_argument("-add needs a file name");
     return file;
 }
 
-Mp4BoxCommand ParseMp4BoxCommand(const std::vector<std::string>& args)
-{
+Mp4BoxCommand ParseMp4BoxCommand(const std::vector<std::string>& args) {
     Mp4BoxCommand command;
     std::vector<std::string> positional;
     for (size_t i = 0; i < args.size(); ++i) {

@@ -11,7 +11,7 @@
 namespace standin {
 
 struct PixelAspect {
-    int width = 0;   // 0 with `remove`
+    int width = 0;  // 0 with `remove`
     int height = 0;
     bool remove = false;  // ":par=none"
 };

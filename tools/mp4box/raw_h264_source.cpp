@@ -10,19 +10,15 @@ namespace standin {
 namespace {
 
 VideoTiming TimingOf(const std::optional<std::string>& frameRate,
-                     const h264::SequenceParameterSet& sps)
-{
-    if (frameRate)
-        return TimingForFrameRate(*frameRate);
+                     const h264::SequenceParameterSet& sps) {
+    if (frameRate) return TimingForFrameRate(*frameRate);
     const uint64_t duration = uint64_t{sps.numUnitsInTick} * 2;  // a frame is two fields' ticks
-    if (sps.timeScale > 0 && duration > 0 && duration <= 0x7FFFFFFF &&
-        sps.timeScale <= 0x7FFFFFFF)
+    if (sps.timeScale > 0 && duration > 0 && duration <= 0x7FFFFFFF && sps.timeScale <= 0x7FFFFFFF)
         return VideoTiming{static_cast<int>(sps.timeScale), static_cast<int>(duration)};
     return VideoTiming{25000, 1000};  // MP4Box's default for raw video
 }
 
-AVRational Reduced(int num, int den)
-{
+AVRational Reduced(int num, int den) {
     AVRational ratio{0, 1};
     av_reduce(&ratio.num, &ratio.den, num, den, 65535);
     return ratio;
@@ -32,8 +28,7 @@ AVRational Reduced(int num, int den)
 
 RawH264Source::RawH264Source(std::string path, std::optional<std::string> frameRate,
                              std::optional<PixelAspect> aspect)
-    : path_(std::move(path)), reader_(path_), timing_(TimingOf(frameRate, reader_.Sps()))
-{
+    : path_(std::move(path)), reader_(path_), timing_(TimingOf(frameRate, reader_.Sps())) {
     const auto& sps = reader_.Sps();
     if (aspect && !aspect->remove) {
         sampleAspect_ = Reduced(aspect->width, aspect->height);
@@ -44,11 +39,9 @@ RawH264Source::RawH264Source(std::string path, std::optional<std::string> frameR
     }
 }
 
-void RawH264Source::AddStreams(AVFormatContext& output)
-{
+void RawH264Source::AddStreams(AVFormatContext& output) {
     AVStream* stream = avformat_new_stream(&output, nullptr);
-    if (!stream)
-        throw std::bad_alloc();
+    if (!stream) throw std::bad_alloc();
     streamIndex_ = stream->index;
     AVCodecParameters& codec = *stream->codecpar;
     codec.codec_type = AVMEDIA_TYPE_VIDEO;
@@ -68,21 +61,17 @@ void RawH264Source::AddStreams(AVFormatContext& output)
     stream->r_frame_rate = stream->avg_frame_rate;
 }
 
-bool RawH264Source::Next(AVPacket& packet)
-{
+bool RawH264Source::Next(AVPacket& packet) {
     h264::TimedFrame frame;
-    if (!reader_.Next(frame))
-        return false;
+    if (!reader_.Next(frame)) return false;
     av_packet_unref(&packet);
-    if (av_new_packet(&packet, static_cast<int>(frame.data.size())) < 0)
-        throw std::bad_alloc();
+    if (av_new_packet(&packet, static_cast<int>(frame.data.size())) < 0) throw std::bad_alloc();
     std::memcpy(packet.data, frame.data.data(), frame.data.size());
     packet.pts = frame.displayIndex;
     packet.dts = frame.decodeIndex - reader_.ReorderDelay();
     packet.duration = 1;
     packet.flags = frame.keyFrame ? AV_PKT_FLAG_KEY : 0;
-    if (aspectFilter_)
-        aspectFilter_->Filter(packet);
+    if (aspectFilter_) aspectFilter_->Filter(packet);
     packet.stream_index = streamIndex_;
     packet.time_base = AVRational{timing_.frameDuration, timing_.timescale};
     return true;

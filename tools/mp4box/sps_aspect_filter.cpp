@@ -11,8 +11,7 @@ extern "C" {
 
 namespace standin {
 
-SpsAspectFilter::SpsAspectFilter(const std::vector<uint8_t>& headerBlock, AVRational sampleAspect)
-{
+SpsAspectFilter::SpsAspectFilter(const std::vector<uint8_t>& headerBlock, AVRational sampleAspect) {
     const AVBitStreamFilter* filter = av_bsf_get_by_name("h264_metadata");
     if (!filter || av_bsf_alloc(filter, &context_) < 0)
         throw std::runtime_error("FFmpeg's h264_metadata filter is not available");
@@ -30,17 +29,14 @@ SpsAspectFilter::SpsAspectFilter(const std::vector<uint8_t>& headerBlock, AVRati
 
 SpsAspectFilter::~SpsAspectFilter() { av_bsf_free(&context_); }
 
-std::vector<uint8_t> SpsAspectFilter::HeaderBlock() const
-{
+std::vector<uint8_t> SpsAspectFilter::HeaderBlock() const {
     const AVCodecParameters& out = *context_->par_out;
     return std::vector<uint8_t>(out.extradata, out.extradata + out.extradata_size);
 }
 
-void SpsAspectFilter::Filter(AVPacket& packet)
-{
+void SpsAspectFilter::Filter(AVPacket& packet) {
     int rc = av_bsf_send_packet(context_, &packet);  // takes the packet's data
-    if (rc >= 0)
-        rc = av_bsf_receive_packet(context_, &packet);
+    if (rc >= 0) rc = av_bsf_receive_packet(context_, &packet);
     if (rc < 0)
         throw std::runtime_error("cannot rewrite the pixel aspect of an H.264 frame: " +
                                  AvErrorText(rc));

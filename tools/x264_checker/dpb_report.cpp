@@ -4,15 +4,14 @@
 
 namespace standin {
 
-std::string DescribeSps(const h264::SequenceParameterSet& sps)
-{
+std::string DescribeSps(const h264::SequenceParameterSet& sps) {
     const uint32_t allowed = h264::MaxDpbFrames(h264::kConsoleMaxDpbMbs, sps.FrameSizeInMbs());
     std::ostringstream text;
     text << "profile: " << sps.ProfileName() << " (" << sps.profileIdc << ")\n"
          << "level: " << sps.LevelName() << " (" << sps.levelIdc << ")\n"
-         << "frame size: " << sps.Width() << "x" << sps.Height() << " (coded "
-         << sps.CodedWidth() << "x" << sps.CodedHeight() << ", " << sps.FrameSizeInMbs()
-         << " macroblocks" << (sps.frameMbsOnly ? "" : ", interlaced") << ")\n"
+         << "frame size: " << sps.Width() << "x" << sps.Height() << " (coded " << sps.CodedWidth()
+         << "x" << sps.CodedHeight() << ", " << sps.FrameSizeInMbs() << " macroblocks"
+         << (sps.frameMbsOnly ? "" : ", interlaced") << ")\n"
          << "reference frames: " << sps.maxNumRefFrames << "\n"
          << "max_dec_frame_buffering: ";
     if (sps.maxDecFrameBuffering)
@@ -26,8 +25,7 @@ std::string DescribeSps(const h264::SequenceParameterSet& sps)
     return text.str();
 }
 
-std::string DpbReport(const std::vector<h264::SequenceParameterSet>& sets)
-{
+std::string DpbReport(const std::vector<h264::SequenceParameterSet>& sets) {
     std::string report;
     bool failed = false;
     for (size_t i = 0; i < sets.size(); ++i) {

@@ -21,8 +21,7 @@ constexpr const char* kTool = "x264_checker";
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (argc != 2) {
         standin::Fail(kTool, "usage: x264_checker SOURCE");
         return 2;

@@ -16,8 +16,7 @@ namespace {
 
 constexpr int kFramesSearchedForHeaders = 50;
 
-std::string AvErrorText(int code)
-{
+std::string AvErrorText(int code) {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
     av_strerror(code, text, sizeof text);
     return text;
@@ -28,37 +27,29 @@ struct FormatCloser {
 };
 using FormatPtr = std::unique_ptr<AVFormatContext, FormatCloser>;
 
-FormatPtr OpenContainer(const std::string& path)
-{
+FormatPtr OpenContainer(const std::string& path) {
     AVFormatContext* context = nullptr;
     // The "file:" prefix keeps a name such as "x:y.mkv" from being taken for a protocol.
     const int rc = avformat_open_input(&context, ("file:" + path).c_str(), nullptr, nullptr);
-    if (rc < 0)
-        throw std::runtime_error("cannot read " + path + ": " + AvErrorText(rc));
+    if (rc < 0) throw std::runtime_error("cannot read " + path + ": " + AvErrorText(rc));
     return FormatPtr(context);
 }
 
-int FindH264Track(const AVFormatContext& container, const std::string& path)
-{
+int FindH264Track(const AVFormatContext& container, const std::string& path) {
     std::string otherCodec;
     for (unsigned i = 0; i < container.nb_streams; ++i) {
         const AVCodecParameters& codec = *container.streams[i]->codecpar;
-        if (codec.codec_type != AVMEDIA_TYPE_VIDEO || codec.codec_id == AV_CODEC_ID_NONE)
-            continue;
-        if (codec.codec_id == AV_CODEC_ID_H264)
-            return static_cast<int>(i);
-        if (otherCodec.empty())
-            otherCodec = avcodec_get_name(codec.codec_id);
+        if (codec.codec_type != AVMEDIA_TYPE_VIDEO || codec.codec_id == AV_CODEC_ID_NONE) continue;
+        if (codec.codec_id == AV_CODEC_ID_H264) return static_cast<int>(i);
+        if (otherCodec.empty()) otherCodec = avcodec_get_name(codec.codec_id);
     }
     if (!otherCodec.empty())
         throw std::runtime_error("the video of " + path + " is not H.264 but " + otherCodec);
     throw std::runtime_error("no video track in " + path);
 }
 
-std::vector<std::vector<uint8_t>> SpsOfCodecPrivate(const AVCodecParameters& codec)
-{
-    if (codec.extradata_size <= 0)
-        return {};
+std::vector<std::vector<uint8_t>> SpsOfCodecPrivate(const AVCodecParameters& codec) {
+    if (codec.extradata_size <= 0) return {};
     try {
         return h264::ReadParameterSets(codec.extradata, codec.extradata_size).sps;
     } catch (const std::runtime_error&) {
@@ -67,18 +58,15 @@ std::vector<std::vector<uint8_t>> SpsOfCodecPrivate(const AVCodecParameters& cod
 }
 
 // SPS units of a frame stored either with start codes or with 4-byte length prefixes.
-std::vector<std::vector<uint8_t>> SpsOfFrame(const uint8_t* data, size_t size)
-{
+std::vector<std::vector<uint8_t>> SpsOfFrame(const uint8_t* data, size_t size) {
     auto sets = h264::ParameterSetsInAnnexB(data, size);
-    if (!sets.sps.empty())
-        return sets.sps;
+    if (!sets.sps.empty()) return sets.sps;
     std::vector<std::vector<uint8_t>> found;
     for (size_t pos = 0; pos + 4 <= size;) {
         const size_t length = (size_t{data[pos]} << 24) | (size_t{data[pos + 1]} << 16) |
                               (size_t{data[pos + 2]} << 8) | data[pos + 3];
         pos += 4;
-        if (length == 0 || length > size - pos)
-            break;
+        if (length == 0 || length > size - pos) break;
         if (h264::NalTypeOf(data[pos]) == h264::kNalSps)
             found.emplace_back(data + pos, data + pos + length);
         pos += length;
@@ -86,20 +74,16 @@ std::vector<std::vector<uint8_t>> SpsOfFrame(const uint8_t* data, size_t size)
     return found;
 }
 
-std::vector<std::vector<uint8_t>> SpsOfFirstFrames(AVFormatContext& container, int streamIndex)
-{
+std::vector<std::vector<uint8_t>> SpsOfFirstFrames(AVFormatContext& container, int streamIndex) {
     std::unique_ptr<AVPacket, void (*)(AVPacket*)> packet(av_packet_alloc(),
                                                           [](AVPacket* p) { av_packet_free(&p); });
-    if (!packet)
-        throw std::bad_alloc();
+    if (!packet) throw std::bad_alloc();
     for (int frames = 0; frames < kFramesSearchedForHeaders;) {
-        if (av_read_frame(&container, packet.get()) < 0)
-            break;
+        if (av_read_frame(&container, packet.get()) < 0) break;
         if (packet->stream_index == streamIndex) {
             ++frames;
             auto sps = SpsOfFrame(packet->data, static_cast<size_t>(packet->size));
-            if (!sps.empty())
-                return sps;
+            if (!sps.empty()) return sps;
         }
         av_packet_unref(packet.get());
     }
@@ -108,14 +92,12 @@ std::vector<std::vector<uint8_t>> SpsOfFirstFrames(AVFormatContext& container, i
 
 }  // namespace
 
-VideoParameterSets ReadVideoParameterSets(const std::string& path)
-{
+VideoParameterSets ReadVideoParameterSets(const std::string& path) {
     FormatPtr container = OpenContainer(path);
     VideoParameterSets result;
     result.streamIndex = FindH264Track(*container, path);
     result.sps = SpsOfCodecPrivate(*container->streams[result.streamIndex]->codecpar);
-    if (result.sps.empty())
-        result.sps = SpsOfFirstFrames(*container, result.streamIndex);
+    if (result.sps.empty()) result.sps = SpsOfFirstFrames(*container, result.streamIndex);
     if (result.sps.empty())
         throw std::runtime_error("no H.264 sequence parameter set found in " + path);
     return result;
