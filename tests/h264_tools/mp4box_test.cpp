@@ -148,6 +148,11 @@ TEST_F(Mp4BoxMuxing, VideoJoinsTheAudioAlreadyInTheMp4WithItsPixelAspect) {
     EXPECT_EQ(video["nb_read_frames"], "24");
     EXPECT_EQ(DecodedFrameHashes(output_), DecodedFrameHashes(source_));
     ExpectNoPartialFiles();
+
+    // -new starts the file afresh: the audio that was there is gone.
+    ASSERT_EQ(Mp4Box({"-new", "-add", work_ + "movie.h264", output_}).exitCode, 0);
+    EXPECT_TRUE(ProbeStream(output_, "a:0").empty());
+    EXPECT_EQ(ProbeStream(output_, "v:0")["nb_read_frames"], "24");
 }
 
 TEST_F(Mp4BoxMuxing, RawVideoOutOfAnAviThenMuxed) {
