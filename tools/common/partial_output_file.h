@@ -3,7 +3,8 @@
 // into place only when complete, so that a failed or interrupted run never leaves a file under
 // the final name that looks finished. The temporary file is removed when the object is destroyed
 // without Commit(), and also when the process is ended by SIGINT, SIGTERM or SIGHUP. A write past
-// the process's file size limit fails as a full disk does.
+// the process's file size limit fails as a full disk does. The signal handling covers one such file
+// at a time per process (the most recently created).
 #include <string>
 
 namespace standin {
