@@ -20,7 +20,6 @@ namespace {
 class CheckAviTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        samples = &AnalysisSamples();
         std::filesystem::create_directory(work);
         const std::string mmcl = recorder.ProgramFolder() + std::string(tool::kMmcl);
         std::filesystem::create_directories(std::filesystem::path(mmcl).parent_path());
@@ -30,14 +29,13 @@ protected:
     // MEncoder copies `sample` to its output, as a 10 MB cut of a small file would.
     void CutGives(const std::string& sample) {
         recorder.Install(tool::kMEncoder);
-        recorder.Rules().Copy("Mencoder", "after:-o", *samples / sample);
+        recorder.Rules().Copy("Mencoder", "after:-o", AnalysisSample(sample));
     }
     bool Check(const std::string& source) {
         return CheckAviVideo(ctx, source, recorder.ProgramFolder() + std::string(tool::kMmcl),
                              work + "/");
     }
 
-    const TempFolder* samples = nullptr;
     TempFolder root{"kestrun-checkavi"};
     RecorderProgramFolder recorder{root.path().string()};
     std::string work = root / "work folder";

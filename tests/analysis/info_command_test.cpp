@@ -16,10 +16,7 @@ using standin::JsonValue;
 
 class InfoCommandTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        samples = &AnalysisSamples();
-        std::filesystem::copy_file(ProgramFolderTool("kestrun-cli"), cli);
-    }
+    void SetUp() override { std::filesystem::copy_file(ProgramFolderTool("kestrun-cli"), cli); }
     ProgramRun Info(const std::string& source) { return RunAndCapture({cli, "info", source}); }
     JsonValue InfoJson(const std::string& source) {
         const ProgramRun run = Info(source);
@@ -27,7 +24,6 @@ protected:
         return standin::ParseJson(run.out);
     }
 
-    const TempFolder* samples = nullptr;
     TempFolder root{"kestrun-info"};
     std::string program = MakeStandInProgramFolder(root);
     std::string cli = program + "/kestrun-cli";
@@ -49,7 +45,7 @@ bool Flag(const JsonValue& object, const char* key) {
 }
 
 TEST_F(InfoCommandTest, ReportsTheAnalysisAndTheWindowFields) {
-    const JsonValue info = InfoJson(*samples / "main.mkv");
+    const JsonValue info = InfoJson(AnalysisSample("main.mkv"));
     EXPECT_EQ(Text(info, "type"), "mkv");
     EXPECT_EQ(Text(info, "videoCodec"), "avc");
     EXPECT_FALSE(Flag(info, "vfw"));
@@ -75,15 +71,15 @@ TEST_F(InfoCommandTest, ReportsTheAnalysisAndTheWindowFields) {
 }
 
 TEST_F(InfoCommandTest, WideMpeg2Vc1AndTooManyReferenceFrames) {
-    const JsonValue wide = InfoJson(*samples / "wide.mkv");
+    const JsonValue wide = InfoJson(AnalysisSample("wide.mkv"));
     EXPECT_EQ(Text(wide, "parOpt"), ":par=1920:1440");
     EXPECT_EQ(Text(wide, "aspectOpt"), " -aspect 1.3333333 ");
-    EXPECT_EQ(Text(InfoJson(*samples / "mpeg2.mkv"), "videoCodec"), "mpeg2");
-    const JsonValue vc1 = InfoJson(*samples / "vc1.mkv");
+    EXPECT_EQ(Text(InfoJson(AnalysisSample("mpeg2.mkv")), "videoCodec"), "mpeg2");
+    const JsonValue vc1 = InfoJson(AnalysisSample("vc1.mkv"));
     EXPECT_EQ(Text(vc1, "videoCodec"), "vc1");
     EXPECT_TRUE(Flag(vc1, "vfw"));
-    EXPECT_TRUE(Flag(InfoJson(*samples / "xvid.mkv"), "vfw"));
-    const ProgramRun dpb = Info(*samples / "dpb.mkv");
+    EXPECT_TRUE(Flag(InfoJson(AnalysisSample("xvid.mkv")), "vfw"));
+    const ProgramRun dpb = Info(AnalysisSample("dpb.mkv"));
     EXPECT_EQ(dpb.exitCode, 0);
     EXPECT_TRUE(Flag(standin::ParseJson(dpb.out), "mpeg2Recode"));
     EXPECT_NE(dpb.err.find("This AVC file is not playable"), std::string::npos);
@@ -91,7 +87,7 @@ TEST_F(InfoCommandTest, WideMpeg2Vc1AndTooManyReferenceFrames) {
 
 TEST_F(InfoCommandTest, CompanionSubtitleFileIsFound) {
     const std::string source = root / "Mon film – été.mkv";
-    std::filesystem::copy_file(*samples / "main.mkv", source);
+    std::filesystem::copy_file(AnalysisSample("main.mkv"), source);
     WriteWholeFile(root / "Mon film – été.srt", "1\n00:00:00,000 --> 00:00:01,000\nHi\n");
     EXPECT_TRUE(Flag(InfoJson(source), "srtFound"));
 }
@@ -99,7 +95,7 @@ TEST_F(InfoCommandTest, CompanionSubtitleFileIsFound) {
 TEST_F(InfoCommandTest, UnusableSourcesExitWithTwo) {
     WriteWholeFile(root / "empty.mkv", "");
     WriteWholeFile(root / "text.mkv", "hello\n");
-    WriteWholeFile(root / "say \"cheese\".mkv", ReadWholeFile(*samples / "main.mkv"));
+    WriteWholeFile(root / "say \"cheese\".mkv", ReadWholeFile(AnalysisSample("main.mkv")));
     for (const char* name : {"empty.mkv", "text.mkv", "missing.mkv", "say \"cheese\".mkv"}) {
         const ProgramRun run = Info(root / name);
         EXPECT_EQ(run.exitCode, 2) << name;

@@ -17,18 +17,16 @@ namespace {
 class ReadInfoTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        samples = &AnalysisSamples();
         ctx.runner.SetObserver([this](const std::string& line) { commands.push_back(line); });
     }
 
-    std::string Sample(const std::string& name) const { return *samples / name; }
+    static std::string Sample(const std::string& name) { return AnalysisSample(name); }
     int CheckerRuns() const {
         int runs = 0;
         for (const std::string& line : commands) runs += line.find("x264_checker") != line.npos;
         return runs;
     }
 
-    const TempFolder* samples = nullptr;
     TempFolder root{"kestrun-readinfo"};
     std::string program = MakeStandInProgramFolder(root);
     ScriptedHost host;
