@@ -6,7 +6,7 @@ packages=(
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
   qt6-base-dev libgl-dev
   ffmpeg mkvtoolnix faad soundstretch mpgtx libbluray-bin x264
-  fonts-dejavu-core xvfb xauth time
+  fonts-dejavu-core fonts-dejavu-extra xvfb xauth time
 )
 missing=()
 for p in "${packages[@]}"; do

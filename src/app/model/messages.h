@@ -65,7 +65,26 @@ inline constexpr std::string_view kMp4ErrorTail =
 inline constexpr std::string_view kUnknownAudioFormat =
     "The chosen audio track is in none of the formats that can be converted "
     "(AC3, DTS, OGG, MP3, AAC, MP2). Nothing was converted.";
+inline constexpr std::string_view kResultExists =
+    "The result of an earlier conversion is in the way; move or rename it and convert again: ";
 inline constexpr std::string_view kSourceMissing = "The source file cannot be found: ";
 inline constexpr std::string_view kSourceErrorTitle = "Source error";
+
+// ---- The Qt window's own texts: the busy indicator, closing during a conversion, and the
+// "AC3Filter Options" dialog.
+inline constexpr std::string_view kBusyConverting = "Converting";
+inline constexpr std::string_view kBusyReadingSource = "Reading the source";
+inline constexpr std::string_view kStopConversionQuestion =
+    "A conversion is running. Stop it and close Kestrun?\n"
+    "The files made so far stay in the output folder.";
+inline constexpr std::string_view kDecoderOptionsTitle = "AC3Filter Options";
+inline constexpr std::string_view kDecoderChannelsLabel = "Output channels:";
+inline constexpr std::string_view kDecoderChannelsAsSource = "As the source";
+inline constexpr std::string_view kDecoderChannelsMono = "Mono";
+inline constexpr std::string_view kDecoderChannelsStereo = "Stereo";
+inline constexpr std::string_view kDecoderChannelsSurround = "5.1";
+inline constexpr std::string_view kDecoderGainLabel = "Gain (dB):";
+inline constexpr std::string_view kDecoderDrcCaption = "Dynamic range compression";
+inline constexpr std::string_view kDecoderSaveFailed = "The decoder settings could not be saved: ";
 
 }  // namespace kestrun::msg
