@@ -112,6 +112,21 @@ void RunMuxingChains(Context& ctx, Conversion& conv) {
     }
 }
 
+bool TargetIsMp4(const Form1& f) {
+    const bool recodeElsewhere =
+        f.chkMP2.value() == 1 && (f.cmdConv.selectedIndex() == 0 || f.cmdConv.selectedIndex() == 2);
+    return f.chkAVCHD.value() != 1 && f.chkVob.value() != 1 && !recodeElsewhere;
+}
+
+// MP4Box adds tracks to an MP4 that is already there; a result of an earlier run would end up
+// with its tracks twice. Say so before any work is done, and touch neither file.
+bool RefuseExistingMp4(Context& ctx, const Conversion& conv) {
+    const std::string mp4 = Mp4OutputPath(ctx, conv);
+    if (!TargetIsMp4(ctx.form) || !FileExists(mp4)) return false;
+    ShowError(ctx, std::string(msg::kResultExists) + mp4, std::string(msg::kMp4ErrorTitle));
+    return true;
+}
+
 }  // namespace
 
 void ConvertMkv(Context& ctx) {
@@ -130,7 +145,7 @@ void ConvertMkv(Context& ctx) {
         RepackVob(ctx, conv);
         return;
     }
-    if (RefuseUnknownAudio(ctx, conv)) return;
+    if (RefuseUnknownAudio(ctx, conv) || RefuseExistingMp4(ctx, conv)) return;
 
     ctx.Progress(std::string(msg::kExtracting));
     ExtractStreams(ctx, conv);

@@ -150,6 +150,16 @@ TEST_F(Driver, WholeMp4ChainInOrder) {
     EXPECT_NE(log.find(c[1]), std::string::npos);
 }
 
+TEST_F(Driver, AnEarlierResultIsNeitherAppendedToNorDeleted) {
+    Prepare(4, 0);
+    work.Write("Film_2008.mp4", "earlier");
+    ConvertMkv(ctx);
+    EXPECT_TRUE(Commands().empty());
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_NE(host.messages[0].text.find(W("Film_2008.mp4")), std::string::npos);
+    EXPECT_EQ(TempFolder::Read(W("Film_2008.mp4")), "earlier");
+}
+
 TEST_F(Driver, StoredH264OptionsWithFramerefStay) {
     form.strH264Opts = ":frameref=4";
     Prepare(4, 0);
