@@ -1,0 +1,128 @@
+#!/usr/bin/env bash
+# The MP4 chain against one FFmpeg command doing the same job, on a large 1080p sample.
+#
+# Makes (once, then cached) an MKV of at least 500 MB: 1080p H.264 with B-frames at level
+# 5.1 and AC-3 5.1. Then, alternately and several times each, runs
+#   kestrun-cli convert --out DIR --platform ps3 SAMPLE
+#   ffmpeg -i SAMPLE -map 0:v -map 0:a -c:v copy -c:a aac -ac 6 OUT.mp4
+# and prints the wall-clock times, the ratio of the medians (target: at most 1.5) and the time
+# each stage of the last kestrun-cli run took (from its progress lines).
+#
+# Memory: every run goes under GNU time (/usr/bin/time -v). Its "Maximum resident set size" is
+# the getrusage peak of the process it started and of every descendant that was waited for,
+# taken as a maximum, not a sum: the peak of the single largest process of the chain (the CLI
+# with its in-process audio decoder, or any stand-in or Debian tool it ran). The script prints
+# the largest peak seen over all kestrun-cli runs (target: at most 256 MB).
+#
+# Environment:
+#   KESTRUN_BENCH_DIR   folder for the cached sample and the outputs (default /tmp/kestrun-bench)
+#   KESTRUN_BENCH_RUNS  runs of each side (default 3)
+#   KESTRUN_PROGRAM_DIR built program folder (default build/kestrun of this repository)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+program=${KESTRUN_PROGRAM_DIR:-$root/build/kestrun}
+bench=${KESTRUN_BENCH_DIR:-/tmp/kestrun-bench}
+runs=${KESTRUN_BENCH_RUNS:-3}
+sample="$bench/bench 1080p ac3.mkv"
+min_bytes=$((500 * 1000 * 1000))
+
+for need in ffmpeg ffprobe /usr/bin/time "$program/kestrun-cli"; do
+  if ! command -v "$need" >/dev/null 2>&1; then
+    echo "missing: $need (run scripts/setup.sh, then scripts/build.sh)" >&2
+    exit 1
+  fi
+done
+mkdir -p "$bench"
+
+size_of() { stat -c %s "$1" 2>/dev/null || echo 0; }
+
+if [ "$(size_of "$sample")" -lt "$min_bytes" ]; then
+  echo "Making the sample (once; cached in $bench)..."
+  # Noise keeps the picture from compressing, so ultrafast at a high rate gives the size fast.
+  ffmpeg -nostdin -hide_banner -v error -y \
+    -f lavfi -i "testsrc2=size=1920x1080:rate=24000/1001,noise=alls=12:allf=t" \
+    -f lavfi -i "sine=frequency=440:sample_rate=48000" \
+    -t 120 -map 0:v -map 1:a \
+    -c:v libx264 -preset ultrafast -profile:v high -level 5.1 -bf 2 -pix_fmt yuv420p \
+    -b:v 40M -maxrate 40M -bufsize 40M \
+    -c:a ac3 -b:a 448k -ac 6 \
+    "$sample.part"
+  mv "$sample.part" "$sample"
+fi
+bytes=$(size_of "$sample")
+if [ "$bytes" -lt "$min_bytes" ]; then
+  echo "the sample is only $bytes bytes; remove it and raise the bitrate" >&2
+  exit 1
+fi
+echo "Sample: $sample ($((bytes / 1000000)) MB)"
+ffprobe -v error -show_entries stream=codec_name,profile,level,width,height,avg_frame_rate,channels \
+  -show_entries format=duration -of compact=p=0 "$sample"
+cat "$sample" >/dev/null  # both sides start from the page cache
+
+# now: seconds since the epoch with fractions.
+now() { date +%s.%N; }
+# The value of one line of GNU time's -v report.
+time_field() { sed -n "s/^[[:space:]]*$2: //p" "$1"; }
+elapsed() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.3f", b - a}'; }
+median() { printf '%s\n' "$@" | sort -g | awk '{v[NR]=$1} END {print (NR%2) ? v[(NR+1)/2] : (v[NR/2]+v[NR/2+1])/2}'; }
+
+kestrun_times=()
+ffmpeg_times=()
+peak_kb=0
+peak_ffmpeg_kb=0
+stage_log="$bench/stages.log"
+
+for i in $(seq 1 "$runs"); do
+  out="$bench/kestrun-out"
+  rm -rf "$out"; mkdir -p "$out"
+  start=$(now)
+  # Progress lines go to standard error; each is stamped as it arrives.
+  set +e
+  /usr/bin/time -v -o "$bench/time-kestrun.txt" \
+    "$program/kestrun-cli" convert --out "$out" --platform ps3 "$sample" 2>&1 >/dev/null |
+    while IFS= read -r line; do printf '%s %s\n' "$(now)" "$line"; done >"$stage_log"
+  status=${PIPESTATUS[0]}
+  set -e
+  end=$(now)
+  result="$out/bench 1080p ac3.mp4"
+  if [ "$status" -ne 0 ] || [ "$(size_of "$result")" -eq 0 ]; then
+    echo "kestrun-cli convert failed (exit $status); its messages:" >&2
+    cut -d' ' -f2- "$stage_log" | grep -v 'Bytes WAV written' >&2 || true
+    exit 1
+  fi
+  t=$(elapsed "$start" "$end")
+  k_start=$start k_end=$end
+  kb=$(time_field "$bench/time-kestrun.txt" "Maximum resident set size (kbytes)")
+  [ "$kb" -gt "$peak_kb" ] && peak_kb=$kb
+  kestrun_times+=("$t")
+  printf 'run %d: kestrun-cli %7.2f s  peak RSS %6d MB\n' "$i" "$t" $((kb / 1024))
+  rm -rf "$out"
+
+  ff_out="$bench/ffmpeg-out.mp4"
+  start=$(now)
+  /usr/bin/time -v -o "$bench/time-ffmpeg.txt" \
+    ffmpeg -nostdin -v error -y -i "$sample" -map 0:v -map 0:a -c:v copy -c:a aac -ac 6 "$ff_out"
+  end=$(now)
+  t=$(elapsed "$start" "$end")
+  kb=$(time_field "$bench/time-ffmpeg.txt" "Maximum resident set size (kbytes)")
+  [ "$kb" -gt "$peak_ffmpeg_kb" ] && peak_ffmpeg_kb=$kb
+  ffmpeg_times+=("$t")
+  printf 'run %d: ffmpeg      %7.2f s  peak RSS %6d MB\n' "$i" "$t" $((kb / 1024))
+  rm -f "$ff_out"
+done
+
+k=$(median "${kestrun_times[@]}")
+f=$(median "${ffmpeg_times[@]}")
+ratio=$(awk -v k="$k" -v f="$f" 'BEGIN {print k / f}')
+echo
+echo "Stages of the last kestrun-cli run (seconds until the next progress line):"
+{ grep -v 'Bytes WAV written' "$stage_log" || true; } |
+  awk -v s="$k_start" -v e="$k_end" '
+    BEGIN {t = s; text = "(start-up and analysis)"}
+    {printf "  %7.2f  %s\n", $1 - t, text; t = $1; $1 = ""; text = substr($0, 2)}
+    END {printf "  %7.2f  %s\n", e - t, text}'
+echo
+printf 'median kestrun-cli: %.2f s   median ffmpeg: %.2f s   ratio: %.2f (target <= 1.5)\n' \
+  "$k" "$f" "$ratio"
+printf 'largest peak RSS of any process of the chain: %d MB (target <= 256); ffmpeg alone: %d MB\n' \
+  $((peak_kb / 1024)) $((peak_ffmpeg_kb / 1024))

@@ -1,0 +1,145 @@
+// kestrun-cli convert when something is wrong: a missing output folder or source, a missing or
+// broken tool, audio the chain cannot take, a path the tools' command lines cannot carry. Each
+// ends with exit 1 and a message, the source untouched, nothing but intermediates removed and
+// no result claimed.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "e2e/e2e_support.h"
+#include "support/temp_folder.h"
+
+namespace kestrun::e2e {
+namespace {
+namespace fs = std::filesystem;
+
+class BadInputTest : public ::testing::Test {
+protected:
+    BadInputTest() : program_(temp_.path()) {
+        fs::create_directories(out_);
+        fs::create_directories(sources_);
+    }
+
+    // An AC-3 5.1 sample in the sources folder.
+    fs::path Sample(const std::string& name = "Sample.mkv",
+                    std::vector<std::string> audio = {"-c:a", "ac3", "-b:a", "384k"},
+                    int channels = 6) {
+        const fs::path source = sources_ / name;
+        MakeMkv(source.string(), audio, channels);
+        return source;
+    }
+
+    ProgramRun Convert(const fs::path& source, const fs::path& out) {
+        return RunProgram({program_.Cli(), "convert", "--out", out.string(), source.string()});
+    }
+
+    // A failed run: exit 1, something said on standard error, no result printed.
+    static void ExpectFailure(const ProgramRun& run) {
+        EXPECT_EQ(run.exitCode, 1) << run.err;
+        EXPECT_FALSE(run.err.empty());
+        EXPECT_TRUE(run.out.empty()) << run.out;
+    }
+
+    // No MP4 in the output folder, or only an empty one the failing muxer left.
+    void ExpectNoResult() const {
+        for (const auto& entry : fs::directory_iterator(out_)) {
+            if (entry.path().extension() == ".mp4") {
+                EXPECT_EQ(fs::file_size(entry.path()), 0u) << entry.path();
+            }
+        }
+    }
+
+    test::TempFolder temp_{"kestrun-e2e"};
+    ProgramFolderCopy program_;
+    fs::path out_ = temp_.path() / "out";
+    fs::path sources_ = temp_.path() / "sources";
+};
+
+TEST_F(BadInputTest, MissingOutputFolderIsRefusedBeforeAnythingRuns) {
+    const fs::path source = Sample();
+    const std::string before = Fingerprint(source.string());
+    const fs::path missing = temp_.path() / "no such folder";
+
+    const ProgramRun run = Convert(source, missing);
+
+    ExpectFailure(run);
+    EXPECT_NE(run.err.find("Output folder does not exist."), std::string::npos) << run.err;
+    EXPECT_FALSE(fs::exists(missing));
+    EXPECT_EQ(Fingerprint(source.string()), before);
+    EXPECT_EQ(FolderNames(sources_), std::vector<std::string>{"Sample.mkv"});
+}
+
+TEST_F(BadInputTest, MissingSourceFails) {
+    const ProgramRun run = Convert(sources_ / "gone.mkv", out_);
+
+    ExpectFailure(run);
+    EXPECT_NE(run.err.find("gone.mkv"), std::string::npos) << run.err;
+    EXPECT_TRUE(FolderNames(out_).empty());
+}
+
+// Without MP4Box the MP4 is never written: the chain reports it and keeps its intermediates
+// (they are not deleted on failure), but touches nothing else.
+TEST_F(BadInputTest, MissingMuxerFailsWithAMessage) {
+    const fs::path source = Sample();
+    const std::string before = Fingerprint(source.string());
+    const std::string bystander = temp_.Write("out/notes.txt", "not ours");
+    program_.RemoveTool("MP4Box/MP4Box");
+
+    const ProgramRun run = Convert(source, out_);
+
+    ExpectFailure(run);
+    EXPECT_NE(run.err.find("Sample.mp4"), std::string::npos) << run.err;
+    ExpectNoResult();
+    EXPECT_EQ(Fingerprint(source.string()), before);
+    EXPECT_EQ(test::TempFolder::Read(bystander), "not ours");
+}
+
+// An FFmpeg that exits at once with a failure: no AAC is made, so no MP4 may be claimed.
+TEST_F(BadInputTest, BrokenEncoderIsNotReportedAsSuccess) {
+    const fs::path source = Sample();
+    const std::string before = Fingerprint(source.string());
+    program_.ReplaceTool("FFMpeg/FFmpeg", "/bin/false");
+
+    const ProgramRun run = Convert(source, out_);
+
+    ExpectFailure(run);
+    EXPECT_NE(run.err.find("Error during aac conversion."), std::string::npos) << run.err;
+    ExpectNoResult();
+    EXPECT_EQ(Fingerprint(source.string()), before);
+}
+
+// FLAC and PCM are none of the six formats the chain converts: refused before any tool runs.
+TEST_F(BadInputTest, AudioOutsideTheSixFormatsIsRefused) {
+    const std::pair<std::string, std::vector<std::string>> cases[] = {
+        {"Flac.mkv", {"-c:a", "flac"}},
+        {"Pcm.mkv", {"-c:a", "pcm_s16le"}},
+    };
+    for (const auto& [name, audio] : cases) {
+        SCOPED_TRACE(name);
+        const fs::path source = Sample(name, audio, 2);
+        const std::string before = Fingerprint(source.string());
+
+        const ProgramRun run = Convert(source, out_);
+
+        ExpectFailure(run);
+        EXPECT_NE(run.err.find("none of the formats"), std::string::npos) << run.err;
+        EXPECT_TRUE(FolderNames(out_).empty());
+        EXPECT_EQ(Fingerprint(source.string()), before);
+    }
+}
+
+// A double quote cannot be carried by the tools' command lines: refused with the reason.
+TEST_F(BadInputTest, DoubleQuoteInThePathIsRefused) {
+    const fs::path source = Sample("Say \"hi\".mkv");
+    const std::string before = Fingerprint(source.string());
+
+    const ProgramRun run = Convert(source, out_);
+
+    ExpectFailure(run);
+    EXPECT_NE(run.err.find("double quote"), std::string::npos) << run.err;
+    EXPECT_TRUE(FolderNames(out_).empty());
+    EXPECT_EQ(Fingerprint(source.string()), before);
+}
+
+}  // namespace
+}  // namespace kestrun::e2e
