@@ -94,17 +94,29 @@ TEST_F(BadInputTest, MissingMuxerFailsWithAMessage) {
     EXPECT_EQ(test::TempFolder::Read(bystander), "not ours");
 }
 
-// An FFmpeg that exits at once with a failure: no AAC is made, so no MP4 may be claimed.
-TEST_F(BadInputTest, BrokenEncoderIsNotReportedAsSuccess) {
+// A tool that exits at once with a failure and writes nothing: whichever it is, the chain must
+// not claim an MP4. (x264_checker is left out: its verdict only chooses a re-encode.)
+TEST_F(BadInputTest, BrokenToolIsNotReportedAsSuccess) {
     const fs::path source = Sample();
     const std::string before = Fingerprint(source.string());
-    program_.ReplaceTool("FFMpeg/FFmpeg", "/bin/false");
+    for (const std::string tool :
+         {"MKVToolnix/mkvinfo", "MKVToolnix/mkvextract", "FFMpeg/FFmpeg", "MP4Box/MP4Box"}) {
+        SCOPED_TRACE(tool);
+        test::TempFolder temp("kestrun-e2e");
+        ProgramFolderCopy program(temp.path());
+        program.ReplaceTool(tool, "/bin/false");
+        const fs::path out = temp.path() / "out";
+        fs::create_directories(out);
 
-    const ProgramRun run = Convert(source, out_);
+        const ProgramRun run =
+            RunProgram({program.Cli(), "convert", "--out", out.string(), source.string()});
 
-    ExpectFailure(run);
-    EXPECT_NE(run.err.find("Error during aac conversion."), std::string::npos) << run.err;
-    ExpectNoResult();
+        ExpectFailure(run);
+        EXPECT_FALSE(fs::exists(out / "Sample.mp4") && fs::file_size(out / "Sample.mp4") > 0);
+        if (tool == "FFMpeg/FFmpeg") {
+            EXPECT_NE(run.err.find("Error during aac conversion."), std::string::npos) << run.err;
+        }
+    }
     EXPECT_EQ(Fingerprint(source.string()), before);
 }
 

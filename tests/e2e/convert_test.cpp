@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <ostream>
 #include <tuple>
 
 #include "e2e/e2e_support.h"
@@ -37,6 +38,9 @@ const Platform kPlatforms[] = {
     {"xbox360", "Xbox360", true},
     {"ps3-stereo", "Ps3Stereo", true},
 };
+
+// A short name in test listings instead of the bytes of the structure.
+void PrintTo(const Platform& platform, std::ostream* os) { *os << platform.option; }
 
 // AAC goes into the MP4 as extracted on both PS3 targets (it is already what the PS3 plays);
 // every other format, and AAC for the Xbox 360, is encoded with the platform's channel count.

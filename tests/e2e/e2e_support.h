@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,7 @@ struct AudioKind {
     std::vector<std::string> encoder;  // FFmpeg's output options for the audio
     int channels = 2;
 };
+inline void PrintTo(const AudioKind& audio, std::ostream* os) { *os << audio.name; }
 
 // ffmpeg -nostdin -y -v error ARGUMENTS; throws std::runtime_error when FFmpeg fails.
 void Ffmpeg(const std::vector<std::string>& arguments);
