@@ -69,14 +69,15 @@ protected:
 
 TEST_F(ClosingDuringConversion, InputsAreLockedAndClosingStopsTheToolAndKeepsItsFiles) {
     MessageBoxAnswerer yes(QMessageBox::Yes);
-    bool convertLockedWhileBusy = false, folderLockedWhileBusy = false;
+    bool convertLockedWhileBusy = false, folderLockedWhileBusy = false, progressReadable = false;
     std::string busyText;
     QTimer watcher;
     QObject::connect(&watcher, &QTimer::timeout, [&] {
         if (!window->busyIndicator().running() || !busyText.empty()) return;
         busyText = window->busyIndicator().text().toStdString();
         convertLockedWhileBusy = !window->WidgetFor("Command2")->isEnabled();
-        folderLockedWhileBusy = !window->WidgetFor("txtTMP")->isEnabled();
+        folderLockedWhileBusy = Widget<QLineEdit>("txtTMP")->isReadOnly();
+        progressReadable = Widget<QLineEdit>("txtProgress")->isEnabled();
         window->close();  // asks; the answerer says Yes
     });
     watcher.start(30);
@@ -89,6 +90,8 @@ TEST_F(ClosingDuringConversion, InputsAreLockedAndClosingStopsTheToolAndKeepsIts
     EXPECT_EQ(busyText.rfind("Converting  0:0", 0), 0u) << busyText;
     EXPECT_TRUE(convertLockedWhileBusy);
     EXPECT_TRUE(folderLockedWhileBusy);
+    EXPECT_TRUE(progressReadable);
+    EXPECT_FALSE(Widget<QLineEdit>("txtTMP")->isReadOnly());
     EXPECT_FALSE(window->isVisible());
     EXPECT_TRUE(FileFound(out / "movie.h264"));
     // The question was the only box: what failed after the stop is not reported.

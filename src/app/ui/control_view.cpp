@@ -95,8 +95,13 @@ QWidget* CreateControlWidget(const Control& control, QWidget* parent, const QIco
 void RenderControl(const Control& control, QWidget* widget, bool inputsLocked) {
     RenderText(control, widget);
     RenderValue(control, widget);
-    const bool enabled = control.enabled && !(inputsLocked && IsInput(control.kind()));
-    widget->setEnabled(enabled);
+    if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+        // A locked text box stays readable, the progress line above all; it only takes no typing.
+        edit->setReadOnly(inputsLocked);
+        edit->setEnabled(control.enabled);
+    } else {
+        widget->setEnabled(control.enabled && !(inputsLocked && IsInput(control.kind())));
+    }
     if (widget->isHidden() == control.visible) widget->setVisible(control.visible);
     const QString tip = QString::fromStdString(control.tooltip);
     if (widget->toolTip() != tip) widget->setToolTip(tip);

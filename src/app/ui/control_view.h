@@ -14,7 +14,8 @@ QWidget* CreateControlWidget(const Control& control, QWidget* parent,
                              const QIcon& picture = QIcon());
 
 // Copies text, value or selection, list items, enabled, visible and tooltip from the control.
-// While `inputsLocked`, every control a person could change is shown disabled.
+// While `inputsLocked`, every control a person could change is shown disabled; text boxes
+// become read-only instead, so that what they say stays readable.
 void RenderControl(const Control& control, QWidget* widget, bool inputsLocked);
 
 // Controls a person can change or press (everything but labels and frames).

@@ -66,6 +66,7 @@ void PaintPictureBehind(QWidget* widget, const QPixmap& picture, QWidget* window
     QPalette palette = widget->palette();
     palette.setBrush(QPalette::Window, QBrush(picture.copy(area)));
     widget->setPalette(palette);
+    widget->setBackgroundRole(QPalette::Window);  // buttons would fill with their own colour
     widget->setAutoFillBackground(true);
 }
 
