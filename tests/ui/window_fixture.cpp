@@ -11,8 +11,10 @@ QApplication& OffscreenApplication() {
     static char name[] = "test_ui";
     static char* argv[] = {name, nullptr};
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    static QApplication app(argc, argv);
-    return app;
+    // Never destroyed: at exit, Qt's own statics (the test input devices) would otherwise be
+    // torn down after the application they belong to.
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
 }
 
 MessageBoxAnswerer::MessageBoxAnswerer(QMessageBox::StandardButton answer)
