@@ -71,7 +71,12 @@ int RunBatchCommand(Context& ctx, CliHost& host, const std::vector<std::string>&
     ctx.analysis.bBatchMode = true;
     f.bSplit = false;
     f.intListConv = f.chkMP2.value();
-    f.lblMulti.onChange = [](const Control& c) { std::cerr << "[" << c.text() << "]\n"; };
+    // The counter changes once per file, just before that file is looked at.
+    size_t shown = 0;
+    f.lblMulti.onChange = [&](const Control& c) {
+        std::cerr << "[" << c.text() << "] " << (shown < names.size() ? names[shown++] : "")
+                  << std::endl;
+    };
     ctx.finishedOutput.clear();
 
     BatchTally tally;
@@ -90,6 +95,7 @@ int RunBatchCommand(Context& ctx, CliHost& host, const std::vector<std::string>&
         ctx.finishedOutput.clear();
     };
     RunBatch(ctx, pass);
+    f.lblMulti.onChange = nullptr;  // it holds this function's locals
 
     std::cerr << tally.converted << " converted, " << tally.skipped << " skipped, "
               << tally.failed << " failed" << std::endl;
