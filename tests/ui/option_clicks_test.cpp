@@ -50,13 +50,15 @@ TEST_F(OptionClicks, SafeSyncClearsAndLocksTheFourBoxesEvenUnderRecode) {
     EXPECT_EQ(Seen("chk25"), "off-");
 
     Click("chkFF");
-    for (const char* box : {"chkMP2", "chkVob", "chk25", "chkAVCHD"}) EXPECT_EQ(Seen(box), "off-") << box;
+    for (const char* box : {"chkMP2", "chkVob", "chk25", "chkAVCHD"})
+        EXPECT_EQ(Seen(box), "off-") << box;
     // A locked box does not take a click.
     Click("chkVob");
     EXPECT_EQ(form.chkVob.value(), 0);
 
     Click("chkFF");
-    for (const char* box : {"chkMP2", "chkVob", "chk25", "chkAVCHD"}) EXPECT_EQ(Seen(box), "off") << box;
+    for (const char* box : {"chkMP2", "chkVob", "chk25", "chkAVCHD"})
+        EXPECT_EQ(Seen(box), "off") << box;
 }
 
 TEST_F(OptionClicks, VobMakesFastMuxWhichChangesNothingElse) {

@@ -87,7 +87,8 @@ TEST(WindowProgram, ConvertsTheFolderOnItsCommandLineInTurnAndSkipsFinishedFiles
                       tool::kMP4Box, tool::kX264Checker, tool::kH264Info});
 
     const std::string films = root / "My Films";
-    for (const char* name : {"a.mkv", "b.mkv", "c.mkv", "d.mkv"}) root.Write(std::string("My Films/") + name, "x");
+    for (const char* name : {"a.mkv", "b.mkv", "c.mkv", "d.mkv"})
+        root.Write(std::string("My Films/") + name, "x");
     const std::string out = root / "out";
     root.Write("out/b.mp4", "done");
     root.Write("out/c.mpg", "done");

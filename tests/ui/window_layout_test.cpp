@@ -172,7 +172,8 @@ TEST_F(WindowLayout, TabFollowsTheDesignsOrder) {
     QWidget* w = first;
     do {
         const std::string name = w->objectName().toStdString();
-        if (window->WidgetFor(name) == w && (w->focusPolicy() & Qt::TabFocus)) order.push_back(name);
+        if (window->WidgetFor(name) == w && (w->focusPolicy() & Qt::TabFocus))
+            order.push_back(name);
         w = w->nextInFocusChain();
     } while (w != first);
     EXPECT_EQ(order, std::vector<std::string>(std::begin(kTabOrder), std::end(kTabOrder)));

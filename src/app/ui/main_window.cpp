@@ -107,6 +107,12 @@ MainWindow::MainWindow(Context& ctx, QtHost& host, UnattendedLog log)
     Render();
 }
 
+MainWindow::~MainWindow() {
+    for (const View& view : views_) view.control->onChange = nullptr;
+    host_.Attach(nullptr, {}, {});
+    ctx_.command2Click = nullptr;
+}
+
 void MainWindow::BuildViews() {
     // Frames first: the controls inside them are placed relative to them.
     std::vector<Control*> controls = ctx_.form.AllControls();
@@ -127,7 +133,8 @@ void MainWindow::BuildViews() {
     for (const View& view : views_) {
         // The design's frames show their caption a little in from the left edge.
         if (view.control->kind() == ControlKind::Frame)
-            view.widget->setStyleSheet("QGroupBox::title { subcontrol-origin: margin; left: 8px; }");
+            view.widget->setStyleSheet(
+                "QGroupBox::title { subcontrol-origin: margin; left: 8px; }");
         if (HasCaptionOnPicture(view.control->kind()))
             PaintPictureBehind(view.widget, background_, this);
         // Labels lie under the other controls, which cover them where they overlap.

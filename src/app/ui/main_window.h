@@ -25,6 +25,8 @@ class QtHost;
 class MainWindow : public QWidget {
 public:
     MainWindow(Context& ctx, QtHost& host, UnattendedLog log = UnattendedLog());
+    // Unhooks the window from the model and the host, which may outlive it.
+    ~MainWindow() override;
 
     // Form_Load, first half: the media components registered, the saved settings restored.
     void LoadSettings();
