@@ -90,5 +90,31 @@ TEST_F(OptionsTest, Fps25LeavesTheRateWhenTheSoundCannotFollow) {
                 got.OfType("video")[0].duration.value_or(-1), 0.1);
 }
 
+// Options are set as clicks on the window would set them, so the window's rules refuse the same
+// combinations, naming the option that locked the other one, or the source when it did.
+TEST_F(OptionsTest, CombinationsTheWindowForbidsAreRefusedBeforeAnyWork) {
+    const fs::path source = temp_.path() / "Film.mkv";
+    MakeMkv(source.string(), {"-c:a", "aac"}, 2, {}, 1);
+    auto refuse = [&](std::vector<std::string> options) {
+        std::vector<std::string> argv = {program_.Cli(), "convert", "--out", out_.string()};
+        argv.insert(argv.end(), options.begin(), options.end());
+        argv.push_back(source.string());
+        const ProgramRun run = RunProgram(argv);
+        EXPECT_EQ(run.exitCode, 2) << run.err;
+        EXPECT_TRUE(fs::is_empty(out_));
+        return run.err;
+    };
+    const std::string avchd = refuse({"--container", "avchd", "--fps25"});
+    EXPECT_NE(avchd.find("--fps25 cannot be combined with --container avchd"), std::string::npos)
+        << avchd;
+    const std::string vob = refuse({"--container", "m2ts", "--recode", "none", "--fps25"});
+    EXPECT_NE(vob.find("--fps25 cannot be combined with --container m2ts"), std::string::npos)
+        << vob;
+    // Safe Sync is offered for AC-3 sound only: the source is to blame, not --platform.
+    const std::string sync = refuse({"--safe-sync"});
+    EXPECT_NE(sync.find("--safe-sync: "), std::string::npos) << sync;
+    EXPECT_NE(sync.find("for this source"), std::string::npos) << sync;
+}
+
 }  // namespace
 }  // namespace kestrun::e2e

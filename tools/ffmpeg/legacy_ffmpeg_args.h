@@ -13,7 +13,7 @@ struct FfmpegInvocation {
 };
 
 // Rewrites a 2008 argument list (without the program name):
-//  "-acodec X" -> "-c:a X" ("libfaac" becomes FFmpeg's own AAC-LC encoder "aac"),
+//  "-acodec X" -> "-c:a X" ("libfaac" becomes FFmpeg's own AAC-LC encoder "aac", fast coder),
 //  "-vcodec X" -> "-c:v X", "-scodec X" -> "-c:s X",
 //  "-ab N" -> "-b:a N" and "-b N" -> "-b:v N", with "224kb" written "224k" in every bitrate,
 //  "-f mp2" before an input -> "-f mp3" (one demuxer reads both layers),

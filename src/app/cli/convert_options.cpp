@@ -167,14 +167,19 @@ std::vector<Step> FormSteps(const ConvertOptions& o) {
 }
 
 // The earlier option whose rule locked the control of steps[failed]: the one that, left out,
-// lets the option take on a fresh window.
+// lets the option take on a fresh window. Empty when it takes on a fresh window with all of them
+// (the source locked it) or when no single earlier option is to blame.
 std::string Culprit(const std::vector<Step>& steps, size_t failed) {
-    for (size_t skip = failed; skip-- > 0;) {
+    auto takesWithout = [&](size_t skip) {
         Analysis analysis;
         Form1 form(analysis);
         for (size_t i = 0; i < failed; ++i)
             if (i != skip) steps[i].apply(form);
-        if (steps[failed].apply(form)) return steps[skip].flag;
+        return steps[failed].apply(form);
+    };
+    if (takesWithout(failed)) return {};
+    for (size_t skip = failed; skip-- > 0;) {
+        if (takesWithout(skip)) return steps[skip].flag;
     }
     return {};
 }
