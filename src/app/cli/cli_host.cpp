@@ -1,10 +1,34 @@
 #include "app/cli/cli_host.h"
 
+#include <csignal>
+#include <cstdlib>
 #include <iostream>
 
 #include "app/model/form1.h"
+#include "platform/tool_runner.h"
 
 namespace kestrun {
+namespace {
+
+volatile std::sig_atomic_t g_interrupted = 0;
+
+void OnInterrupt(int) { g_interrupted = 1; }
+
+}  // namespace
+
+void CliHost::StopToolsOnInterrupt(ToolRunner& runner) {
+    runner_ = &runner;
+    std::signal(SIGINT, OnInterrupt);
+    std::signal(SIGTERM, OnInterrupt);
+    std::signal(SIGHUP, OnInterrupt);
+}
+
+void CliHost::DoEvents() {
+    if (!g_interrupted) return;
+    if (runner_) runner_->StopRunningTool();
+    std::cerr << "Interrupted; the intermediate files stay in the output folder." << std::endl;
+    std::_Exit(130);
+}
 
 MsgResult CliHost::MsgBox(const std::string& text, const std::string& title, MsgIcon,
                           MsgButtons buttons) {

@@ -43,6 +43,7 @@ int main(int argc, char** argv) {
         kestrun::CliHost host;
         kestrun::Context ctx(host, kestrun::ProgramFolder());
         host.FollowProgress(ctx.form);
+        host.StopToolsOnInterrupt(ctx.runner);
         ctx.command2Click = [&ctx] { kestrun::Command2_Click(ctx); };
         return c.run(ctx, host, args);
     }
