@@ -20,6 +20,10 @@ bool FinishedWithOutput(const Context& ctx) {
 }
 
 int RunConvertCommand(Context& ctx, CliHost& host, const std::vector<std::string>& args) {
+    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+        std::cout << "usage: kestrun-cli convert [options] SOURCE\n" << ConvertOptionsHelp();
+        return 0;
+    }
     std::string error;
     const auto options = ParseConvertOptions(args, &error);
     if (!options || options->positional.size() != 1) {
