@@ -67,12 +67,7 @@ bool ParseArgs(const std::vector<std::string>& args, EncodeRequest* request, std
 
 std::string FileProblem(const EncodeRequest& request)
 {
-    if (auto problem = standin::InputFileProblem(request.input); !problem.empty()) return problem;
-    if (auto problem = standin::OutputFolderProblem(request.output); !problem.empty())
-        return problem;
-    if (standin::IsSameFile(request.input, request.output))
-        return "output would overwrite its own input: " + request.output;
-    return {};
+    return standin::ConversionFileProblem(request.input, request.output);
 }
 
 }  // namespace

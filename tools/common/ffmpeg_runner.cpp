@@ -203,4 +203,12 @@ int RunFfmpegForTool(const std::string& tool, const std::string& what,
     return 1;
 }
 
+std::string ConversionFileProblem(const std::string& input, const std::string& output)
+{
+    if (auto problem = InputFileProblem(input); !problem.empty()) return problem;
+    if (auto problem = OutputFolderProblem(output); !problem.empty()) return problem;
+    if (IsSameFile(input, output)) return "output would overwrite its own input: " + output;
+    return {};
+}
+
 }  // namespace standin

@@ -22,6 +22,10 @@ std::string OutputFolderProblem(const std::string& path);
 // True when both paths name the same existing file (through links or different spellings).
 bool IsSameFile(const std::string& a, const std::string& b);
 
+// The checks of a one-input, one-output conversion: a readable input, an existing output folder,
+// and an output that is not the input itself. Empty when all hold; otherwise the first problem.
+std::string ConversionFileProblem(const std::string& input, const std::string& output);
+
 // Remembers which output files existed, and how they looked, before a tool ran, so that after a
 // failed run exactly the files that run created or changed can be removed. Only regular files are
 // ever removed (an output such as /dev/null is left alone).

@@ -13,12 +13,7 @@ constexpr const char* kTool = "valdec";
 
 std::string FileProblem(const standin::DecodeRequest& request)
 {
-    if (auto problem = standin::InputFileProblem(request.input); !problem.empty()) return problem;
-    if (auto problem = standin::OutputFolderProblem(request.output); !problem.empty())
-        return problem;
-    if (standin::IsSameFile(request.input, request.output))
-        return "output would overwrite its own input: " + request.output;
-    return {};
+    return standin::ConversionFileProblem(request.input, request.output);
 }
 
 }  // namespace
