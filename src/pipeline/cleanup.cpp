@@ -1,5 +1,6 @@
 // Removing the intermediate files a chain knows of once its final file is written. Each list
-// fits its chain; nothing else in the work folder is touched, and read-only files stay.
+// fits its chain; nothing else in the work folder is touched, and read-only files stay. Subtitle
+// tracks are written as movie.SSA / movie.ASS, so both spellings go.
 #include "app/model/context.h"
 #include "pipeline/conversion.h"
 #include "pipeline/stages.h"
@@ -17,7 +18,8 @@ void DeleteAll(Context& ctx, std::initializer_list<std::string_view> names) {
 void CleanupAfterMp4(Context& ctx) {
     using namespace work;
     DeleteAll(ctx, {kMovieAac, kMovieH264, kMovieAvi, kMovieVideoH264, kMovieSrt, kMovieSsa,
-                    kMovieAss, kMovieAc3, kMovieDts, kMovieMp3, kMovieMp2, kMovieOgg});
+                    kMovieSsaUpper, kMovieAss, kMovieAssUpper, kMovieAc3, kMovieDts, kMovieMp3,
+                    kMovieMp2, kMovieOgg});
 }
 
 void CleanupAfterVc1(Context& ctx) {
@@ -28,8 +30,8 @@ void CleanupAfterVc1(Context& ctx) {
 void CleanupAfterTs(Context& ctx) {
     using namespace work;
     DeleteAll(ctx, {kMovieAac, kMovieH264, kMovieAvi, kMovieVideoH264, kMovieMeta, kMovieSrt,
-                    kMovieSsa, kMovieAss, kMovieAc3, kMovieDts, kMovieMp3, kMovieMp2, kMovieOgg,
-                    kMovieRawH264});
+                    kMovieSsa, kMovieSsaUpper, kMovieAss, kMovieAssUpper, kMovieAc3, kMovieDts,
+                    kMovieMp3, kMovieMp2, kMovieOgg, kMovieRawH264});
 }
 
 }  // namespace kestrun

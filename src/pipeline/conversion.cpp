@@ -41,6 +41,15 @@ void EndSteps(Context& ctx) {
     ctx.host.SetTopmost(true);
 }
 
+void Report(Context& ctx, const std::string& text, const std::string& title) {
+    if (ctx.analysis.bBatchMode || ctx.analysis.bCmdLineMode) {
+        ctx.Progress(title + ": " + text);
+        ctx.Log(title + ": " + text);
+        return;
+    }
+    ShowError(ctx, text, title);
+}
+
 void ShowError(Context& ctx, const std::string& text, const std::string& title) {
     ctx.host.MsgBox(text, title, MsgIcon::Critical, MsgButtons::Ok);
 }

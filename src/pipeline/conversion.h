@@ -43,6 +43,9 @@ void RenameWork(const Context& ctx, std::string_view from, std::string_view to);
 // The end steps of the MP4 and M2TS chains: the chosen subtitle file is forgotten and the window
 // goes back on top.
 void EndSteps(Context& ctx);
+// A problem of our own finding: a message box for a person, a progress line and a log entry in
+// batch and command-line runs, which nobody is there to answer.
+void Report(Context& ctx, const std::string& text, const std::string& title);
 // Shows a critical message box with an OK button.
 void ShowError(Context& ctx, const std::string& text, const std::string& title);
 

@@ -91,7 +91,7 @@ bool Prologue(Context& ctx, Conversion& conv) {
 // Every chain below the VC-1 and MPEG-2 ones needs one of the six audio formats.
 bool RefuseUnknownAudio(Context& ctx, const Conversion& conv) {
     if (!conv.audioFormat.empty()) return false;
-    ShowError(ctx, std::string(msg::kUnknownAudioFormat), std::string(msg::kAudioErrorTitle));
+    Report(ctx, std::string(msg::kUnknownAudioFormat), std::string(msg::kAudioErrorTitle));
     return true;
 }
 
@@ -123,8 +123,41 @@ bool TargetIsMp4(const Form1& f) {
 bool RefuseExistingMp4(Context& ctx, const Conversion& conv) {
     const std::string mp4 = Mp4OutputPath(ctx, conv);
     if (!TargetIsMp4(ctx.form) || !FileExists(mp4)) return false;
-    ShowError(ctx, std::string(msg::kResultExists) + mp4, std::string(msg::kMp4ErrorTitle));
+    Report(ctx, std::string(msg::kResultExists) + mp4, std::string(msg::kMp4ErrorTitle));
     return true;
+}
+
+// Outputs this build does not make yet say so before any file is touched. The chains keep their
+// places in the decision tree below; each drops out of this list once it is built.
+bool RefuseOutputNotBuilt(Context& ctx, Conversion& conv) {
+    const Form1& f = ctx.form;
+    if (ctx.analysis.strVideoCodec == "mpeg2") {
+        RepackVob(ctx, conv);
+    } else if (f.chkMP2.value() == 1) {
+        const int format = f.cmdConv.selectedIndex();
+        if (format == 1) {
+            EncodeH264(ctx, conv);
+        } else if (format == 2) {
+            RunXvidChain(ctx, conv);
+        } else {
+            RunMpeg2Chain(ctx, conv);
+        }
+    } else if (f.chkAVCHD.value() == 1) {
+        RunAvchdChain(ctx, conv);
+    } else if (f.chkVob.value() == 1) {
+        RunM2tsChain(ctx, conv);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// Intermediate files that a failed earlier run left behind would pass for this run's output
+// when a tool of this run fails; the names belong to the conversion, so they go first.
+void ClearStaleIntermediates(Context& ctx) {
+    CleanupAfterTs(ctx);
+    DeleteWork(ctx, work::kMovieWav);
+    DeleteWork(ctx, work::kMovie2Wav);
 }
 
 }  // namespace
@@ -137,7 +170,14 @@ void ConvertMkv(Context& ctx) {
     if (!Prologue(ctx, conv)) return;
     if (SplitSourceIfLarge(ctx, conv)) return;
 
-    if (a.strVideoCodec == "vc1" && f.chkMP2.value() != 1 && f.chkAVCHD.value() != 1) {
+    const bool vc1Chain =
+        a.strVideoCodec == "vc1" && f.chkMP2.value() != 1 && f.chkAVCHD.value() != 1;
+    if (!vc1Chain && (RefuseOutputNotBuilt(ctx, conv) || RefuseUnknownAudio(ctx, conv) ||
+                      RefuseExistingMp4(ctx, conv)))
+        return;
+    ClearStaleIntermediates(ctx);
+
+    if (vc1Chain) {
         RunVc1Chain(ctx, conv);
         return;
     }
@@ -145,7 +185,6 @@ void ConvertMkv(Context& ctx) {
         RepackVob(ctx, conv);
         return;
     }
-    if (RefuseUnknownAudio(ctx, conv) || RefuseExistingMp4(ctx, conv)) return;
 
     ctx.Progress(std::string(msg::kExtracting));
     ExtractStreams(ctx, conv);

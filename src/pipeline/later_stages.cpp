@@ -9,8 +9,8 @@ namespace kestrun {
 namespace {
 
 void NotAvailable(Context& ctx, const char* output) {
-    ctx.host.MsgBox(std::string(msg::kNotAvailableYet) + " (" + output + ")",
-                    std::string(msg::kAppTitle), MsgIcon::Information, MsgButtons::Ok);
+    Report(ctx, std::string(msg::kNotAvailableYet) + " (" + output + ")",
+           std::string(msg::kAppTitle));
 }
 
 }  // namespace

@@ -17,16 +17,19 @@ std::string Mp4BoxCommand(const Context& ctx, const Conversion& conv, const std:
     const std::string workNoSlash = work.empty() ? work : work.substr(0, work.size() - 1);
     const std::string& par = ctx.analysis.strParOpt;
     const std::string tail = " " + Quoted(mp4Out) + " -tmp " + Quoted(workNoSlash);
-    if (ctx.analysis.bVfwMode)
-        return Quoted(conv.mp4box) + " -fps " + conv.fps + " -add " +
-               Quoted(Work(ctx, work::kMovieVideoH264) + par) + tail;
-    // The video goes into the file the Nero encoder wrote only when it really wrote it;
+    const std::string video =
+        Work(ctx, ctx.analysis.bVfwMode ? work::kMovieVideoH264 : work::kMovieH264);
+    // The video goes alone into the file the Nero encoder wrote only when it really wrote it;
     // otherwise the AAC stream is added with the video so that the sound is never lost.
-    if (conv.neroWroteMp4)
-        return Quoted(conv.mp4box) + "  -fps " + conv.fps + " -add " +
-               Quoted(Work(ctx, work::kMovieH264) + par) + tail;
+    if (conv.neroWroteMp4) {
+        const char* fps = ctx.analysis.bVfwMode ? " -fps " : "  -fps ";
+        return Quoted(conv.mp4box) + fps + conv.fps + " -add " + Quoted(video + par) + tail;
+    }
+    if (ctx.analysis.bVfwMode)
+        return Quoted(conv.mp4box) + " -add " + Quoted(Work(ctx, work::kMovieAac)) + " -fps " +
+               conv.fps + " -add " + Quoted(video + par) + tail;
     return Quoted(conv.mp4box) + " -add " + Quoted(Work(ctx, work::kMovieAac)) + " -add " +
-           Quoted(Work(ctx, work::kMovieH264) + ":fps=" + conv.fps + par) + tail;
+           Quoted(video + ":fps=" + conv.fps + par) + tail;
 }
 
 }  // namespace
@@ -43,6 +46,8 @@ void MuxMp4(Context& ctx, Conversion& conv) {
     ctx.host.DoEvents();
     const std::string mp4Out = Mp4OutputPath(ctx, conv);
     const std::string command = Mp4BoxCommand(ctx, conv, mp4Out);
+    // The Nero file already holds the audio: only a file that grew has the video added.
+    const std::int64_t sizeBefore = conv.neroWroteMp4 ? FileSizeForOutput(mp4Out) : 0;
     Run(ctx, conv, command);
     ctx.Log(command);
 
@@ -50,7 +55,7 @@ void MuxMp4(Context& ctx, Conversion& conv) {
     ctx.host.Sleep(1000);
     ctx.host.DoEvents();
     const std::int64_t size = FileSizeForOutput(mp4Out);
-    if (size > 0 && size != kInvalidFileSize) {
+    if (size > sizeBefore && size != kInvalidFileSize) {
         CleanupAfterMp4(ctx);
         f.strSubBrowse.clear();
         ctx.finishedOutput = mp4Out;

@@ -38,9 +38,8 @@ std::int64_t SplitCount(Context& ctx, Conversion& conv) {
 bool SplitSourceIfLarge(Context& ctx, Conversion& conv) {
     const std::int64_t n = SplitCount(ctx, conv);
     if (n < 1) return false;
-    ctx.host.MsgBox(std::string(msg::kNotAvailableYet) + " (split of sources above 4 GB; "
-                    "untick \"Split > 4GB ?\" to convert in one piece)",
-                    std::string(msg::kAppTitle), MsgIcon::Information, MsgButtons::Ok);
+    Report(ctx, std::string(msg::kNotAvailableYet) + " (split of sources above 4 GB; "
+           "untick \"Split > 4GB ?\" to convert in one piece)", std::string(msg::kAppTitle));
     return true;
 }
 

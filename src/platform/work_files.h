@@ -24,6 +24,9 @@ inline constexpr std::string_view kMovieWma = "movie.wma";
 inline constexpr std::string_view kMovieSrt = "movie.srt";
 inline constexpr std::string_view kMovieSsa = "movie.ssa";
 inline constexpr std::string_view kMovieAss = "movie.ass";
+// SSA and ASS tracks are extracted under their upper-case format text.
+inline constexpr std::string_view kMovieSsaUpper = "movie.SSA";
+inline constexpr std::string_view kMovieAssUpper = "movie.ASS";
 inline constexpr std::string_view kMovieMeta = "movie.meta";
 inline constexpr std::string_view kMovieMp4 = "movie.mp4";
 inline constexpr std::string_view kAviMuxScript = "kestrun.amg";

@@ -1,5 +1,7 @@
 // MP4 muxing with its three command forms and its checkpoint, the clean-up lists, and the
 // driver's prologue and decision tree.
+#include <functional>
+
 #include "app/handlers.h"
 #include "pipeline/convert_mkv.h"
 #include "pipeline/stages.h"
@@ -50,13 +52,30 @@ TEST_F(Mp4Mux, VideoIntoTheNeroFileOnlyWhenNeroWroteIt) {
                                  Tail());
 }
 
-TEST_F(Mp4Mux, VfwFormTakesTheRawStreamFromTheAvi) {
+TEST_F(Mp4Mux, VfwFormTakesTheRawStreamFromTheAviAndKeepsTheSound) {
     Prepare(0, 0);
     ctx.analysis.bVfwMode = true;
     Conversion conv = MakeConversion();
     MuxMp4(ctx, conv);
-    EXPECT_EQ(Commands()[0], T(tool::kMP4Box) + " -fps 23.976 -add \"" + W("movie_video.h264") +
+    conv.neroWroteMp4 = true;
+    MuxMp4(ctx, conv);
+    ASSERT_EQ(Commands().size(), 2u);
+    EXPECT_EQ(Commands()[0], T(tool::kMP4Box) + " -add \"" + W("movie.aac") + "\" -fps 23.976 -add \"" +
+                                 W("movie_video.h264") + "\"" + Tail());
+    EXPECT_EQ(Commands()[1], T(tool::kMP4Box) + " -fps 23.976 -add \"" + W("movie_video.h264") +
                                  "\"" + Tail());
+}
+
+TEST_F(Mp4Mux, ANeroFileThatDidNotGrowHasNoVideo) {
+    Prepare(0, 0);
+    work.Write("Film_2008.mp4", std::string(300, 'a'));
+    work.Write("movie.h264", "x");
+    Conversion conv = MakeConversion();
+    conv.neroWroteMp4 = true;
+    MuxMp4(ctx, conv);  // MP4Box adds nothing
+    EXPECT_EQ(form.txtProgress.text(), "Conversion Error");
+    EXPECT_TRUE(Exists("movie.h264"));
+    EXPECT_TRUE(ctx.finishedOutput.empty());
 }
 
 TEST_F(Mp4Mux, EmptyOrMissingResultKeepsTheIntermediateFiles) {
@@ -168,12 +187,51 @@ TEST_F(Driver, StoredH264OptionsWithFramerefStay) {
 }
 
 TEST_F(Driver, LaterOutputsSayTheyAreNotAvailableAndTouchNothing) {
-    Prepare(0, 0);
-    ctx.analysis.strVideoCodec = "mpeg2";
-    ConvertMkv(ctx);
-    ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_NE(host.messages[0].text.find("not available yet"), std::string::npos);
+    work.Write("movie.h264", "left by an earlier run");
+    auto tryOutput = [&](const std::function<void()>& choose) {
+        Analysis fresh;
+        ctx.analysis = fresh;
+        ctx.analysis.strVideoCodec = "avc";
+        form.chkMP2.SetValue(0);
+        form.chkAVCHD.SetValue(0);
+        form.chkVob.SetValue(0);
+        Prepare(0, 0);
+        choose();
+        host.messages.clear();
+        ConvertMkv(ctx);
+        EXPECT_EQ(host.messages.size(), 1u);
+        if (!host.messages.empty())
+            EXPECT_NE(host.messages[0].text.find("not available yet"), std::string::npos);
+    };
+    tryOutput([&] { ctx.analysis.strVideoCodec = "mpeg2"; });
+    for (int format : {0, 1, 2})
+        tryOutput([&] {
+            form.cmdConv.SetSelectedIndex(format);
+            form.chkMP2.SetValue(1);
+        });
+    tryOutput([&] { form.chkAVCHD.SetValue(1); });
+    tryOutput([&] { form.chkVob.SetValue(1); });
     EXPECT_TRUE(Commands().empty());
+    EXPECT_EQ(TempFolder::Read(W("movie.h264")), "left by an earlier run");
+}
+
+TEST_F(Driver, BatchRunsAreNotStoppedByOurOwnMessages) {
+    Prepare(0, 0);
+    ctx.analysis.bBatchMode = true;
+    form.chkVob.SetValue(1);
+    ConvertMkv(ctx);
+    EXPECT_TRUE(host.messages.empty());
+    EXPECT_NE(form.txtProgress.text().find("not available yet"), std::string::npos);
+}
+
+TEST_F(Driver, StaleIntermediatesNeverPassForThisRunsOutput) {
+    Prepare(0, 0);  // AC-3: the decoder fails on the fake source, the backup writes nothing
+    work.Write("movie.aac", "stale");
+    work.Write("movie.h264", "stale");
+    ConvertMkv(ctx);
+    ASSERT_FALSE(host.messages.empty());
+    EXPECT_EQ(host.messages[0].text, "Error during aac conversion.");
+    EXPECT_FALSE(Exists("movie.aac"));
 }
 
 TEST_F(Driver, NeroIsProbedInOrder) {
