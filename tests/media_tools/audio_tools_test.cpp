@@ -12,25 +12,7 @@
 namespace media_test {
 namespace {
 
-class AudioToolsTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        work_ = WorkFolder() / ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        std::filesystem::create_directory(work_);
-    }
-    void TearDown() override { std::filesystem::remove_all(work_); }
-
-    std::string In(const std::string& name) const { return work_ + "/" + name; }
-
-    std::string Stage(const std::string& format, const std::string& name)
-    {
-        std::filesystem::copy_file(AudioSample(format), In(name));
-        return In(name);
-    }
-
-    std::string work_;
-};
+using AudioToolsTest = StagedAudioTest;
 
 int PeakOf(const Pcm16& pcm)
 {

@@ -12,31 +12,13 @@ namespace {
 
 const std::string kFfmpeg = "FFMpeg/FFmpeg";
 
-class FfmpegStandInTest : public ::testing::Test {
+class FfmpegStandInTest : public StagedAudioTest {
 protected:
-    void SetUp() override
-    {
-        work_ = WorkFolder() / ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        std::filesystem::create_directory(work_);
-    }
-    void TearDown() override { std::filesystem::remove_all(work_); }
-
-    std::string In(const std::string& name) const { return work_ + "/" + name; }
-
-    // Copies a sample into the work folder under the name the chains give it.
-    std::string Stage(const std::string& format, const std::string& name)
-    {
-        std::filesystem::copy_file(AudioSample(format), In(name));
-        return In(name);
-    }
-
     RunResult Legacy(std::vector<std::string> args)
     {
         args.insert(args.begin(), Tool(kFfmpeg));
         return RunTool(args);
     }
-
-    std::string work_;
 };
 
 // "-f FMT -i movie.FMT -acodec libfaac -ac N -ab 224kb movie.aac" for each extracted format, and

@@ -1,7 +1,10 @@
 #pragma once
 // Tiny media samples, made with FFmpeg and mkvmerge the first time a test asks for them, in one
 // awkwardly named folder per test program.
+#include <filesystem>
 #include <string>
+
+#include <gtest/gtest.h>
 
 #include "support/temp_folder.h"
 
@@ -24,5 +27,27 @@ std::string AudioSample(const std::string& format);
 // so that neither "ID = number - 1" nor "numbers start at 1" holds.
 std::string RenumberedMkv();
 inline constexpr int kVideoFrames = 24;
+
+// A work folder of its own for each test, named after it, with the chains' file names in it.
+class StagedAudioTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        work_ = WorkFolder() / ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::filesystem::create_directory(work_);
+    }
+    void TearDown() override { std::filesystem::remove_all(work_); }
+
+    std::string In(const std::string& name) const { return work_ + "/" + name; }
+
+    // Copies a sample into the work folder under the name the chains give it.
+    std::string Stage(const std::string& format, const std::string& name)
+    {
+        std::filesystem::copy_file(AudioSample(format), In(name));
+        return In(name);
+    }
+
+    std::string work_;
+};
 
 }  // namespace media_test
