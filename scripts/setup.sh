@@ -7,6 +7,7 @@ packages=(
   qt6-base-dev libgl-dev
   ffmpeg mkvtoolnix faad soundstretch mpgtx libbluray-bin x264
   fonts-dejavu-core fonts-dejavu-extra xvfb xauth time
+  clang-format nlohmann-json3-dev ccache git
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,6 +1,6 @@
 #include "analysis/check_avi.h"
 
-#include "app/model/context.h"
+#include "model/context.h"
 #include "platform/file_api.h"
 #include "platform/tool_table.h"
 

@@ -1,8 +1,8 @@
 #include "analysis/read_info.h"
 
 #include "analysis/track_report_parser.h"
-#include "app/model/context.h"
-#include "app/model/messages.h"
+#include "model/context.h"
+#include "model/messages.h"
 #include "platform/file_api.h"
 #include "platform/tool_table.h"
 

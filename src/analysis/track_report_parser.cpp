@@ -6,9 +6,9 @@
 #include <optional>
 #include <sstream>
 
-#include "app/model/analysis_state.h"
-#include "app/model/context.h"
-#include "app/model/form1.h"
+#include "model/analysis_state.h"
+#include "model/context.h"
+#include "model/form1.h"
 #include "platform/file_api.h"
 #include "platform/tool_table.h"
 

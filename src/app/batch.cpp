@@ -5,8 +5,8 @@
 
 #include "analysis/read_info.h"
 #include "app/handlers.h"
-#include "app/model/context.h"
-#include "app/model/messages.h"
+#include "model/context.h"
+#include "model/messages.h"
 #include "platform/file_api.h"
 
 namespace kestrun {

@@ -6,7 +6,7 @@
 #include <sstream>
 #include <vector>
 
-#include "app/model/context.h"
+#include "model/context.h"
 #include "platform/file_api.h"
 #include "platform/registration.h"
 #include "platform/tool_runner.h"
@@ -75,13 +75,20 @@ void SaveConfig(Context& ctx) {
     DeleteFileNoForce(path);
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     if (!out) return;
-    const std::string lines[kConfigLines] = {
-        f.strMKV, f.strFF, f.strMP4, f.txtTMP.text(),
-        LinePrinterNumber(f.chkVob.value()), LinePrinterNumber(f.Check1.value()),
-        f.strMKVPath, f.strH264Opts, LinePrinterNumber(f.cmdConv.selectedIndex()),
-        f.strSubOpts, LinePrinterNumber(f.cmbPlatform.selectedIndex()),
-        LinePrinterNumber(f.chkAVCHD.value()), LinePrinterNumber(f.chkMP2.value()),
-        LinePrinterNumber(f.cmbPrio.selectedIndex())};
+    const std::string lines[kConfigLines] = {f.strMKV,
+                                             f.strFF,
+                                             f.strMP4,
+                                             f.txtTMP.text(),
+                                             LinePrinterNumber(f.chkVob.value()),
+                                             LinePrinterNumber(f.Check1.value()),
+                                             f.strMKVPath,
+                                             f.strH264Opts,
+                                             LinePrinterNumber(f.cmdConv.selectedIndex()),
+                                             f.strSubOpts,
+                                             LinePrinterNumber(f.cmbPlatform.selectedIndex()),
+                                             LinePrinterNumber(f.chkAVCHD.value()),
+                                             LinePrinterNumber(f.chkMP2.value()),
+                                             LinePrinterNumber(f.cmbPrio.selectedIndex())};
     for (const auto& line : lines) out << line << "\r\n";
 }
 
@@ -100,25 +107,47 @@ void LoadConfig(Context& ctx) {
     for (int n = 1; n <= kConfigLines; ++n) {
         if (n <= static_cast<int>(lines.size())) buffer = lines[n - 1];
         switch (n) {
-            case 1: f.strMKV = buffer; break;
-            case 2: f.strFF = buffer; break;
-            case 3: f.strMP4 = buffer; break;
+            case 1:
+                f.strMKV = buffer;
+                break;
+            case 2:
+                f.strFF = buffer;
+                break;
+            case 3:
+                f.strMP4 = buffer;
+                break;
             case 4:
                 // An empty line would make the root folder the work folder: keep the default.
                 if (!buffer.empty()) f.txtTMP.SetText(buffer);
                 break;
-            case 5: SetCheck(f.chkVob, buffer); break;
-            case 6: SetCheck(f.Check1, buffer); break;
-            case 7: f.strMKVPath = buffer; break;
-            case 8: f.strH264Opts = buffer; break;
+            case 5:
+                SetCheck(f.chkVob, buffer);
+                break;
+            case 6:
+                SetCheck(f.Check1, buffer);
+                break;
+            case 7:
+                f.strMKVPath = buffer;
+                break;
+            case 8:
+                f.strH264Opts = buffer;
+                break;
             case 9:
                 f.strConvOpts = buffer.size() == 3 ? buffer : "0";
                 SelectIndex(f.cmdConv, f.strConvOpts);
                 break;
-            case 10: f.strSubOpts = buffer; break;
-            case 11: SelectIndex(f.cmbPlatform, buffer); break;
-            case 12: SetCheck(f.chkAVCHD, buffer); break;
-            case 13: SetCheck(f.chkMP2, buffer); break;
+            case 10:
+                f.strSubOpts = buffer;
+                break;
+            case 11:
+                SelectIndex(f.cmbPlatform, buffer);
+                break;
+            case 12:
+                SetCheck(f.chkAVCHD, buffer);
+                break;
+            case 13:
+                SetCheck(f.chkMP2, buffer);
+                break;
             case 14:
                 if (buffer.size() == 3)
                     SelectIndex(f.cmbPrio, buffer);

@@ -7,9 +7,9 @@
 #include "analysis/check_avi.h"
 #include "analysis/read_info.h"
 #include "app/config.h"
-#include "app/model/context.h"
-#include "app/model/messages.h"
 #include "chains/source_chains.h"
+#include "model/context.h"
+#include "model/messages.h"
 #include "pipeline/convert_mkv.h"
 #include "platform/registration.h"
 #include "platform/tool_runner.h"
@@ -48,8 +48,7 @@ std::string DialogFolder(const std::string& remembered) {
 bool RefuseUnquotablePath(Context& ctx, const std::string& path) {
     // A quote ends the quoted piece early, and so does a backslash right before the closing
     // quote the command line puts after the path.
-    if (path.find('"') == std::string::npos && (path.empty() || path.back() != '\\'))
-        return false;
+    if (path.find('"') == std::string::npos && (path.empty() || path.back() != '\\')) return false;
     ctx.host.MsgBox(std::string(msg::kQuoteInPath) + path, std::string(msg::kAppTitle),
                     MsgIcon::Critical, MsgButtons::Ok);
     return true;

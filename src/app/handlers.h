@@ -6,14 +6,14 @@
 namespace kestrun {
 struct Context;
 
-void Command1_Click(Context& ctx);          // "File"
+void Command1_Click(Context& ctx);  // "File"
 // Takes a chosen source path through the same steps as "File" after its dialog.
 void ChooseSource(Context& ctx, const std::string& path);
-void Command2_Click(Context& ctx);          // "Convert"
-void cmdSubs_Click(Context& ctx);           // "Browse Subs"
-void cmdTargetFolder_Click(Context& ctx);   // "Set Output"
-void Command3_Click(Context& ctx);          // "AC3Filter Options"
-void Form_DblClick(Context& ctx);           // writes the registration script
+void Command2_Click(Context& ctx);         // "Convert"
+void cmdSubs_Click(Context& ctx);          // "Browse Subs"
+void cmdTargetFolder_Click(Context& ctx);  // "Set Output"
+void Command3_Click(Context& ctx);         // "AC3Filter Options"
+void Form_DblClick(Context& ctx);          // writes the registration script
 
 // True (and a message shown) when the path holds a double quote, which no tool command line
 // can carry.

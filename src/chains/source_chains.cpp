@@ -1,7 +1,7 @@
 #include "chains/source_chains.h"
 
-#include "app/model/context.h"
-#include "app/model/messages.h"
+#include "model/context.h"
+#include "model/messages.h"
 
 namespace kestrun {
 namespace {

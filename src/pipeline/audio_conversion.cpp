@@ -3,8 +3,8 @@
 // movie.wav, the 25-frames stage adapts its tempo, encoders write the final audio.
 #include <algorithm>
 
-#include "app/model/context.h"
-#include "app/model/messages.h"
+#include "model/context.h"
+#include "model/messages.h"
 #include "pipeline/conversion.h"
 #include "pipeline/stages.h"
 #include "platform/file_api.h"
@@ -25,17 +25,20 @@ bool StereoTarget(const Context& ctx) {
 }
 
 std::string AacOptions(const Context& ctx) {
-    return StereoTarget(ctx) ? " -acodec libfaac -ac 2 -ab 224kb " : " -acodec libfaac -ac 6 -ab 224kb ";
+    return StereoTarget(ctx) ? " -acodec libfaac -ac 2 -ab 224kb "
+                             : " -acodec libfaac -ac 6 -ab 224kb ";
 }
 
 void AftenToAc3(Context& ctx, Conversion& conv) {
-    Run(ctx, conv, Quoted(conv.aften) + " " + Quoted(Work(ctx, work::kMovieWav)) + " -b 640 " +
-                       Quoted(Work(ctx, work::kMovieAc3)));
+    Run(ctx, conv,
+        Quoted(conv.aften) + " " + Quoted(Work(ctx, work::kMovieWav)) + " -b 640 " +
+            Quoted(Work(ctx, work::kMovieAc3)));
 }
 
 void ExtractAudioTrack(Context& ctx, Conversion& conv) {
-    Run(ctx, conv, Quoted(conv.mkvextract) + " tracks " + Quoted(TrimmedSource(ctx)) + " " +
-                       ctx.form.txtS2.text() + ":" + Quoted(WorkAudio(ctx, conv)));
+    Run(ctx, conv,
+        Quoted(conv.mkvextract) + " tracks " + Quoted(TrimmedSource(ctx)) + " " +
+            ctx.form.txtS2.text() + ":" + Quoted(WorkAudio(ctx, conv)));
 }
 
 std::string ValdecToWav(const Context& ctx, const Conversion& conv, bool stereo) {
@@ -50,12 +53,13 @@ void BackupDecode(Context& ctx, Conversion& conv) {
     ctx.Progress(std::string(msg::kBackupExtraction));
     ExtractAudioTrack(ctx, conv);
     if (conv.audioFormat == "aac") {
-        Run(ctx, conv, Quoted(ctx.ToolPath(tool::kFaad)) + " -d " +
-                           Quoted(Work(ctx, work::kMovieAac)) + " -o " +
-                           Quoted(Work(ctx, work::kMovieWav)));
+        Run(ctx, conv,
+            Quoted(ctx.ToolPath(tool::kFaad)) + " -d " + Quoted(Work(ctx, work::kMovieAac)) +
+                " -o " + Quoted(Work(ctx, work::kMovieWav)));
     } else if (Is(conv, {"mp3", "mp2"})) {
-        Run(ctx, conv, Quoted(conv.ffmpeg) + " -i " + Quoted(WorkAudio(ctx, conv) + " ") +
-                           " -acodec pcm_s16le " + Quoted(Work(ctx, work::kMovieWav)));
+        Run(ctx, conv,
+            Quoted(conv.ffmpeg) + " -i " + Quoted(WorkAudio(ctx, conv) + " ") +
+                " -acodec pcm_s16le " + Quoted(Work(ctx, work::kMovieWav)));
     } else {
         Run(ctx, conv, ValdecToWav(ctx, conv, ctx.form.b360));
     }
@@ -84,12 +88,14 @@ void SpeedUpTo25Fps(Context& ctx, Conversion& conv) {
     digits.erase(std::remove(digits.begin(), digits.end(), '.'), digits.end());
     const long r = std::strtol(digits.c_str(), nullptr, 10);
     conv.fps = "25.000";
-    Run(ctx, conv, Quoted(conv.soundstretch) + " " + Quoted(Work(ctx, work::kMovieWav)) + " " +
-                       Quoted(Work(ctx, work::kMovie2Wav)) + " -pitch=-1 ");
+    Run(ctx, conv,
+        Quoted(conv.soundstretch) + " " + Quoted(Work(ctx, work::kMovieWav)) + " " +
+            Quoted(Work(ctx, work::kMovie2Wav)) + " -pitch=-1 ");
     DeleteWork(ctx, work::kMovieWav);
-    Run(ctx, conv, Quoted(conv.besweet) + " -core( -input " + Quoted(Work(ctx, work::kMovie2Wav)) +
-                       " -2ch -output " + Quoted(Work(ctx, work::kMovieWav)) + " ) -ota( -r " +
-                       std::to_string(r) + " 25000 ) ");
+    Run(ctx, conv,
+        Quoted(conv.besweet) + " -core( -input " + Quoted(Work(ctx, work::kMovie2Wav)) +
+            " -2ch -output " + Quoted(Work(ctx, work::kMovieWav)) + " ) -ota( -r " +
+            std::to_string(r) + " 25000 ) ");
     DeleteWork(ctx, work::kMovie2Wav);
 }
 
@@ -121,27 +127,30 @@ void ConvertAudioForMp4(Context& ctx, Conversion& conv) {
     ctx.host.DoEvents();
     switch (route) {
         case Mp4AudioRoute::FromExtracted:
-            Run(ctx, conv, Quoted(conv.ffmpeg) + " -f " + conv.audioFormat + " -i " +
-                               Quoted(WorkAudio(ctx, conv)) + AacOptions(ctx) +
-                               Quoted(Work(ctx, work::kMovieAac)));
+            Run(ctx, conv,
+                Quoted(conv.ffmpeg) + " -f " + conv.audioFormat + " -i " +
+                    Quoted(WorkAudio(ctx, conv)) + AacOptions(ctx) +
+                    Quoted(Work(ctx, work::kMovieAac)));
             DeleteWork(ctx, "movie." + conv.audioFormat);
             break;
         case Mp4AudioRoute::KeepExtractedAac:
             break;
         case Mp4AudioRoute::NeroFromWav: {
             const std::string neroMp4 = Mp4OutputPath(ctx, conv);
-            Run(ctx, conv, Quoted(conv.neroPath) + " -lc -br 320000 -if " +
-                               Quoted(Work(ctx, work::kMovieWav)) + " -of  " + Quoted(neroMp4));
+            Run(ctx, conv,
+                Quoted(conv.neroPath) + " -lc -br 320000 -if " +
+                    Quoted(Work(ctx, work::kMovieWav)) + " -of  " + Quoted(neroMp4));
             DeleteWork(ctx, work::kMovieWav);
             // The Nero encoder writes the final MP4 itself, so that is the file to look for.
-            conv.neroWroteMp4 = FileSizeForOutput(neroMp4) > 0 &&
-                                FileSizeForOutput(neroMp4) != kInvalidFileSize;
+            conv.neroWroteMp4 =
+                FileSizeForOutput(neroMp4) > 0 && FileSizeForOutput(neroMp4) != kInvalidFileSize;
             if (!conv.neroWroteMp4) ShowAacError(ctx);
             break;
         }
         case Mp4AudioRoute::FFmpegFromWav:
-            Run(ctx, conv, Quoted(conv.ffmpeg) + " -f wav -i " + Quoted(Work(ctx, work::kMovieWav)) +
-                               AacOptions(ctx) + Quoted(Work(ctx, work::kMovieAac)));
+            Run(ctx, conv,
+                Quoted(conv.ffmpeg) + " -f wav -i " + Quoted(Work(ctx, work::kMovieWav)) +
+                    AacOptions(ctx) + Quoted(Work(ctx, work::kMovieAac)));
             DeleteWork(ctx, work::kMovieWav);
             if (!FileFound(Work(ctx, work::kMovieAac))) ShowAacError(ctx);
             break;
@@ -153,12 +162,14 @@ void ConvertAudioForM2ts(Context& ctx, Conversion& conv) {
     ctx.host.DoEvents();
     if (conv.audioFormat == "ac3") return;
     if (conv.audioFormat == "dts") {
-        Run(ctx, conv, Quoted(conv.valdec) + " " + Quoted(Work(ctx, work::kMovieDts)) + " -wav " +
-                           Quoted(Work(ctx, work::kMovieWav)) + " -fmt:0");
+        Run(ctx, conv,
+            Quoted(conv.valdec) + " " + Quoted(Work(ctx, work::kMovieDts)) + " -wav " +
+                Quoted(Work(ctx, work::kMovieWav)) + " -fmt:0");
         DeleteWork(ctx, work::kMovieDts);
     } else if (conv.audioFormat == "aac") {
-        Run(ctx, conv, Quoted(conv.ffmpeg) + " -i " + Quoted(Work(ctx, work::kMovieAac)) +
-                           " -acodec pcm_s16le " + Quoted(Work(ctx, work::kMovieWav)));
+        Run(ctx, conv,
+            Quoted(conv.ffmpeg) + " -i " + Quoted(Work(ctx, work::kMovieAac)) +
+                " -acodec pcm_s16le " + Quoted(Work(ctx, work::kMovieWav)));
         DeleteWork(ctx, work::kMovieAac);
     } else if (Is(conv, {"mp3", "mp2", "ogg"})) {
         DecodeAc3ToWav(ctx, conv);

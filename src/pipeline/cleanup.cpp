@@ -1,7 +1,7 @@
 // Removing the intermediate files a chain knows of once its final file is written. Each list
 // fits its chain; nothing else in the work folder is touched, and read-only files stay. Subtitle
 // tracks are written as movie.SSA / movie.ASS, so both spellings go.
-#include "app/model/context.h"
+#include "model/context.h"
 #include "pipeline/conversion.h"
 #include "pipeline/stages.h"
 #include "platform/work_files.h"

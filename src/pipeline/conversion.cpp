@@ -1,10 +1,10 @@
 #include "pipeline/conversion.h"
 
-#include "app/model/context.h"
+#include <cstdio>
+
+#include "model/context.h"
 #include "platform/file_api.h"
 #include "platform/tool_runner.h"
-
-#include <cstdio>
 
 namespace kestrun {
 

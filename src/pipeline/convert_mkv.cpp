@@ -4,8 +4,8 @@
 #include "pipeline/convert_mkv.h"
 
 #include "analysis/read_info.h"
-#include "app/model/context.h"
-#include "app/model/messages.h"
+#include "model/context.h"
+#include "model/messages.h"
 #include "pipeline/conversion.h"
 #include "pipeline/stages.h"
 #include "platform/file_api.h"

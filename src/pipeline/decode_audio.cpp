@@ -2,8 +2,8 @@
 // progress line while it runs.
 #include <cstdlib>
 
-#include "app/model/context.h"
 #include "chains/decoder/audio_decoder.h"
+#include "model/context.h"
 #include "pipeline/conversion.h"
 #include "pipeline/stages.h"
 #include "platform/file_api.h"
@@ -17,8 +17,8 @@ bool DecodeAc3ToWav(Context& ctx, Conversion&) {
     DecodeCallbacks callbacks;
     callbacks.progress = [&ctx](std::int64_t bytes) { ctx.Progress(WavProgressText(bytes)); };
     callbacks.pump = [&ctx] { ctx.host.DoEvents(); };
-    const DecodeResult result =
-        kestrun::DecodeAc3ToWav(TrimmedSource(ctx), ctx.form.txtTMP.text(), track, settings, callbacks);
+    const DecodeResult result = kestrun::DecodeAc3ToWav(TrimmedSource(ctx), ctx.form.txtTMP.text(),
+                                                        track, settings, callbacks);
     if (!result.ok) ctx.Log(result.error);
     return result.ok;
 }

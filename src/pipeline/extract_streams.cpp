@@ -2,8 +2,8 @@
 // folder (the muxers read some streams straight from the MKV).
 #include <cstdlib>
 
-#include "app/model/context.h"
-#include "app/model/messages.h"
+#include "model/context.h"
+#include "model/messages.h"
 #include "pipeline/conversion.h"
 #include "pipeline/stages.h"
 #include "platform/work_files.h"
@@ -26,7 +26,8 @@ std::string ChooseExtraction(Context& ctx, Conversion& conv) {
     const std::string& s1 = f.txtS1.text();
     const std::string& s2 = f.txtS2.text();
     const std::string audioFile = "movie." + conv.audioFormat;
-    const std::string videoAndAudio = TracksCommand(ctx, conv) + TrackTarget(ctx, s1, work::kMovieH264) +
+    const std::string videoAndAudio = TracksCommand(ctx, conv) +
+                                      TrackTarget(ctx, s1, work::kMovieH264) +
                                       TrackTarget(ctx, s2, audioFile);
     if (conv.audioFormat == "ogg" || f.chkFF.value() == 1 || f.chkVob.value() == 1) {
         if (f.chkVob.value() == 1 && f.chkFF.value() == 1) {
@@ -71,15 +72,18 @@ std::string SubtitlePiece(Context& ctx, std::string* format) {
 void RunVc1Chain(Context& ctx, Conversion& conv) {
     const Form1& f = ctx.form;
     if (ctx.analysis.bVfwMode) {
-        Run(ctx, conv, TracksCommand(ctx, conv) + TrackTarget(ctx, f.txtS1.text(), work::kMovieAvi));
-        Run(ctx, conv, Quoted(conv.mp4box) + " -aviraw video " + Quoted(Work(ctx, work::kMovieAvi)));
+        Run(ctx, conv,
+            TracksCommand(ctx, conv) + TrackTarget(ctx, f.txtS1.text(), work::kMovieAvi));
+        Run(ctx, conv,
+            Quoted(conv.mp4box) + " -aviraw video " + Quoted(Work(ctx, work::kMovieAvi)));
     } else {
         Run(ctx, conv,
             TracksCommand(ctx, conv) + TrackTarget(ctx, f.txtS1.text(), work::kMovieWvc1));
     }
     DecodeAc3ToWav(ctx, conv);
-    Run(ctx, conv, Quoted(conv.ffmpeg) + " -i " + Quoted(Work(ctx, work::kMovieWav)) +
-                       " -acodec wmav2 -ab 192000 -ac 2 " + Quoted(Work(ctx, work::kMovieWma)));
+    Run(ctx, conv,
+        Quoted(conv.ffmpeg) + " -i " + Quoted(Work(ctx, work::kMovieWav)) +
+            " -acodec wmav2 -ab 192000 -ac 2 " + Quoted(Work(ctx, work::kMovieWma)));
     CleanupAfterVc1(ctx);
     ctx.Progress(std::string(msg::kConversionDoneVc1));
     ctx.finishedOutput = Work(ctx, work::kMovieWma);

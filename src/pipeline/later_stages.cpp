@@ -1,7 +1,7 @@
 // Outputs that this build does not make yet. Each says so and ends the conversion without
 // touching a file.
-#include "app/model/context.h"
-#include "app/model/messages.h"
+#include "model/context.h"
+#include "model/messages.h"
 #include "pipeline/conversion.h"
 #include "pipeline/stages.h"
 

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <vector>
 
-#include "app/model/context.h"
+#include "model/context.h"
 #include "pipeline/conversion.h"
 #include "pipeline/stages.h"
 #include "platform/file_api.h"

@@ -3,8 +3,8 @@
 #include <cmath>
 
 #include "analysis/read_info.h"
-#include "app/model/context.h"
-#include "app/model/messages.h"
+#include "model/context.h"
+#include "model/messages.h"
 #include "pipeline/conversion.h"
 #include "pipeline/stages.h"
 #include "platform/file_api.h"
@@ -30,16 +30,20 @@ std::int64_t SplitCount(Context& ctx, Conversion& conv) {
     if (f.Check1.value() != 1 || f.bSplit || f.chkDVD.value() != 0 || f.bChapters ||
         !FileFound(conv.mkvmerge) || f.cmdConv.selectedIndex() == 2)
         return 0;
-    const std::int64_t limit =
-        f.chkMP2.value() == 1 && f.cmdConv.selectedIndex() == 0 ? kMpeg2SplitLimitKb : kSplitLimitKb;
+    const std::int64_t limit = f.chkMP2.value() == 1 && f.cmdConv.selectedIndex() == 0
+                                   ? kMpeg2SplitLimitKb
+                                   : kSplitLimitKb;
     return SizeInKb(TrimmedSource(ctx)) / limit;
 }
 
 bool SplitSourceIfLarge(Context& ctx, Conversion& conv) {
     const std::int64_t n = SplitCount(ctx, conv);
     if (n < 1) return false;
-    Report(ctx, std::string(msg::kNotAvailableYet) + " (split of sources above 4 GB; "
-           "untick \"Split > 4GB ?\" to convert in one piece)", std::string(msg::kAppTitle));
+    Report(ctx,
+           std::string(msg::kNotAvailableYet) +
+               " (split of sources above 4 GB; "
+               "untick \"Split > 4GB ?\" to convert in one piece)",
+           std::string(msg::kAppTitle));
     return true;
 }
 

@@ -11,7 +11,8 @@ struct Conversion;
 
 // ---- extraction
 void ExtractStreams(Context& ctx, Conversion& conv);
-// " N:"movie.fmt"" for the chosen MKV subtitle track, or empty; `format` receives "srt"/"SSA"/"ASS".
+// " N:"movie.fmt"" for the chosen MKV subtitle track, or empty; `format` receives
+// "srt"/"SSA"/"ASS".
 std::string SubtitlePiece(Context& ctx, std::string* format = nullptr);
 void RunVc1Chain(Context& ctx, Conversion& conv);
 

@@ -120,9 +120,7 @@ Started Start(const std::vector<std::string>& arguments, Streams streams,
     return {pid, 0};
 }
 
-int ExitCodeOf(int waitStatus) {
-    return WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : -1;
-}
+int ExitCodeOf(int waitStatus) { return WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : -1; }
 
 int WaitBlocking(int pid) {
     int status = 0;

@@ -53,8 +53,8 @@ bool ForEachMatch(const SearchSpec& search,
 void OpenFileForSize(const std::string& path, FileHandle& handle, std::int64_t& size) {
     handle = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     struct stat info {};
-    if (handle != kInvalidHandle && (fstat(handle, &info) != 0 ||
-                                     NoWriteBitForAnyone(info.st_mode))) {
+    if (handle != kInvalidHandle &&
+        (fstat(handle, &info) != 0 || NoWriteBitForAnyone(info.st_mode))) {
         close(handle);
         handle = kInvalidHandle;
     }

@@ -46,8 +46,8 @@ void WriteRegisterScript(const std::string& programFolder) {
     if (IsReadOnlyFile(path)) return;  // a read-only script stays as it is
     int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) return;
-    const std::string text = RegisterLine(programFolder, tool::kFsfWrap) +
-                             RegisterLine(programFolder, tool::kWavDest);
+    const std::string text =
+        RegisterLine(programFolder, tool::kFsfWrap) + RegisterLine(programFolder, tool::kWavDest);
     ssize_t written = write(fd, text.data(), text.size());
     (void)written;  // nothing is reported, as for every failure of this script
     close(fd);

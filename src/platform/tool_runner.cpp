@@ -104,8 +104,8 @@ void ToolRunner::RunWaitHidden(const std::string& commandLine, int priorityIndex
 int ToolRunner::Run(const std::string& commandLine, int priorityIndex) {
     Notify(commandLine);
     int logFd = OpenToolLog(toolLog_);
-    child::Started started = child::Start(SplitCommandLine(commandLine), {logFd, logFd},
-                                          NiceFor(priorityIndex));
+    child::Started started =
+        child::Start(SplitCommandLine(commandLine), {logFd, logFd}, NiceFor(priorityIndex));
     if (logFd != child::kNullStream) close(logFd);
     if (!started.Ok()) return -1;
     return WaitPumping(started.pid);

@@ -30,8 +30,8 @@ inline constexpr std::string_view kAviMuxTemplate = "/avimux/kestrun.amg";
 inline constexpr std::string_view kX264Checker = "/Checker/x264_checker";
 inline constexpr std::string_view kMmcl = "/Checker/mmcl";
 // Probed in this order; none is shipped.
-inline constexpr std::array<std::string_view, 3> kNeroAacEnc = {
-    "/neroAacEnc_SSE2", "/neroAacEnc", "/neroAacEnc_SSE"};
+inline constexpr std::array<std::string_view, 3> kNeroAacEnc = {"/neroAacEnc_SSE2", "/neroAacEnc",
+                                                                "/neroAacEnc_SSE"};
 
 // Fixed files of the program folder.
 inline constexpr std::string_view kConfigFile = "/Kestrun.conf";

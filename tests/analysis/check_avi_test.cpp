@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "analysis_samples.h"
-#include "app/model/context.h"
+#include "model/context.h"
 #include "platform/tool_table.h"
 #include "sample_media.h"
 #include "support/recorder_rules.h"

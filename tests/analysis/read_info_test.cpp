@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "analysis_samples.h"
-#include "app/model/context.h"
+#include "model/context.h"
 #include "sample_media.h"
 #include "support/scripted_host.h"
 #include "support/temp_folder.h"

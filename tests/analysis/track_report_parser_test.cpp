@@ -5,8 +5,8 @@
 
 #include <algorithm>
 
-#include "app/model/context.h"
 #include "legacy_report.h"
+#include "model/context.h"
 #include "support/scripted_host.h"
 #include "support/temp_folder.h"
 

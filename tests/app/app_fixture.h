@@ -1,7 +1,7 @@
 #pragma once
 #include <gtest/gtest.h>
 
-#include "app/model/context.h"
+#include "model/context.h"
 #include "support/scripted_host.h"
 #include "support/temp_folder.h"
 

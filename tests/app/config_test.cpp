@@ -1,6 +1,7 @@
 // The fourteen-line settings file: what is written, what a later start restores, and how a
 // damaged or short file is read.
 #include "app/config.h"
+
 #include "app_fixture.h"
 
 namespace kestrun::test {
@@ -34,9 +35,9 @@ TEST_F(Config, SavedSettingsComeBackInAFreshWindow) {
     SaveConfig(ctx);
 
     const std::string text = TempFolder::Read(ConfigPath());
-    EXPECT_EQ(text, Lines({"/p/MKVToolnix/mkvextract", "", "", "/films/out", " 0 ", " 0 ",
-                           "/films/", ":frameref=3", " 2 ", "-subfont-text-scale 4", " 1 ",
-                           " 0 ", " 1 ", " 1 "}));
+    EXPECT_EQ(text,
+              Lines({"/p/MKVToolnix/mkvextract", "", "", "/films/out", " 0 ", " 0 ", "/films/",
+                     ":frameref=3", " 2 ", "-subfont-text-scale 4", " 1 ", " 0 ", " 1 ", " 1 "}));
 
     ScriptedHost otherHost;
     Context fresh(otherHost, prog.path().string());
@@ -73,8 +74,8 @@ TEST_F(Config, FirstStartKeepsTheDesignDefaults) {
 }
 
 TEST_F(Config, IndexLinesOfAnotherLengthFallBackToTheFirstItem) {
-    prog.Write("Kestrun.conf", Lines({"a", "b", "c", "/out/", " 0 ", " 1 ", "/in/", "x",
-                                      "2", "s", " 2 ", " 0 ", " 0 ", ""}));
+    prog.Write("Kestrun.conf", Lines({"a", "b", "c", "/out/", " 0 ", " 1 ", "/in/", "x", "2", "s",
+                                      " 2 ", " 0 ", " 0 ", ""}));
     form.cmbPrio.SetSelectedIndex(1);
     LoadConfig(ctx);
     EXPECT_EQ(form.strConvOpts, "0");
@@ -97,8 +98,8 @@ TEST_F(Config, ShortFileTakesTheLaterSettingsFromTheLastLineRead) {
 }
 
 TEST_F(Config, LinesThatDoNotConvertLeaveTheSettingAndReadingGoesOn) {
-    prog.Write("Kestrun.conf", Lines({"a", "b", "c", "/out/", "yes", " 7 ", "/in/", "x",
-                                      " 1 ", "s", "-5 ", " 0 ", " 0 ", " 1 "}));
+    prog.Write("Kestrun.conf", Lines({"a", "b", "c", "/out/", "yes", " 7 ", "/in/", "x", " 1 ", "s",
+                                      "-5 ", " 0 ", " 0 ", " 1 "}));
     LoadConfig(ctx);
     EXPECT_EQ(form.chkVob.value(), 0);
     EXPECT_EQ(form.Check1.value(), 1);
@@ -110,8 +111,8 @@ TEST_F(Config, LinesThatDoNotConvertLeaveTheSettingAndReadingGoesOn) {
 TEST_F(Config, LoadingFiresTheRulesInLineOrder) {
     // Vob (line 5) first, then AVCHD (line 12): the AVCHD rule clears Vob, whose own rule then
     // switches the caption back, so the caption ends on "Safe Sync" with AVCHD checked.
-    prog.Write("Kestrun.conf", Lines({"a", "b", "c", "/out/", " 1 ", " 1 ", "/in/", "x",
-                                      " 2 ", "s", " 0 ", " 1 ", " 0 ", " 0 "}));
+    prog.Write("Kestrun.conf", Lines({"a", "b", "c", "/out/", " 1 ", " 1 ", "/in/", "x", " 2 ", "s",
+                                      " 0 ", " 1 ", " 0 ", " 0 "}));
     LoadConfig(ctx);
     EXPECT_EQ(form.chkVob.value(), 0);
     EXPECT_FALSE(form.chkVob.enabled);

@@ -3,12 +3,11 @@
 #include "app/batch.h"
 
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <algorithm>
 
-#include "app/model/context.h"
+#include "model/context.h"
 #include "support/scripted_host.h"
 #include "support/temp_folder.h"
 
@@ -131,8 +130,8 @@ TEST_F(Batch, OnlyMp4AndMpgResultsInTheOutputFolderSkipASource) {
     host.folderAnswers = {media.path().string()};
     cmdFolder_Click(ctx);
     EXPECT_EQ(converted, expected);
-    EXPECT_EQ(counters, (std::vector<std::string>{"1 of 5", "2 of 5", "3 of 5", "4 of 5",
-                                                  "5 of 5"}));
+    EXPECT_EQ(counters,
+              (std::vector<std::string>{"1 of 5", "2 of 5", "3 of 5", "4 of 5", "5 of 5"}));
 
     // The command line's folder batch tests the same way, in the current output folder.
     form.txtFile.SetText({});

@@ -14,15 +14,13 @@ namespace {
 
 using AudioToolsTest = StagedAudioTest;
 
-int PeakOf(const Pcm16& pcm)
-{
+int PeakOf(const Pcm16& pcm) {
     int peak = 0;
     for (const int16_t s : pcm.samples) peak = std::max(peak, std::abs(static_cast<int>(s)));
     return peak;
 }
 
-TEST_F(AudioToolsTest, AftenEncodesWavToAc3At640)
-{
+TEST_F(AudioToolsTest, AftenEncodesWavToAc3At640) {
     const std::string wav = Stage("wav", "movie.wav");
     const auto result = RunTool({Tool("aften/aften"), wav, "-b", "640", In("movie.ac3")});
     ASSERT_EQ(result.exitCode, 0) << result.errorText;
@@ -34,18 +32,17 @@ TEST_F(AudioToolsTest, AftenEncodesWavToAc3At640)
     EXPECT_NEAR(Number(ac3, "duration"), 1.0, 0.05);
 }
 
-TEST_F(AudioToolsTest, AftenRefusesWhatItCannotDo)
-{
+TEST_F(AudioToolsTest, AftenRefusesWhatItCannotDo) {
     const std::string wav = Stage("wav", "movie.wav");
     const std::string empty = In("empty.wav");
     WriteText(empty, "");
     const std::vector<std::vector<std::string>> lines = {
-        {wav, "-b", "650", In("movie.ac3")},          // not an AC-3 bitrate
-        {wav, "-b", "640"},                           // no output
+        {wav, "-b", "650", In("movie.ac3")},  // not an AC-3 bitrate
+        {wav, "-b", "640"},                   // no output
         {empty, "-b", "640", In("movie.ac3")},
         {In("missing.wav"), "-b", "640", In("movie.ac3")},
-        {wav, "-b", "640", wav},                      // would overwrite its input
-        {wav, "-b", "640", "/dev/full"},              // the disk is full
+        {wav, "-b", "640", wav},          // would overwrite its input
+        {wav, "-b", "640", "/dev/full"},  // the disk is full
     };
     for (auto line : lines) {
         line.insert(line.begin(), Tool("aften/aften"));
@@ -57,8 +54,7 @@ TEST_F(AudioToolsTest, AftenRefusesWhatItCannotDo)
     EXPECT_EQ(Probe(wav)["codec_name"], "pcm_s16le");
 }
 
-TEST_F(AudioToolsTest, ValdecDecodesDtsAsStored)
-{
+TEST_F(AudioToolsTest, ValdecDecodesDtsAsStored) {
     // The AC-3 preparation of the re-encode chains: " -wav ... -spk:0 -fmt:0".
     const std::string dts = Stage("dts", "movie.dts");
     const auto result =
@@ -71,8 +67,7 @@ TEST_F(AudioToolsTest, ValdecDecodesDtsAsStored)
     EXPECT_NEAR(Number(wav, "duration"), 1.0, 0.05);
 }
 
-TEST_F(AudioToolsTest, ValdecBackupFormsSetLayoutAndRaiseTheLevelWithoutClipping)
-{
+TEST_F(AudioToolsTest, ValdecBackupFormsSetLayoutAndRaiseTheLevelWithoutClipping) {
     const std::string ac3 = Stage("ac3", "movie.ac3");
     ASSERT_TRUE(Ffmpeg({"-i", ac3, "-c:a", "pcm_s16le", In("plain.wav")}));
     const auto plain = ReadPcm16Wav(In("plain.wav"));
@@ -95,13 +90,12 @@ TEST_F(AudioToolsTest, ValdecBackupFormsSetLayoutAndRaiseTheLevelWithoutClipping
     }
 }
 
-TEST_F(AudioToolsTest, ValdecRefusesLinesItCannotHonour)
-{
+TEST_F(AudioToolsTest, ValdecRefusesLinesItCannotHonour) {
     const std::string ac3 = Stage("ac3", "movie.ac3");
     const std::vector<std::vector<std::string>> lines = {
-        {ac3},                                             // would play through a sound card
+        {ac3},  // would play through a sound card
         {ac3, "-wav", In("movie.wav"), "-spk:9"},
-        {ac3, "-wav", In("movie.wav"), "-fmt:4"},          // big-endian samples in a WAV
+        {ac3, "-wav", In("movie.wav"), "-fmt:4"},  // big-endian samples in a WAV
         {ac3, "-wav", In("movie.wav"), "-gain:loud"},
         {ac3, "-wav", In("movie.wav"), "-unknown"},
         {In("gone.dts"), "-wav", In("movie.wav"), "-fmt:0"},
@@ -115,12 +109,11 @@ TEST_F(AudioToolsTest, ValdecRefusesLinesItCannotHonour)
     }
 }
 
-TEST_F(AudioToolsTest, BeSweetSpeedsAudioUpFor25FramesAndKeepsThePitch)
-{
+TEST_F(AudioToolsTest, BeSweetSpeedsAudioUpFor25FramesAndKeepsThePitch) {
     const std::string input = Stage("wav", "movie2.wav");
-    const auto result = RunTool({Tool("besweet/BeSweet"), "-core(", "-input", input, "-2ch",
-                                 "-output", In("movie.wav"), ")", "-ota(", "-r", "23976", "25000",
-                                 ")"});
+    const auto result =
+        RunTool({Tool("besweet/BeSweet"), "-core(", "-input", input, "-2ch", "-output",
+                 In("movie.wav"), ")", "-ota(", "-r", "23976", "25000", ")"});
     ASSERT_EQ(result.exitCode, 0) << result.errorText;
     const auto before = ReadPcm16Wav(input);
     const auto after = ReadPcm16Wav(In("movie.wav"));
@@ -134,8 +127,7 @@ TEST_F(AudioToolsTest, BeSweetSpeedsAudioUpFor25FramesAndKeepsThePitch)
     EXPECT_NEAR(ZeroCrossingsPerSecond(*after), 880, 8);
 }
 
-TEST_F(AudioToolsTest, BeSweetRefusesBadLines)
-{
+TEST_F(AudioToolsTest, BeSweetRefusesBadLines) {
     const std::string input = Stage("wav", "movie2.wav");
     const std::string out = In("movie.wav");
     const std::vector<std::vector<std::string>> lines = {
@@ -155,8 +147,7 @@ TEST_F(AudioToolsTest, BeSweetRefusesBadLines)
     }
 }
 
-TEST_F(AudioToolsTest, DebianFaadAndSoundstretchTakeTheLinesUnchanged)
-{
+TEST_F(AudioToolsTest, DebianFaadAndSoundstretchTakeTheLinesUnchanged) {
     // "faad -d movie.aac -o movie.wav": 5.1 down-matrixed to stereo.
     const std::string aac = Stage("aac", "movie.aac");
     auto faad = RunTool({Tool("FFMpeg/faad"), "-d", aac, "-o", In("movie.wav")});

@@ -14,8 +14,7 @@ const std::string kFfmpeg = "FFMpeg/FFmpeg";
 
 class FfmpegStandInTest : public StagedAudioTest {
 protected:
-    RunResult Legacy(std::vector<std::string> args)
-    {
+    RunResult Legacy(std::vector<std::string> args) {
         args.insert(args.begin(), Tool(kFfmpeg));
         return RunTool(args);
     }
@@ -24,11 +23,10 @@ protected:
 // "-f FMT -i movie.FMT -acodec libfaac -ac N -ab 224kb movie.aac" for each extracted format, and
 // " -f wav -i movie.wav": ADTS AAC-LC with the asked channel count, at most 224 kbit/s, and the
 // length of the source.
-TEST_F(FfmpegStandInTest, EncodesEveryAudioFormatToAacLc)
-{
+TEST_F(FfmpegStandInTest, EncodesEveryAudioFormatToAacLc) {
     const std::vector<std::pair<std::string, std::string>> cases = {
-        {"ac3", "6"}, {"ac3", "2"}, {"dts", "6"}, {"mp3", "2"}, {"mp2", "2"}, {"ogg", "2"},
-        {"wav", "6"}, {"wav", "2"}};
+        {"ac3", "6"}, {"ac3", "2"}, {"dts", "6"}, {"mp3", "2"},
+        {"mp2", "2"}, {"ogg", "2"}, {"wav", "6"}, {"wav", "2"}};
     for (const auto& [format, channels] : cases) {
         SCOPED_TRACE(format + " to " + channels + " channels");
         const std::string input = Stage(format, "movie." + format);
@@ -51,8 +49,7 @@ TEST_F(FfmpegStandInTest, EncodesEveryAudioFormatToAacLc)
     }
 }
 
-TEST_F(FfmpegStandInTest, DecodesToSixteenBitWav)
-{
+TEST_F(FfmpegStandInTest, DecodesToSixteenBitWav) {
     // "FFmpeg AAC to WAV" and "FFmpeg MPEG audio to WAV"; the latter names its input with a blank
     // before the closing quote ("movie.mp3 "), which the old platform did not keep.
     const std::string aac = Stage("aac", "movie.aac");
@@ -66,8 +63,7 @@ TEST_F(FfmpegStandInTest, DecodesToSixteenBitWav)
     }
 }
 
-TEST_F(FfmpegStandInTest, WavToWmaForTheVc1Chain)
-{
+TEST_F(FfmpegStandInTest, WavToWmaForTheVc1Chain) {
     const std::string wav = Stage("wav", "movie.wav");
     const auto result =
         Legacy({"-i", wav, "-acodec", "wmav2", "-ab", "192000", "-ac", "2", In("movie.wma")});
@@ -77,16 +73,15 @@ TEST_F(FfmpegStandInTest, WavToWmaForTheVc1Chain)
     EXPECT_EQ(Number(wma, "channels"), 2);
 }
 
-TEST_F(FfmpegStandInTest, RepacksMpeg2MkvToVobOverAnOlderOutput)
-{
+TEST_F(FfmpegStandInTest, RepacksMpeg2MkvToVobOverAnOlderOutput) {
     const std::string source = In("film 'one'.mkv");
-    ASSERT_TRUE(Ffmpeg({"-f", "lavfi", "-i", "testsrc=size=128x96:rate=25:duration=1", "-f",
-                        "lavfi", "-i", "sine=duration=1:sample_rate=48000", "-c:v", "mpeg2video",
-                        "-c:a", "ac3", source}));
+    ASSERT_TRUE(
+        Ffmpeg({"-f", "lavfi", "-i", "testsrc=size=128x96:rate=25:duration=1", "-f", "lavfi", "-i",
+                "sine=duration=1:sample_rate=48000", "-c:v", "mpeg2video", "-c:a", "ac3", source}));
     const std::string output = In("film 'one'.mpg");
     WriteText(output, "an older output");
-    const auto result = Legacy({"-threads", "4", "-i", source, "-vcodec", "copy", "-acodec",
-                                "copy", "-f", "vob", "-copyts", "-y", output, "-bug", "ms"});
+    const auto result = Legacy({"-threads", "4", "-i", source, "-vcodec", "copy", "-acodec", "copy",
+                                "-f", "vob", "-copyts", "-y", output, "-bug", "ms"});
     ASSERT_EQ(result.exitCode, 0) << result.errorText;
     EXPECT_EQ(Probe(output, "v")["codec_name"], "mpeg2video");
     EXPECT_EQ(Probe(output, "a")["codec_name"], "ac3");
@@ -94,8 +89,7 @@ TEST_F(FfmpegStandInTest, RepacksMpeg2MkvToVobOverAnOlderOutput)
     EXPECT_EQ(Number(Probe(output, "v", true), "nb_read_frames"), 25);
 }
 
-TEST_F(FfmpegStandInTest, BadInputsFailClearlyAndLeaveNoOutput)
-{
+TEST_F(FfmpegStandInTest, BadInputsFailClearlyAndLeaveNoOutput) {
     const std::string empty = In("empty.ac3");
     WriteText(empty, "");
     const std::string garbage = In("garbage.ac3");
@@ -113,13 +107,12 @@ TEST_F(FfmpegStandInTest, BadInputsFailClearlyAndLeaveNoOutput)
     }
 }
 
-TEST_F(FfmpegStandInTest, NeverOverwritesItsInputOrWritesHalfFiles)
-{
+TEST_F(FfmpegStandInTest, NeverOverwritesItsInputOrWritesHalfFiles) {
     // "Safe Sync" with AAC audio names movie.aac as input and output.
     const std::string aac = Stage("aac", "movie.aac");
     const auto before = ReadBytes(aac);
-    const auto same = Legacy({"-f", "aac", "-i", aac, "-acodec", "libfaac", "-ac", "2", "-ab",
-                              "224kb", aac});
+    const auto same =
+        Legacy({"-f", "aac", "-i", aac, "-acodec", "libfaac", "-ac", "2", "-ab", "224kb", aac});
     EXPECT_NE(same.exitCode, 0);
     EXPECT_NE(same.errorText.find("overwrite its own input"), std::string::npos);
     EXPECT_EQ(ReadBytes(aac), before);
@@ -133,28 +126,26 @@ TEST_F(FfmpegStandInTest, NeverOverwritesItsInputOrWritesHalfFiles)
     EXPECT_NE(noFolder.errorText.find("output folder does not exist"), std::string::npos);
 }
 
-TEST(FfmpegTranslation, RewritesOldSpellingsAndKeepsTheRest)
-{
+TEST(FfmpegTranslation, RewritesOldSpellingsAndKeepsTheRest) {
     const auto call = standin::TranslateLegacyFfmpegArgs(
-        {"-threads", "4", "-f", "mp2", "-i", "in.mp2", "-acodec", "libfaac", "-ac", "6", "-ab",
-         "224kb", "-vcodec", "copy", "-b", "2000kb", "-maxrate", "9.5Mb", "-vol", "300",
-         "-copyts", "-y", "out.aac", "-bug", "ms"});
-    EXPECT_EQ(call.args,
-              (std::vector<std::string>{"-threads", "4", "-f", "mp3", "-i", "in.mp2", "-c:a",
-                                        "aac", "-aac_coder", "fast", "-ac", "6", "-b:a", "224k", "-c:v", "copy",
-                                        "-b:v", "2000k", "-maxrate", "9.5m", "-vol", "300",
-                                        "-copyts", "out.aac"}));
+        {"-threads", "4",       "-f",       "mp2",   "-i",    "in.mp2",  "-acodec",
+         "libfaac",  "-ac",     "6",        "-ab",   "224kb", "-vcodec", "copy",
+         "-b",       "2000kb",  "-maxrate", "9.5Mb", "-vol",  "300",     "-copyts",
+         "-y",       "out.aac", "-bug",     "ms"});
+    EXPECT_EQ(call.args, (std::vector<std::string>{
+                             "-threads", "4",    "-f",         "mp3",  "-i",      "in.mp2",
+                             "-c:a",     "aac",  "-aac_coder", "fast", "-ac",     "6",
+                             "-b:a",     "224k", "-c:v",       "copy", "-b:v",    "2000k",
+                             "-maxrate", "9.5m", "-vol",       "300",  "-copyts", "out.aac"}));
     EXPECT_EQ(call.inputs, std::vector<std::string>{"in.mp2"});
     EXPECT_EQ(call.outputs, std::vector<std::string>{"out.aac"});
 }
 
-TEST(FfmpegTranslation, OutputFormatsAndNonFileInputsStayAsTheyAre)
-{
+TEST(FfmpegTranslation, OutputFormatsAndNonFileInputsStayAsTheyAre) {
     const auto call = standin::TranslateLegacyFfmpegArgs(
         {"-f", "lavfi", "-i", "sine", "-i", "a.wav", "-f", "mp2", "-ab", "192000", "o.mp2"});
-    EXPECT_EQ(call.args,
-              (std::vector<std::string>{"-f", "lavfi", "-i", "sine", "-i", "a.wav", "-f", "mp2",
-                                        "-b:a", "192000", "o.mp2"}));
+    EXPECT_EQ(call.args, (std::vector<std::string>{"-f", "lavfi", "-i", "sine", "-i", "a.wav", "-f",
+                                                   "mp2", "-b:a", "192000", "o.mp2"}));
     EXPECT_EQ(call.inputs, std::vector<std::string>{"a.wav"});
 }
 

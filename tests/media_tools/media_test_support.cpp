@@ -21,8 +21,7 @@ extern char** environ;
 namespace media_test {
 namespace {
 
-std::string Capture(const std::vector<std::string>& argv, int outFd, int* exitCode)
-{
+std::string Capture(const std::vector<std::string>& argv, int outFd, int* exitCode) {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) return {};
     posix_spawn_file_actions_t actions;
@@ -55,8 +54,7 @@ std::string Capture(const std::vector<std::string>& argv, int outFd, int* exitCo
     return text;
 }
 
-std::map<std::string, std::string> KeyValues(const std::string& text)
-{
+std::map<std::string, std::string> KeyValues(const std::string& text) {
     std::map<std::string, std::string> values;
     std::istringstream lines(text);
     std::string line;
@@ -68,13 +66,11 @@ std::map<std::string, std::string> KeyValues(const std::string& text)
     return values;
 }
 
-uint32_t Le32(const std::vector<uint8_t>& b, size_t at)
-{
+uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
     return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
 }
 
-uint16_t Le16(const std::vector<uint8_t>& b, size_t at)
-{
+uint16_t Le16(const std::vector<uint8_t>& b, size_t at) {
     return static_cast<uint16_t>(b[at] | (b[at + 1] << 8));
 }
 
@@ -86,8 +82,8 @@ struct Vint {
     bool unknown = false;  // all value bits set: "size unknown"
 };
 
-std::optional<Vint> ReadVint(const std::vector<uint8_t>& b, size_t at, size_t end, bool keepMarker)
-{
+std::optional<Vint> ReadVint(const std::vector<uint8_t>& b, size_t at, size_t end,
+                             bool keepMarker) {
     if (at >= end || b[at] == 0) return std::nullopt;
     Vint v;
     v.length = static_cast<size_t>(std::countl_zero(b[at])) + 1;
@@ -103,15 +99,14 @@ std::optional<Vint> ReadVint(const std::vector<uint8_t>& b, size_t at, size_t en
     return v;
 }
 
-constexpr uint64_t kMasterIds[] = {0x18538067, 0x1654AE6B, 0xAE,  0x1F43B675,
-                                   0xA0,       0x1C53BB6B, 0xBB,  0xB7};
+constexpr uint64_t kMasterIds[] = {0x18538067, 0x1654AE6B, 0xAE, 0x1F43B675,
+                                   0xA0,       0x1C53BB6B, 0xBB, 0xB7};
 constexpr uint64_t kTrackNumberId = 0xD7;
 constexpr uint64_t kCueTrackId = 0xF7;
 constexpr uint64_t kSimpleBlockId = 0xA3;
 constexpr uint64_t kBlockId = 0xA1;
 
-bool IsMaster(uint64_t id)
-{
+bool IsMaster(uint64_t id) {
     for (const uint64_t master : kMasterIds)
         if (master == id) return true;
     return false;
@@ -122,8 +117,7 @@ public:
     Renumberer(std::vector<uint8_t>& bytes, const std::map<uint64_t, uint64_t>& numbers)
         : b_(bytes), numbers_(numbers) {}
 
-    bool Walk(size_t at, size_t end)
-    {
+    bool Walk(size_t at, size_t end) {
         while (at < end) {
             const auto id = ReadVint(b_, at, end, true);
             if (!id) return false;
@@ -145,8 +139,7 @@ public:
     }
 
 private:
-    bool RewriteUnsigned(size_t data, size_t end)
-    {
+    bool RewriteUnsigned(size_t data, size_t end) {
         uint64_t value = 0;
         for (size_t i = data; i < end; ++i) value = (value << 8) | b_[i];
         const auto it = numbers_.find(value);
@@ -159,8 +152,7 @@ private:
         return updated == 0;
     }
 
-    bool RewriteBlockTrack(size_t data, size_t end)
-    {
+    bool RewriteBlockTrack(size_t data, size_t end) {
         const auto track = ReadVint(b_, data, end, false);
         if (!track || track->length != 1) return false;
         const auto it = numbers_.find(track->value);
@@ -176,56 +168,48 @@ private:
 
 }  // namespace
 
-std::string Tool(const std::string& relative)
-{
+std::string Tool(const std::string& relative) {
     return std::string(KESTRUN_PROGRAM_DIR) + "/" + relative;
 }
 
-RunResult RunTool(const std::vector<std::string>& argv)
-{
+RunResult RunTool(const std::vector<std::string>& argv) {
     RunResult result;
     result.errorText = Capture(argv, 2, &result.exitCode);
     return result;
 }
 
-bool Ffmpeg(const std::vector<std::string>& args)
-{
+bool Ffmpeg(const std::vector<std::string>& args) {
     std::vector<std::string> argv = {"/usr/bin/ffmpeg", "-nostdin", "-y", "-v", "error"};
     argv.insert(argv.end(), args.begin(), args.end());
     return RunTool(argv).exitCode == 0;
 }
 
 std::map<std::string, std::string> Probe(const std::string& path, const std::string& kind,
-                                         bool countFrames)
-{
+                                         bool countFrames) {
     std::vector<std::string> argv = {"/usr/bin/ffprobe", "-v", "error", "-select_streams",
                                      kind + ":0"};
     if (countFrames) argv.push_back("-count_frames");
-    argv.insert(argv.end(),
-                {"-show_entries",
-                 "stream=codec_name,profile,channels,sample_rate,duration,bit_rate,"
-                 "nb_read_frames,has_b_frames:format=format_name,duration",
-                 "-of", "default=noprint_wrappers=1", path});
+    argv.insert(argv.end(), {"-show_entries",
+                             "stream=codec_name,profile,channels,sample_rate,duration,bit_rate,"
+                             "nb_read_frames,has_b_frames:format=format_name,duration",
+                             "-of", "default=noprint_wrappers=1", path});
     int code = 0;
     auto values = KeyValues(Capture(argv, 1, &code));
     if (code != 0) return {};
     return values;
 }
 
-double Number(const std::map<std::string, std::string>& probe, const std::string& key)
-{
+double Number(const std::map<std::string, std::string>& probe, const std::string& key) {
     const auto it = probe.find(key);
     if (it == probe.end() || it->second.empty() || it->second == "N/A") return -1;
     return std::strtod(it->second.c_str(), nullptr);
 }
 
-std::vector<std::string> StreamTypes(const std::string& path)
-{
+std::vector<std::string> StreamTypes(const std::string& path) {
     int code = 0;
-    const std::string text =
-        Capture({"/usr/bin/ffprobe", "-v", "error", "-show_entries", "stream=codec_type", "-of",
-                 "csv=p=0", path},
-                1, &code);
+    const std::string text = Capture({"/usr/bin/ffprobe", "-v", "error", "-show_entries",
+                                      "stream=codec_type", "-of", "csv=p=0", path},
+                                     1, &code);
     std::vector<std::string> types;
     std::istringstream lines(text);
     std::string line;
@@ -234,31 +218,26 @@ std::vector<std::string> StreamTypes(const std::string& path)
     return types;
 }
 
-bool FileExists(const std::string& path)
-{
+bool FileExists(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0;
 }
 
-long long FileSize(const std::string& path)
-{
+long long FileSize(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
 }
 
-std::vector<uint8_t> ReadBytes(const std::string& path)
-{
+std::vector<uint8_t> ReadBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-void WriteText(const std::string& path, const std::string& text)
-{
+void WriteText(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
 }
 
-std::vector<std::string> FolderEntries(const std::string& folder)
-{
+std::vector<std::string> FolderEntries(const std::string& folder) {
     std::vector<std::string> names;
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(folder, error))
@@ -267,8 +246,7 @@ std::vector<std::string> FolderEntries(const std::string& folder)
     return names;
 }
 
-std::optional<Pcm16> ReadPcm16Wav(const std::string& path)
-{
+std::optional<Pcm16> ReadPcm16Wav(const std::string& path) {
     const auto b = ReadBytes(path);
     if (b.size() < 12 || std::memcmp(b.data(), "RIFF", 4) != 0 ||
         std::memcmp(b.data() + 8, "WAVE", 4) != 0)
@@ -294,8 +272,7 @@ std::optional<Pcm16> ReadPcm16Wav(const std::string& path)
     return std::nullopt;
 }
 
-double ZeroCrossingsPerSecond(const Pcm16& pcm)
-{
+double ZeroCrossingsPerSecond(const Pcm16& pcm) {
     if (pcm.channels == 0 || pcm.sampleRate == 0) return 0;
     const size_t frames = pcm.samples.size() / static_cast<size_t>(pcm.channels);
     size_t crossings = 0;
@@ -307,8 +284,7 @@ double ZeroCrossingsPerSecond(const Pcm16& pcm)
     return frames < 2 ? 0 : crossings * static_cast<double>(pcm.sampleRate) / frames;
 }
 
-bool RenumberMatroskaTracks(const std::string& path, const std::map<uint64_t, uint64_t>& numbers)
-{
+bool RenumberMatroskaTracks(const std::string& path, const std::map<uint64_t, uint64_t>& numbers) {
     auto bytes = ReadBytes(path);
     if (bytes.empty() || !Renumberer(bytes, numbers).Walk(0, bytes.size())) return false;
     std::ofstream out(path, std::ios::binary | std::ios::trunc);

@@ -15,8 +15,7 @@ const std::string kMkvextract = "MKVToolnix/mkvextract";
 
 class MkvextractTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         source_ = RenumberedMkv();
         ASSERT_TRUE(FileExists(source_));
         out_ = WorkFolder() / ::testing::UnitTest::GetInstance()->current_test_info()->name();
@@ -26,8 +25,7 @@ protected:
 
     std::string Out(const std::string& name) const { return out_ + "/" + name; }
 
-    RunResult Extract(std::vector<std::string> args) const
-    {
+    RunResult Extract(std::vector<std::string> args) const {
         args.insert(args.begin(), {Tool(kMkvextract), "tracks", source_});
         return RunTool(args);
     }
@@ -36,14 +34,13 @@ protected:
     std::string out_;
 };
 
-TEST_F(MkvextractTest, ExtractsTracksByTheirMatroskaNumberNotByPosition)
-{
+TEST_F(MkvextractTest, ExtractsTracksByTheirMatroskaNumberNotByPosition) {
     // The general extraction of the MP4 chain (video and AAC) and of the re-encode chains (AC-3
     // and a subtitle piece; an ASS track keeps its format): numbers 9, 7, 5, 2 and 3 are the IDs
     // 2, 0, 4, 3 and 1.
-    const auto result = Extract({"9:" + Out("movie.h264"), "7:" + Out("movie.aac"),
-                                 "5:" + Out("movie.ac3"), "2:" + Out("movie.srt"),
-                                 "3:" + Out("movie.ASS")});
+    const auto result =
+        Extract({"9:" + Out("movie.h264"), "7:" + Out("movie.aac"), "5:" + Out("movie.ac3"),
+                 "2:" + Out("movie.srt"), "3:" + Out("movie.ASS")});
     ASSERT_EQ(result.exitCode, 0) << result.errorText;
 
     EXPECT_EQ(Probe(Out("movie.h264"), "v")["codec_name"], "h264");
@@ -58,8 +55,7 @@ TEST_F(MkvextractTest, ExtractsTracksByTheirMatroskaNumberNotByPosition)
     EXPECT_EQ(Probe(Out("movie.ASS"), "s")["codec_name"], "ass");
 }
 
-TEST_F(MkvextractTest, H264TrackBecomesAnnexBStreamWithEveryFrame)
-{
+TEST_F(MkvextractTest, H264TrackBecomesAnnexBStreamWithEveryFrame) {
     const auto result = Extract({"9:" + Out("movie.h264")});
     ASSERT_EQ(result.exitCode, 0) << result.errorText;
     const auto bytes = ReadBytes(Out("movie.h264"));
@@ -74,8 +70,7 @@ TEST_F(MkvextractTest, H264TrackBecomesAnnexBStreamWithEveryFrame)
     EXPECT_GT(Number(video, "has_b_frames"), 0);
 }
 
-TEST_F(MkvextractTest, TimecodesModeUsesTheSameNumbers)
-{
+TEST_F(MkvextractTest, TimecodesModeUsesTheSameNumbers) {
     const auto result = RunTool({Tool(kMkvextract), "timecodes_v2", source_, "9:" + Out("t.txt")});
     ASSERT_EQ(result.exitCode, 0) << result.errorText;
     const auto text = ReadBytes(Out("t.txt"));
@@ -87,8 +82,7 @@ TEST_F(MkvextractTest, TimecodesModeUsesTheSameNumbers)
     EXPECT_LE(lines, kVideoFrames + 2);
 }
 
-TEST_F(MkvextractTest, UnknownTrackNumberIsRefusedAndNothingIsWritten)
-{
+TEST_F(MkvextractTest, UnknownTrackNumberIsRefusedAndNothingIsWritten) {
     // Number 1 is the ID of a real track (the ASS track) but no track carries the number 1.
     for (const std::string number : {"1", "4", "0", "10"}) {
         const auto result = Extract({"9:" + Out("movie.h264"), number + ":" + Out("x.ac3")});
@@ -99,17 +93,15 @@ TEST_F(MkvextractTest, UnknownTrackNumberIsRefusedAndNothingIsWritten)
     }
 }
 
-TEST_F(MkvextractTest, BadSourcesGetAClearMessage)
-{
+TEST_F(MkvextractTest, BadSourcesGetAClearMessage) {
     const std::string empty = Out("empty.mkv");
     WriteText(empty, "");
     const std::string text = Out("not a film.mkv");
     WriteText(text, "this is not a Matroska file\n");
     const std::string missing = Out("missing.mkv");
-    const std::map<std::string, std::string> expected = {
-        {empty, "input file is empty"},
-        {text, "unrecognised or damaged file"},
-        {missing, "input file does not exist"}};
+    const std::map<std::string, std::string> expected = {{empty, "input file is empty"},
+                                                         {text, "unrecognised or damaged file"},
+                                                         {missing, "input file does not exist"}};
     for (const auto& [source, message] : expected) {
         const auto result =
             RunTool({Tool(kMkvextract), "tracks", source, "1:" + Out("movie.h264")});
@@ -119,8 +111,7 @@ TEST_F(MkvextractTest, BadSourcesGetAClearMessage)
     }
 }
 
-TEST_F(MkvextractTest, TruncatedSourceGivesWhatItHolds)
-{
+TEST_F(MkvextractTest, TruncatedSourceGivesWhatItHolds) {
     const auto whole = ReadBytes(source_);
     const std::string truncated = Out("cut off.mkv");
     WriteText(truncated, std::string(whole.begin(), whole.begin() + whole.size() / 2));
@@ -131,8 +122,7 @@ TEST_F(MkvextractTest, TruncatedSourceGivesWhatItHolds)
     EXPECT_LT(frames, kVideoFrames);
 }
 
-TEST_F(MkvextractTest, FailedWritesAreReportedAndLeaveNoHalfFile)
-{
+TEST_F(MkvextractTest, FailedWritesAreReportedAndLeaveNoHalfFile) {
     const auto full = Extract({"9:/dev/full"});
     EXPECT_EQ(full.exitCode, 2);
     EXPECT_NE(full.errorText.find("failed"), std::string::npos) << full.errorText;
@@ -149,8 +139,7 @@ TEST_F(MkvextractTest, FailedWritesAreReportedAndLeaveNoHalfFile)
     EXPECT_EQ(Probe(source_, "v")["codec_name"], "h264");
 }
 
-TEST_F(MkvextractTest, MalformedCommandLinesAreRefused)
-{
+TEST_F(MkvextractTest, MalformedCommandLinesAreRefused) {
     EXPECT_EQ(RunTool({Tool(kMkvextract)}).exitCode, 2);
     EXPECT_EQ(RunTool({Tool(kMkvextract), "tracks", source_}).exitCode, 2);
     EXPECT_EQ(RunTool({Tool(kMkvextract), "tracks", source_, "video.h264"}).exitCode, 2);

@@ -13,8 +13,7 @@ namespace {
 
 const std::string kMkvmerge = "MKVToolnix/mkvmerge";
 
-std::vector<std::string> SortedStreamTypes(const std::string& path)
-{
+std::vector<std::string> SortedStreamTypes(const std::string& path) {
     auto types = StreamTypes(path);
     std::sort(types.begin(), types.end());
     return types;
@@ -22,8 +21,7 @@ std::vector<std::string> SortedStreamTypes(const std::string& path)
 
 class MkvmergeSplitTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         source_ = RenumberedMkv();
         split_ = WorkFolder() / "split";
         std::filesystem::create_directory(split_);
@@ -34,8 +32,7 @@ protected:
     std::string split_;
 };
 
-TEST_F(MkvmergeSplitTest, PiecesKeepTheTracksNamedByTheirNumbers)
-{
+TEST_F(MkvmergeSplitTest, PiecesKeepTheTracksNamedByTheirNumbers) {
     // " -d 9 -a 5  -s 2 " with the sizes of a piece in kB: video, the AC-3 track and the SRT.
     const auto result = RunTool({Tool(kMkvmerge), "-o", split_ + "/source film.mkv", "-d", "9",
                                  "-a", "5", "-s", "2", source_, "--split", "20K"});
@@ -52,8 +49,7 @@ TEST_F(MkvmergeSplitTest, PiecesKeepTheTracksNamedByTheirNumbers)
     }
 }
 
-TEST_F(MkvmergeSplitTest, WithoutSubtitleOptionEverySubtitleTrackStays)
-{
+TEST_F(MkvmergeSplitTest, WithoutSubtitleOptionEverySubtitleTrackStays) {
     const auto result = RunTool({Tool(kMkvmerge), "-o", split_ + "/x.mkv", "-d", "9", "-a", "7",
                                  source_, "--split", "1000000K"});
     ASSERT_EQ(result.exitCode, 0) << result.errorText;
@@ -64,12 +60,11 @@ TEST_F(MkvmergeSplitTest, WithoutSubtitleOptionEverySubtitleTrackStays)
     EXPECT_EQ(Probe(piece)["codec_name"], "aac");
 }
 
-TEST_F(MkvmergeSplitTest, BadTrackNumbersAndSourcesWriteNoPiece)
-{
+TEST_F(MkvmergeSplitTest, BadTrackNumbersAndSourcesWriteNoPiece) {
     const std::string empty = split_ + "/../empty source.mkv";
     WriteText(empty, "");
     const std::vector<std::vector<std::string>> lines = {
-        {"-d", "1", "-a", "5", source_},      // 1 is an ID here, not a number
+        {"-d", "1", "-a", "5", source_},  // 1 is an ID here, not a number
         {"-d", "9", "-a", "5", empty},
         {"-d", "9", "-a", "5", WorkFolder() / "gone.mkv"},
         {"-d", "9", "-a", "5"},
@@ -85,8 +80,7 @@ TEST_F(MkvmergeSplitTest, BadTrackNumbersAndSourcesWriteNoPiece)
     std::filesystem::remove(empty);
 }
 
-TEST(MkvmergeSplitSize, CountsTheCallersKilobytesOfThousandBytes)
-{
+TEST(MkvmergeSplitSize, CountsTheCallersKilobytesOfThousandBytes) {
     EXPECT_EQ(standin::ModernSplitValue("3000000K"), "size:3000000000");
     EXPECT_EQ(standin::ModernSplitValue("size:300k"), "size:300000");
     EXPECT_EQ(standin::ModernSplitValue("2M"), "size:2000000");
@@ -98,8 +92,7 @@ TEST(MkvmergeSplitSize, CountsTheCallersKilobytesOfThousandBytes)
     EXPECT_EQ(standin::ModernSplitValue("-5K"), "-5K");
 }
 
-TEST(MkvmergeTrackOptions, ApplyToTheNextSourceFile)
-{
+TEST(MkvmergeTrackOptions, ApplyToTheNextSourceFile) {
     // Numbers are mapped through each file's own table: a.mkv numbers n as ID n + 10, b.mkv as
     // ID n + 20; number 99 exists nowhere.
     const standin::TrackIdLookup lookup = [](const std::string& source, long long number,
@@ -115,16 +108,15 @@ TEST(MkvmergeTrackOptions, ApplyToTheNextSourceFile)
          "--sync", "-1:200", "--default-track", "3", "b.mkv", "--split", "10K"},
         lookup);
     ASSERT_TRUE(call.error.empty()) << call.error;
-    EXPECT_EQ(call.args,
-              (std::vector<std::string>{"-o", "out.mkv", "-d", "11", "-a", "12,13", "--language",
-                                        "12:eng", "a.mkv", "-s", "!24", "--sync", "-1:200",
-                                        "--default-track", "23", "b.mkv", "--split",
-                                        "size:10000"}));
+    EXPECT_EQ(call.args, (std::vector<std::string>{"-o", "out.mkv", "-d", "11", "-a", "12,13",
+                                                   "--language", "12:eng", "a.mkv", "-s", "!24",
+                                                   "--sync", "-1:200", "--default-track", "23",
+                                                   "b.mkv", "--split", "size:10000"}));
     EXPECT_EQ(call.sources, (std::vector<std::string>{"a.mkv", "b.mkv"}));
     EXPECT_EQ(call.output, "out.mkv");
 
-    const auto missing = standin::TranslateLegacyMergeArgs({"-o", "o.mkv", "-a", "99", "a.mkv"},
-                                                           lookup);
+    const auto missing =
+        standin::TranslateLegacyMergeArgs({"-o", "o.mkv", "-a", "99", "a.mkv"}, lookup);
     EXPECT_EQ(missing.error, "no track number 99 in a.mkv");
 }
 

@@ -18,21 +18,18 @@ const std::map<std::string, std::vector<std::string>> kAudioEncodings = {
     {"wav", {"-ac", "6", "-c:a", "pcm_s16le", "-f", "wav"}},
 };
 
-void Require(bool ok, const std::string& what)
-{
+void Require(bool ok, const std::string& what) {
     if (!ok) throw std::runtime_error("could not make the sample " + what);
 }
 
 }  // namespace
 
-const kestrun::test::TempFolder& WorkFolder()
-{
+const kestrun::test::TempFolder& WorkFolder() {
     static const kestrun::test::TempFolder folder("kestrun media 'tools' Été");
     return folder;
 }
 
-std::string AudioSample(const std::string& format)
-{
+std::string AudioSample(const std::string& format) {
     const std::string path = WorkFolder() / ("sample." + format);
     if (FileExists(path)) return path;
     std::vector<std::string> args = {"-f", "lavfi", "-i",
@@ -44,8 +41,7 @@ std::string AudioSample(const std::string& format)
     return path;
 }
 
-std::string RenumberedMkv()
-{
+std::string RenumberedMkv() {
     const std::string path = WorkFolder() / "source film.mkv";
     if (FileExists(path)) return path;
     const std::string srt =
@@ -57,19 +53,25 @@ std::string RenumberedMkv()
         "Format: Layer, Start, End, Style, Text\n"
         "Dialogue: 0,0:00:00.10,0:00:00.90,Default,Hello\n");
     const std::string plain = WorkFolder() / "plain.mkv";
-    Require(Ffmpeg({"-f", "lavfi", "-i", "testsrc=size=128x96:rate=24000/1001:duration=1",
-                    "-f", "lavfi", "-i", "sine=frequency=440:duration=1:sample_rate=48000",
-                    "-i", srt, "-i", ass,
-                    "-map", "0:v", "-map", "1:a", "-map", "1:a", "-map", "2:s", "-map", "3:s",
-                    "-c:v", "libx264", "-preset", "veryfast", "-bf", "2", "-g", "12",
-                    "-pix_fmt", "yuv420p",
-                    "-c:a:0", "ac3", "-ac:a:0", "6", "-c:a:1", "aac", "-ac:a:1", "2",
-                    "-c:s:0", "srt", "-c:s:1", "ass", plain}),
-            plain);
+    Require(
+        Ffmpeg(
+            {"-f",      "lavfi",    "-i",       "testsrc=size=128x96:rate=24000/1001:duration=1",
+             "-f",      "lavfi",    "-i",       "sine=frequency=440:duration=1:sample_rate=48000",
+             "-i",      srt,        "-i",       ass,
+             "-map",    "0:v",      "-map",     "1:a",
+             "-map",    "1:a",      "-map",     "2:s",
+             "-map",    "3:s",      "-c:v",     "libx264",
+             "-preset", "veryfast", "-bf",      "2",
+             "-g",      "12",       "-pix_fmt", "yuv420p",
+             "-c:a:0",  "ac3",      "-ac:a:0",  "6",
+             "-c:a:1",  "aac",      "-ac:a:1",  "2",
+             "-c:s:0",  "srt",      "-c:s:1",   "ass",
+             plain}),
+        plain);
     // plain.mkv holds: 0 video, 1 AC-3, 2 AAC, 3 SRT, 4 ASS. Listed anew: AAC, ASS, video, SRT,
     // AC-3, which mkvmerge numbers 1 to 5; those numbers then become 7, 3, 9, 2, 5.
     Require(RunTool({"/usr/bin/mkvmerge", "-q", "-o", path, "--track-order", "0:2,0:4,0:0,0:3,0:1",
-                 plain})
+                     plain})
                     .exitCode == 0,
             path);
     Require(RenumberMatroskaTracks(path, {{1, 7}, {2, 3}, {3, 9}, {4, 2}, {5, 5}}), path);

@@ -1,10 +1,10 @@
 #pragma once
 // Tiny media samples, made with FFmpeg and mkvmerge the first time a test asks for them, in one
 // awkwardly named folder per test program.
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "support/temp_folder.h"
 
@@ -31,8 +31,7 @@ inline constexpr int kVideoFrames = 24;
 // A work folder of its own for each test, named after it, with the chains' file names in it.
 class StagedAudioTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         work_ = WorkFolder() / ::testing::UnitTest::GetInstance()->current_test_info()->name();
         std::filesystem::create_directory(work_);
     }
@@ -41,8 +40,7 @@ protected:
     std::string In(const std::string& name) const { return work_ + "/" + name; }
 
     // Copies a sample into the work folder under the name the chains give it.
-    std::string Stage(const std::string& format, const std::string& name)
-    {
+    std::string Stage(const std::string& format, const std::string& name) {
         std::filesystem::copy_file(AudioSample(format), In(name));
         return In(name);
     }

@@ -53,10 +53,14 @@ TEST_F(Audio, BackupMethodWhenTheDecoderWritesNothing) {
     };
     const std::string valdec = T(tool::kValdec);
     const std::vector<Row> rows = {
-        {1, 1, {valdec + " " + In("movie.dts") + " -wav " + In("movie.wav") +
-                " -spk:2 -fmt:0 -drc+ -gain:8 -drc_power:8 "}},
-        {0, 2, {valdec + " " + In("movie.ac3") + " -wav " + In("movie.wav") +
-                " -spk:6 -fmt:0 -drc+ -gain:8 -drc_power:8 "}},
+        {1,
+         1,
+         {valdec + " " + In("movie.dts") + " -wav " + In("movie.wav") +
+          " -spk:2 -fmt:0 -drc+ -gain:8 -drc_power:8 "}},
+        {0,
+         2,
+         {valdec + " " + In("movie.ac3") + " -wav " + In("movie.wav") +
+          " -spk:6 -fmt:0 -drc+ -gain:8 -drc_power:8 "}},
         {5, 0, {Ffmpeg() + " -i \"" + W("movie.mp2") + " \" -acodec pcm_s16le " + In("movie.wav")}},
         {4, 1, {T(tool::kFaad) + " -d " + In("movie.aac") + " -o " + In("movie.wav")}},
     };
@@ -69,8 +73,8 @@ TEST_F(Audio, BackupMethodWhenTheDecoderWritesNothing) {
         Mp4Audio();
         std::vector<std::string> run(Commands().begin() + before, Commands().end());
         ASSERT_EQ(run.size(), 3u);
-        EXPECT_EQ(run[0], T(tool::kMkvExtract) + " tracks \"" + source + "\" 2:" +
-                              In(std::string("movie.") + ext[row.format]));
+        EXPECT_EQ(run[0], T(tool::kMkvExtract) + " tracks \"" + source +
+                              "\" 2:" + In(std::string("movie.") + ext[row.format]));
         EXPECT_EQ(run[1], row.tail[0]);
         EXPECT_EQ(run[2], WavToAac(row.platform == 0 ? 6 : 2));
         EXPECT_FALSE(Exists(std::string("movie.") + ext[row.format]));
@@ -84,9 +88,9 @@ TEST_F(Audio, VorbisIsEncodedFromTheExtractedTrackWhateverSafeSyncSays) {
     Prepare(2, 0);
     work.Write("movie.ogg", "x");
     Mp4Audio();
-    EXPECT_EQ(Commands(), std::vector<std::string>{Ffmpeg() + " -f ogg -i " + In("movie.ogg") +
-                                                   " -acodec libfaac -ac 6 -ab 224kb " +
-                                                   In("movie.aac")});
+    EXPECT_EQ(Commands(),
+              std::vector<std::string>{Ffmpeg() + " -f ogg -i " + In("movie.ogg") +
+                                       " -acodec libfaac -ac 6 -ab 224kb " + In("movie.aac")});
     EXPECT_FALSE(Exists("movie.ogg"));
 }
 
@@ -152,9 +156,9 @@ TEST_F(Audio, NeroWritesTheFinalMp4AndIsCheckedThere) {
     c.neroPath = ctx.ToolPath("/neroAacEnc_SSE");
     prog.Rules().Write("neroAacEnc_SSE", "arg:-1", 300);
     ConvertAudioForMp4(ctx, c);
-    EXPECT_EQ(Commands(), std::vector<std::string>{"\"" + c.neroPath + "\" -lc -br 320000 -if " +
-                                                   In("movie.wav") + " -of  " +
-                                                   In("Film_2008.mp4")});
+    EXPECT_EQ(Commands(),
+              std::vector<std::string>{"\"" + c.neroPath + "\" -lc -br 320000 -if " +
+                                       In("movie.wav") + " -of  " + In("Film_2008.mp4")});
     EXPECT_TRUE(c.neroWroteMp4);
     EXPECT_TRUE(host.messages.empty());
 }
@@ -168,10 +172,10 @@ TEST_F(Audio, M2tsTable) {
         T(tool::kAften) + " " + In("movie.wav") + " -b 640 " + In("movie.ac3");
     const std::vector<Row> rows = {
         {0, {}},
-        {1, {T(tool::kValdec) + " " + In("movie.dts") + " -wav " + In("movie.wav") + " -fmt:0",
-             aften}},
-        {4, {Ffmpeg() + " -i " + In("movie.aac") + " -acodec pcm_s16le " + In("movie.wav"),
-             aften}},
+        {1,
+         {T(tool::kValdec) + " " + In("movie.dts") + " -wav " + In("movie.wav") + " -fmt:0",
+          aften}},
+        {4, {Ffmpeg() + " -i " + In("movie.aac") + " -acodec pcm_s16le " + In("movie.wav"), aften}},
         {3, {aften}},  // decoded in-process first
     };
     for (const Row& row : rows) {

@@ -116,8 +116,8 @@ TEST_F(Extraction, Vc1ChainTakesTheVideoAndTurnsTheAudioIntoWma) {
     RunVc1Chain(ctx, conv);
     const auto& c = Commands();
     ASSERT_EQ(c.size(), 2u);
-    EXPECT_EQ(c[0], T(tool::kMkvExtract) + " tracks \"" + SampleMkv() + "\"" +
-                        Target("1", "movie.wvc1"));
+    EXPECT_EQ(c[0],
+              T(tool::kMkvExtract) + " tracks \"" + SampleMkv() + "\"" + Target("1", "movie.wvc1"));
     EXPECT_EQ(c[1], T(tool::kFFmpeg) + " -i \"" + W("movie.wav") +
                         "\" -acodec wmav2 -ab 192000 -ac 2 \"" + W("movie.wma") + "\"");
     EXPECT_EQ(form.txtProgress.text(), "Conversion Done");

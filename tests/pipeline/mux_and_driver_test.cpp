@@ -46,10 +46,9 @@ TEST_F(Mp4Mux, VideoIntoTheNeroFileOnlyWhenNeroWroteIt) {
     conv.fps = "25.000";
     MuxMp4(ctx, conv);
     ASSERT_EQ(Commands().size(), 2u);
-    EXPECT_EQ(Commands()[0].find(" -add \"" + W("movie.aac") + "\""),
-              T(tool::kMP4Box).size());
-    EXPECT_EQ(Commands()[1], T(tool::kMP4Box) + "  -fps 25.000 -add \"" + W("movie.h264") + "\"" +
-                                 Tail());
+    EXPECT_EQ(Commands()[0].find(" -add \"" + W("movie.aac") + "\""), T(tool::kMP4Box).size());
+    EXPECT_EQ(Commands()[1],
+              T(tool::kMP4Box) + "  -fps 25.000 -add \"" + W("movie.h264") + "\"" + Tail());
 }
 
 TEST_F(Mp4Mux, VfwFormTakesTheRawStreamFromTheAviAndKeepsTheSound) {
@@ -60,10 +59,10 @@ TEST_F(Mp4Mux, VfwFormTakesTheRawStreamFromTheAviAndKeepsTheSound) {
     conv.neroWroteMp4 = true;
     MuxMp4(ctx, conv);
     ASSERT_EQ(Commands().size(), 2u);
-    EXPECT_EQ(Commands()[0], T(tool::kMP4Box) + " -add \"" + W("movie.aac") + "\" -fps 23.976 -add \"" +
-                                 W("movie_video.h264") + "\"" + Tail());
-    EXPECT_EQ(Commands()[1], T(tool::kMP4Box) + " -fps 23.976 -add \"" + W("movie_video.h264") +
-                                 "\"" + Tail());
+    EXPECT_EQ(Commands()[0], T(tool::kMP4Box) + " -add \"" + W("movie.aac") +
+                                 "\" -fps 23.976 -add \"" + W("movie_video.h264") + "\"" + Tail());
+    EXPECT_EQ(Commands()[1],
+              T(tool::kMP4Box) + " -fps 23.976 -add \"" + W("movie_video.h264") + "\"" + Tail());
 }
 
 TEST_F(Mp4Mux, ANeroFileThatDidNotGrowHasNoVideo) {
@@ -95,8 +94,8 @@ TEST_F(Mp4Mux, EmptyOrMissingResultKeepsTheIntermediateFiles) {
 }
 
 TEST_F(Mp4Mux, CleanupSkipsReadOnlyFilesAndTouchesNothingElse) {
-    for (const char* name : {"movie.ac3", "movie_raw.h264", "movie.meta", "movie.wav",
-                             "Film.mp4", "movie.mpg"})
+    for (const char* name :
+         {"movie.ac3", "movie_raw.h264", "movie.meta", "movie.wav", "Film.mp4", "movie.mpg"})
         work.Write(name, "x");
     std::filesystem::permissions(W("movie.ac3"), std::filesystem::perms::owner_read);
     CleanupAfterMp4(ctx);

@@ -10,10 +10,10 @@
 namespace kestrun::test {
 
 PipelineTest::PipelineTest() {
-    prog.Install({tool::kMkvExtract, tool::kMkvMerge, tool::kMkvInfo, tool::kFFmpeg,
-                  tool::kFaad, tool::kMP4Box, tool::kMpgtx, tool::kH264Info, tool::kBeSweet,
-                  tool::kSoundStretch, tool::kTsMuxer, tool::kAften, tool::kValdec,
-                  tool::kMEncoder, tool::kX264Checker, tool::kMmcl});
+    prog.Install({tool::kMkvExtract, tool::kMkvMerge, tool::kMkvInfo, tool::kFFmpeg, tool::kFaad,
+                  tool::kMP4Box, tool::kMpgtx, tool::kH264Info, tool::kBeSweet, tool::kSoundStretch,
+                  tool::kTsMuxer, tool::kAften, tool::kValdec, tool::kMEncoder, tool::kX264Checker,
+                  tool::kMmcl});
     ctx.runner.SetObserver([this](const std::string& c) { commands_.push_back(c); });
     source = media.Write("Film.2008.mkv", "not really a film");
     form.txtFile.SetText(source);
@@ -61,10 +61,13 @@ const std::string& PipelineTest::SampleMkv() {
         struct stat st {};
         if (stat(file.c_str(), &st) != 0 || st.st_size == 0) {
             ToolRunner runner;
-            runner.RunWait("/usr/bin/ffmpeg -nostdin -y -loglevel error -f lavfi -i "
-                           "testsrc=size=160x120:rate=25:duration=1 -f lavfi -i "
-                           "sine=frequency=440:duration=1 -c:v libx264 -preset ultrafast "
-                           "-c:a ac3 -ac 2 \"" + file + "\"", 0);
+            runner.RunWait(
+                "/usr/bin/ffmpeg -nostdin -y -loglevel error -f lavfi -i "
+                "testsrc=size=160x120:rate=25:duration=1 -f lavfi -i "
+                "sine=frequency=440:duration=1 -c:v libx264 -preset ultrafast "
+                "-c:a ac3 -ac 2 \"" +
+                    file + "\"",
+                0);
         }
         return file;
     }();

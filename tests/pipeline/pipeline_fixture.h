@@ -4,7 +4,7 @@
 // test asks for.
 #include <gtest/gtest.h>
 
-#include "app/model/context.h"
+#include "model/context.h"
 #include "pipeline/conversion.h"
 #include "support/recorder_rules.h"
 #include "support/scripted_host.h"

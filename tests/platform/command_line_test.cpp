@@ -17,7 +17,7 @@ TEST(SplitCommandLine, BlanksSeparateAndQuotesGroup) {
 }
 
 TEST(SplitCommandLine, BackslashesCountOnlyBeforeAQuote) {
-    EXPECT_EQ(SplitCommandLine(R"(a\\\b)"), (Args{R"(a\\\b)"}));        // no quote: literal
+    EXPECT_EQ(SplitCommandLine(R"(a\\\b)"), (Args{R"(a\\\b)"}));         // no quote: literal
     EXPECT_EQ(SplitCommandLine(R"(a\\\"b c)"), (Args{R"(a\"b)", "c"}));  // 2n+1: literal quote
     EXPECT_EQ(SplitCommandLine(R"(a\\\\"b c" d)"), (Args{R"(a\\b c)", "d"}));  // 2n: toggle
     EXPECT_EQ(SplitCommandLine(R"("ab\"c" "\\" d)"), (Args{"ab\"c", "\\", "d"}));

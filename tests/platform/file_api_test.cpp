@@ -1,8 +1,8 @@
-#include <sys/stat.h>
+#include "platform/file_api.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
-#include "platform/file_api.h"
 #include "scratch_folder.h"
 
 namespace kestrun {

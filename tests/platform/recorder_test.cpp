@@ -1,8 +1,8 @@
 // The recording stand-in that the pipeline tests build on, driven through the tool runner.
 #include <gtest/gtest.h>
 
-#include "platform/tool_table.h"
 #include "platform/tool_runner.h"
+#include "platform/tool_table.h"
 #include "scratch_folder.h"
 #include "support/recorder_rules.h"
 
@@ -54,8 +54,7 @@ TEST_F(RecorderTest, RulesWriteTheFilesTheirTargetsName) {
     runner.RunWait(Tool(tool::kMkvExtract) + " tracks \"src.mkv\" 1:\"" + work +
                        "movie.h264\" 2:\"" + work + "movie.ac3\"",
                    0);
-    runner.RunWait(Tool(tool::kMP4Box) + " -add \"" + work + "movie.h264\" \"" + work +
-                       "out.mp4\"",
+    runner.RunWait(Tool(tool::kMP4Box) + " -add \"" + work + "movie.h264\" \"" + work + "out.mp4\"",
                    0);
     runner.RunWait(Tool(tool::kTsMuxer) + " \"" + work + "movie.meta\" \"" + work + "AVCHD\"", 0);
 

@@ -1,10 +1,10 @@
+#include "platform/registration.h"
+
 #include <dlfcn.h>
+#include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 
-#include <gtest/gtest.h>
-
-#include "platform/registration.h"
 #include "scratch_folder.h"
 
 namespace kestrun {

@@ -1,15 +1,15 @@
+#include "platform/tool_runner.h"
+
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
 #include <thread>
 
-#include "platform/tool_runner.h"
 #include "scratch_folder.h"
 #include "support/recorder_rules.h"
 
@@ -89,8 +89,8 @@ TEST_F(ToolRunnerTest, RunWaitReturnsTheExitCode) {
 TEST_F(ToolRunnerTest, ObserverSeesEveryCommandLineExactly) {
     std::vector<std::string> seen;
     runner.SetObserver([&](const std::string& commandLine) { seen.push_back(commandLine); });
-    const std::vector<std::string> lines = {
-        R"(/bin/true  "a  b" "" x)", R"("/missing/tool" -i "x y.mkv")", "/bin/true\t1"};
+    const std::vector<std::string> lines = {R"(/bin/true  "a  b" "" x)",
+                                            R"("/missing/tool" -i "x y.mkv")", "/bin/true\t1"};
     runner.RunCapture(lines[0]);
     runner.RunWait(lines[1], 0);
     runner.RunWaitHidden(lines[2], 1);
@@ -102,9 +102,8 @@ TEST_F(ToolRunnerTest, ToolPathWithBlanksApostropheAndAccentsRunsWithExactArgume
     const std::string commandLine =
         Quoted(tool) + R"( tracks "/v/Film d'été.mkv" "" 1:"/w/movie.h264" a\"b)";
     EXPECT_EQ(runner.RunWait(commandLine, 0), 0);
-    EXPECT_EQ(tools.Runs(), (std::vector<test::RecordedRun>{
-                                {tool, "tracks", "/v/Film d'été.mkv", "", "1:/w/movie.h264",
-                                 "a\"b"}}));
+    EXPECT_EQ(tools.Runs(), (std::vector<test::RecordedRun>{{tool, "tracks", "/v/Film d'été.mkv",
+                                                             "", "1:/w/movie.h264", "a\"b"}}));
 }
 
 TEST_F(ToolRunnerTest, RunWaitOutputGoesToTheToolLog) {
@@ -154,17 +153,20 @@ TEST_F(ToolRunnerTest, PumpRunsWhileTheToolRuns) {
 
 TEST_F(ToolRunnerTest, StopRunningToolEndsTheToolAndWhatItStarted) {
     const std::string pidFile = scratch / "child.pid";
-    runner.SetPump([&] { if (!ReadWholeFile(pidFile).empty()) runner.StopRunningTool(); }, 20ms);
+    runner.SetPump(
+        [&] {
+            if (!ReadWholeFile(pidFile).empty()) runner.StopRunningTool();
+        },
+        20ms);
     auto start = Clock::now();
-    EXPECT_EQ(runner.RunWait("/bin/sh -c \"sleep 30 & echo $! > '" + pidFile + "'; wait\"", 0),
-              -1);
+    EXPECT_EQ(runner.RunWait("/bin/sh -c \"sleep 30 & echo $! > '" + pidFile + "'; wait\"", 0), -1);
     EXPECT_LT(Clock::now() - start, 1500ms);
     const std::string grandchild = ReadWholeFile(pidFile);
     ASSERT_FALSE(grandchild.empty());
     bool gone = false;
     for (int i = 0; i < 50 && !gone; ++i) {
-        std::string stat = ReadWholeFile("/proc/" + grandchild.substr(0, grandchild.size() - 1) +
-                                         "/stat");
+        std::string stat =
+            ReadWholeFile("/proc/" + grandchild.substr(0, grandchild.size() - 1) + "/stat");
         gone = stat.empty() || stat.find(") Z") != std::string::npos;
         if (!gone) std::this_thread::sleep_for(20ms);
     }

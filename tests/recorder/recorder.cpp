@@ -180,8 +180,8 @@ int main(int argc, char** argv) {
                   << std::endl;
         return kRuleFailed;
     } catch (const std::exception& error) {
-        std::cerr << "kestrun-recorder (" << BaseName(arguments[0]) << "): bad rule: "
-                  << error.what() << std::endl;
+        std::cerr << "kestrun-recorder (" << BaseName(arguments[0])
+                  << "): bad rule: " << error.what() << std::endl;
         return kRuleFailed;
     }
 }

@@ -43,8 +43,8 @@ RecorderRules& RecorderRules::Write(std::string_view tool, std::string_view targ
 
 RecorderRules& RecorderRules::WriteText(std::string_view tool, std::string_view target,
                                         std::string_view content, std::string_view match) {
-    return Add({"text", std::string(tool), std::string(match), std::string(target),
-                std::string(content)});
+    return Add(
+        {"text", std::string(tool), std::string(match), std::string(target), std::string(content)});
 }
 
 RecorderRules& RecorderRules::Copy(std::string_view tool, std::string_view target,

@@ -44,8 +44,8 @@ public:
                          std::string_view match = {});
     RecorderRules& WriteText(std::string_view tool, std::string_view target,
                              std::string_view content, std::string_view match = {});
-    RecorderRules& Copy(std::string_view tool, std::string_view target,
-                        std::string_view sourceFile, std::string_view match = {});
+    RecorderRules& Copy(std::string_view tool, std::string_view target, std::string_view sourceFile,
+                        std::string_view match = {});
     RecorderRules& MakeFolder(std::string_view tool, std::string_view target,
                               std::string_view match = {});
     RecorderRules& Stdout(std::string_view tool, std::string_view text,

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/model/host.h"
+#include "model/host.h"
 
 namespace kestrun::test {
 

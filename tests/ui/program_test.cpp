@@ -1,8 +1,8 @@
 // The program itself, started as a person starts it from a terminal: a folder named on the
 // command line is converted file by file, with the recording stand-in as every tool, and the
 // window then ends (KESTRUN_QUIT_AFTER_COMMAND_LINE) having asked nothing.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -71,8 +71,8 @@ std::vector<std::string> Logged(const std::string& log, const std::string& what)
 
 // The settings file with the output folder in line 4 and the design's defaults elsewhere.
 std::string SettingsWithOutputFolder(const std::string& folder) {
-    const char* lines[] = {"", "", "", folder.c_str(), " 0 ", " 1 ", "", "", "-1 ", "",
-                           "-1 ", " 0 ", " 0 ", " 0 "};
+    const char* lines[] = {"", "",    "", folder.c_str(), " 0 ", " 1 ", "",
+                           "", "-1 ", "", "-1 ",          " 0 ", " 0 ", " 0 "};
     std::string text;
     for (const char* line : lines) text += std::string(line) + "\r\n";
     return text;
@@ -96,11 +96,11 @@ TEST(WindowProgram, ConvertsTheFolderOnItsCommandLineInTurnAndSkipsFinishedFiles
     root.Write("prog/Kestrun.conf", SettingsWithOutputFolder(out + "/"));
 
     // The path arrives in two arguments, as an unquoted blank splits it.
-    const int exitCode = RunProgram(
-        {prog + "/kestrun", root / "My", "Films"},
-        {"QT_QPA_PLATFORM=offscreen", "KESTRUN_QUIT_AFTER_COMMAND_LINE=1",
-         "KESTRUN_UNATTENDED_LOG=" + (root / "window.log")},
-        std::chrono::seconds(60), root / "output.txt");
+    const int exitCode =
+        RunProgram({prog + "/kestrun", root / "My", "Films"},
+                   {"QT_QPA_PLATFORM=offscreen", "KESTRUN_QUIT_AFTER_COMMAND_LINE=1",
+                    "KESTRUN_UNATTENDED_LOG=" + (root / "window.log")},
+                   std::chrono::seconds(60), root / "output.txt");
     ASSERT_EQ(exitCode, 0) << TempFolder::Read(root / "output.txt");
 
     std::vector<std::string> expected;

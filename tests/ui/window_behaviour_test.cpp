@@ -27,9 +27,9 @@ std::string Read(const std::string& path) { return TempFolder::Read(path); }
 // A tool that writes `made` and then takes `seconds` to finish.
 void InstallSlowTool(const TempFolder& prog, const std::string& subPath, const std::string& made,
                      int seconds) {
-    const std::string path = prog.Write(subPath.substr(1), "#!/bin/sh\necho part > '" + made +
-                                                               "'\nsleep " +
-                                                               std::to_string(seconds) + "\n");
+    const std::string path =
+        prog.Write(subPath.substr(1), "#!/bin/sh\necho part > '" + made + "'\nsleep " +
+                                          std::to_string(seconds) + "\n");
     chmod(path.c_str(), 0755);
 }
 
@@ -45,8 +45,8 @@ TEST_F(WindowBehaviour, ADoubleClickOnTheFreeAreaWritesTheRegistrationScript) {
 
     prog.Write("register.bat", "stale line\r\n");
     QTest::mouseDClick(window.get(), Qt::LeftButton, {}, QPoint(20, 345));
-    const std::string expected = "regsvr32 \"" + (prog / "FSFWrap.dll") + "\"\r\n" +
-                                 "regsvr32 \"" + (prog / "WAVDEST.AX") + "\"\r\n";
+    const std::string expected = "regsvr32 \"" + (prog / "FSFWrap.dll") + "\"\r\n" + "regsvr32 \"" +
+                                 (prog / "WAVDEST.AX") + "\"\r\n";
     EXPECT_EQ(Read(script), expected);
     QTest::mouseDClick(window.get(), Qt::LeftButton, {}, QPoint(20, 345));
     EXPECT_EQ(Read(script), expected);  // replaced, not appended

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "app/model/context.h"
 #include "app/ui/main_window.h"
 #include "app/ui/qt_host.h"
+#include "model/context.h"
 #include "support/temp_folder.h"
 
 namespace kestrun::test {

@@ -71,11 +71,12 @@ const Expected kControls[] = {
 
 // The keyboard order of the controls one can reach, by the design's tab indices.
 const char* const kTabOrder[] = {
-    "txtFile", "Command1", "Command2", "txtS2", "txtS1", "Option1(0)", "Option1(1)", "txtSFPS",
-    "txtTMP", "Option1(2)", "txtProgress", "Command3", "cmbSubs", "Check1", "cmdFolder",
-    "Option1(3)", "chkFF", "chkVob", "chkMP2", "chk25", "Option1(4)", "cmdTargetFolder",
-    "chkSubs", "chkDVD", "cmdSubs", "cmdConv", "cmbAudio", "chkAVCHD", "cmbPlatform",
-    "Option1(5)", "cmbPrio"};
+    "txtFile",    "Command1", "Command2",   "txtS2",           "txtS1",       "Option1(0)",
+    "Option1(1)", "txtSFPS",  "txtTMP",     "Option1(2)",      "txtProgress", "Command3",
+    "cmbSubs",    "Check1",   "cmdFolder",  "Option1(3)",      "chkFF",       "chkVob",
+    "chkMP2",     "chk25",    "Option1(4)", "cmdTargetFolder", "chkSubs",     "chkDVD",
+    "cmdSubs",    "cmdConv",  "cmbAudio",   "chkAVCHD",        "cmbPlatform", "Option1(5)",
+    "cmbPrio"};
 
 int Pixels(int twips) { return static_cast<int>(std::lround(twips / 15.0)); }
 

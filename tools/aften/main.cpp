@@ -14,9 +14,8 @@ namespace {
 constexpr const char* kTool = "aften";
 
 // The bitrates (kbit/s) that an AC-3 frame can declare.
-constexpr std::array<long long, 19> kAc3Bitrates = {32,  40,  48,  56,  64,  80,  96,
-                                                    112, 128, 160, 192, 224, 256, 320,
-                                                    384, 448, 512, 576, 640};
+constexpr std::array<long long, 19> kAc3Bitrates = {
+    32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, 448, 512, 576, 640};
 
 struct EncodeRequest {
     std::string input;
@@ -24,15 +23,13 @@ struct EncodeRequest {
     std::string kbps;  // empty: the encoder's default for the channel count
 };
 
-bool IsValidBitrate(const std::string& text)
-{
+bool IsValidBitrate(const std::string& text) {
     const auto value = standin::ParseWholeNumber(text);
-    return value && std::find(kAc3Bitrates.begin(), kAc3Bitrates.end(), *value) !=
-                        kAc3Bitrates.end();
+    return value &&
+           std::find(kAc3Bitrates.begin(), kAc3Bitrates.end(), *value) != kAc3Bitrates.end();
 }
 
-bool ParseArgs(const std::vector<std::string>& args, EncodeRequest* request, std::string* error)
-{
+bool ParseArgs(const std::vector<std::string>& args, EncodeRequest* request, std::string* error) {
     std::vector<std::string> files;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -65,15 +62,13 @@ bool ParseArgs(const std::vector<std::string>& args, EncodeRequest* request, std
     return true;
 }
 
-std::string FileProblem(const EncodeRequest& request)
-{
+std::string FileProblem(const EncodeRequest& request) {
     return standin::ConversionFileProblem(request.input, request.output);
 }
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     EncodeRequest request;
     std::string error;
     if (!ParseArgs({argv + 1, argv + argc}, &request, &error) ||

@@ -16,8 +16,7 @@ public:
     GroupReader(const std::vector<std::string>& args, TempoRequest* request, std::string* error)
         : args_(args), request_(request), error_(error) {}
 
-    bool Run()
-    {
+    bool Run() {
         while (i_ < args_.size()) {
             const std::string& word = args_[i_++];
             if (word == "-core(") {
@@ -32,8 +31,7 @@ public:
     }
 
 private:
-    bool ReadCore()
-    {
+    bool ReadCore() {
         while (i_ < args_.size() && args_[i_] != ")") {
             const std::string& word = args_[i_++];
             if (word == "-2ch") {
@@ -52,8 +50,7 @@ private:
         return CloseGroup("-core(");
     }
 
-    bool ReadOta()
-    {
+    bool ReadOta() {
         while (i_ < args_.size() && args_[i_] != ")") {
             const std::string& word = args_[i_++];
             if (word != "-r") return Error("unsupported option in -ota( ): " + word);
@@ -68,15 +65,13 @@ private:
         return CloseGroup("-ota(");
     }
 
-    bool CloseGroup(const std::string& name)
-    {
+    bool CloseGroup(const std::string& name) {
         if (i_ == args_.size()) return Error("group " + name + " is not closed with ')'");
         ++i_;
         return true;
     }
 
-    bool Error(const std::string& message)
-    {
+    bool Error(const std::string& message) {
         *error_ = message;
         return false;
     }
@@ -87,8 +82,7 @@ private:
     size_t i_ = 0;
 };
 
-std::string SpeedText(const TempoRequest& request)
-{
+std::string SpeedText(const TempoRequest& request) {
     char text[32];
     std::snprintf(text, sizeof text, "%.9f",
                   static_cast<double>(request.toRate) / static_cast<double>(request.fromRate));
@@ -98,12 +92,12 @@ std::string SpeedText(const TempoRequest& request)
 }  // namespace
 
 bool ParseBeSweetArgs(const std::vector<std::string>& args, TempoRequest* request,
-                      std::string* error)
-{
+                      std::string* error) {
     if (!GroupReader(args, request, error).Run()) return false;
     if (request->input.empty() || request->output.empty()) {
-        *error = "usage: BeSweet -core( -input IN.wav [-2ch] -output OUT.wav ) "
-                 "[-ota( -r FROM TO )]";
+        *error =
+            "usage: BeSweet -core( -input IN.wav [-2ch] -output OUT.wav ) "
+            "[-ota( -r FROM TO )]";
         return false;
     }
     if (request->fromRate != 0) {
@@ -117,8 +111,7 @@ bool ParseBeSweetArgs(const std::vector<std::string>& args, TempoRequest* reques
     return true;
 }
 
-std::vector<std::string> FfmpegTempoArgs(const TempoRequest& request)
-{
+std::vector<std::string> FfmpegTempoArgs(const TempoRequest& request) {
     std::vector<std::string> args = {"-i", request.input, "-map", "0:a:0"};
     std::string filters;
     if (request.fromRate != 0 && request.fromRate != request.toRate)
@@ -127,8 +120,7 @@ std::vector<std::string> FfmpegTempoArgs(const TempoRequest& request)
         filters += (filters.empty() ? "" : ",") + std::string("aformat=channel_layouts=stereo");
     if (!filters.empty()) args.insert(args.end(), {"-af", filters});
     // Above 4 GiB a WAV header cannot hold the size; the file then becomes RF64.
-    args.insert(args.end(),
-                {"-c:a", "pcm_s16le", "-rf64", "auto", "-f", "wav", request.output});
+    args.insert(args.end(), {"-c:a", "pcm_s16le", "-rf64", "auto", "-f", "wav", request.output});
     return args;
 }
 

@@ -12,15 +12,13 @@ namespace {
 
 constexpr const char* kTool = "BeSweet";
 
-std::string FileProblem(const standin::TempoRequest& request)
-{
+std::string FileProblem(const standin::TempoRequest& request) {
     return standin::ConversionFileProblem(request.input, request.output);
 }
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     standin::TempoRequest request;
     std::string error;
     if (!standin::ParseBeSweetArgs({argv + 1, argv + argc}, &request, &error) ||

@@ -19,8 +19,7 @@ extern char** environ;
 namespace standin {
 namespace {
 
-std::string ParentFolder(const std::string& path)
-{
+std::string ParentFolder(const std::string& path) {
     const size_t slash = path.find_last_of('/');
     if (slash == std::string::npos) return ".";
     if (slash == 0) return "/";
@@ -31,15 +30,14 @@ std::string ParentFolder(const std::string& path)
 // written) only as a message and still exits with 0. These are the messages that mean the output
 // is incomplete.
 constexpr std::array<std::string_view, 5> kWriteFailureMessages = {
-    "Error writing trailer", "Error closing file", "No space left on device",
-    "Disk quota exceeded", "Input/output error"};
+    "Error writing trailer", "Error closing file", "No space left on device", "Disk quota exceeded",
+    "Input/output error"};
 
 // Collects FFmpeg's messages line by line, passes them on to this process's standard error and
 // remembers whether one of them reported a failed write.
 class MessageWatch {
 public:
-    void Take(const char* data, size_t size)
-    {
+    void Take(const char* data, size_t size) {
         for (size_t i = 0; i < size; ++i) {
             if (data[i] == '\n' || data[i] == '\r') {
                 CheckLine();
@@ -53,8 +51,7 @@ public:
     bool SawWriteFailure() const { return writeFailed_; }
 
 private:
-    void CheckLine()
-    {
+    void CheckLine() {
         for (const auto message : kWriteFailureMessages) {
             if (line_.find(message) != std::string::npos) writeFailed_ = true;
         }
@@ -68,8 +65,7 @@ struct FfmpegOutcome {
     bool writeFailed = false;
 };
 
-int WaitFor(pid_t pid)
-{
+int WaitFor(pid_t pid) {
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0) {
         if (errno != EINTR) return 127;
@@ -80,8 +76,7 @@ int WaitFor(pid_t pid)
 }
 
 // Runs FFmpeg without a shell, standard input from /dev/null, its standard error watched.
-FfmpegOutcome RunWatched(const std::vector<std::string>& args)
-{
+FfmpegOutcome RunWatched(const std::vector<std::string>& args) {
     FfmpegOutcome outcome;
     int fds[2];
     if (args.empty() || ::pipe2(fds, O_CLOEXEC) != 0) return outcome;
@@ -116,20 +111,17 @@ FfmpegOutcome RunWatched(const std::vector<std::string>& args)
     return outcome;
 }
 
-long long ModifiedNs(const struct stat& st)
-{
+long long ModifiedNs(const struct stat& st) {
     return static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
 }
 
 }  // namespace
 
-std::vector<std::string> FfmpegCommandHead()
-{
+std::vector<std::string> FfmpegCommandHead() {
     return {kFfmpegProgram, "-nostdin", "-y", "-hide_banner", "-nostats", "-loglevel", "error"};
 }
 
-std::string InputFileProblem(const std::string& path)
-{
+std::string InputFileProblem(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
         if (errno == ENOENT || errno == ENOTDIR) return "input file does not exist: " + path;
@@ -142,8 +134,7 @@ std::string InputFileProblem(const std::string& path)
     return {};
 }
 
-std::string OutputFolderProblem(const std::string& path)
-{
+std::string OutputFolderProblem(const std::string& path) {
     const std::string folder = ParentFolder(path);
     struct stat st {};
     if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
@@ -151,15 +142,14 @@ std::string OutputFolderProblem(const std::string& path)
     return {};
 }
 
-bool IsSameFile(const std::string& a, const std::string& b)
-{
-    struct stat sa {}, sb {};
+bool IsSameFile(const std::string& a, const std::string& b) {
+    struct stat sa {
+    }, sb{};
     if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
-OutputGuard::OutputGuard(std::vector<std::string> outputs)
-{
+OutputGuard::OutputGuard(std::vector<std::string> outputs) {
     for (auto& path : outputs) {
         Before b;
         b.path = std::move(path);
@@ -174,8 +164,7 @@ OutputGuard::OutputGuard(std::vector<std::string> outputs)
     }
 }
 
-void OutputGuard::RemoveWrittenOutputs() const
-{
+void OutputGuard::RemoveWrittenOutputs() const {
     for (const auto& b : before_) {
         struct stat st {};
         if (::lstat(b.path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
@@ -188,8 +177,7 @@ void OutputGuard::RemoveWrittenOutputs() const
 
 int RunFfmpegForTool(const std::string& tool, const std::string& what,
                      const std::vector<std::string>& args,
-                     const std::vector<std::string>& outputs)
-{
+                     const std::vector<std::string>& outputs) {
     const OutputGuard guard(outputs);
     const FfmpegOutcome outcome = RunWatched(args);
     if (outcome.exitCode == 0 && !outcome.writeFailed) return 0;
@@ -203,8 +191,7 @@ int RunFfmpegForTool(const std::string& tool, const std::string& what,
     return 1;
 }
 
-std::string ConversionFileProblem(const std::string& input, const std::string& output)
-{
+std::string ConversionFileProblem(const std::string& input, const std::string& output) {
     if (auto problem = InputFileProblem(input); !problem.empty()) return problem;
     if (auto problem = OutputFolderProblem(output); !problem.empty()) return problem;
     if (IsSameFile(input, output)) return "output would overwrite its own input: " + output;

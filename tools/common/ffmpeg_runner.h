@@ -50,7 +50,6 @@ private:
 // failure prints "<tool>: <what> failed ..." on standard error, removes the outputs the run wrote
 // and returns 1.
 int RunFfmpegForTool(const std::string& tool, const std::string& what,
-                     const std::vector<std::string>& args,
-                     const std::vector<std::string>& outputs);
+                     const std::vector<std::string>& args, const std::vector<std::string>& outputs);
 
 }  // namespace standin

@@ -10,14 +10,12 @@
 namespace standin {
 namespace {
 
-bool Exists(const std::string& path)
-{
+bool Exists(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0;
 }
 
-bool IsDigits(const std::string& text, size_t from, size_t to)
-{
+bool IsDigits(const std::string& text, size_t from, size_t to) {
     if (from >= to) return false;
     for (size_t i = from; i < to; ++i)
         if (!std::isdigit(static_cast<unsigned char>(text[i]))) return false;
@@ -26,8 +24,7 @@ bool IsDigits(const std::string& text, size_t from, size_t to)
 
 }  // namespace
 
-std::string WindowsTrimmedPath(const std::string& path)
-{
+std::string WindowsTrimmedPath(const std::string& path) {
     const size_t slash = path.find_last_of('/');
     const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
     size_t end = path.size();
@@ -36,16 +33,14 @@ std::string WindowsTrimmedPath(const std::string& path)
     return path.substr(0, end);
 }
 
-std::string ResolveLegacyInputPath(const std::string& path)
-{
+std::string ResolveLegacyInputPath(const std::string& path) {
     if (Exists(path)) return path;
     const std::string trimmed = WindowsTrimmedPath(path);
     if (trimmed != path && Exists(trimmed)) return trimmed;
     return path;
 }
 
-std::string ModernBitrate(const std::string& value)
-{
+std::string ModernBitrate(const std::string& value) {
     // Digits, an optional fraction, then "kb", "Kb", "mb" or "Mb".
     if (value.size() < 3 || value.back() != 'b') return value;
     const char unit = value[value.size() - 2];
@@ -55,8 +50,7 @@ std::string ModernBitrate(const std::string& value)
     return number + static_cast<char>(std::tolower(static_cast<unsigned char>(unit)));
 }
 
-std::optional<TrackTarget> ParseTrackTarget(const std::string& spec)
-{
+std::optional<TrackTarget> ParseTrackTarget(const std::string& spec) {
     const size_t colon = spec.find(':');
     if (colon == std::string::npos || !IsDigits(spec, 0, colon)) return std::nullopt;
     const auto number = ParseWholeNumber(spec.substr(0, colon));
@@ -64,15 +58,13 @@ std::optional<TrackTarget> ParseTrackTarget(const std::string& spec)
     return TrackTarget{*number, spec.substr(colon + 1)};
 }
 
-std::optional<std::string> ColonOptionValue(const std::string& arg, const std::string& name)
-{
+std::optional<std::string> ColonOptionValue(const std::string& arg, const std::string& name) {
     if (arg.size() <= name.size() || arg.compare(0, name.size(), name) != 0) return std::nullopt;
     if (arg[name.size()] != ':') return std::nullopt;
     return arg.substr(name.size() + 1);
 }
 
-std::optional<long long> ParseWholeNumber(const std::string& text)
-{
+std::optional<long long> ParseWholeNumber(const std::string& text) {
     const size_t digitsFrom = (!text.empty() && (text[0] == '-' || text[0] == '+')) ? 1 : 0;
     if (!IsDigits(text, digitsFrom, text.size())) return std::nullopt;
     errno = 0;
@@ -81,8 +73,7 @@ std::optional<long long> ParseWholeNumber(const std::string& text)
     return value;
 }
 
-std::optional<double> ParseDecimal(const std::string& text)
-{
+std::optional<double> ParseDecimal(const std::string& text) {
     size_t i = (!text.empty() && (text[0] == '-' || text[0] == '+')) ? 1 : 0;
     const auto countDigits = [&text](size_t from) {
         size_t n = 0;

@@ -41,8 +41,7 @@ std::optional<double> ParseDecimal(const std::string& text);
 
 // True when `text` is one of `names` (a table of option or mode names).
 template <size_t N>
-bool IsOneOf(const std::string_view (&names)[N], std::string_view text)
-{
+bool IsOneOf(const std::string_view (&names)[N], std::string_view text) {
     return std::find(std::begin(names), std::end(names), text) != std::end(names);
 }
 

@@ -7,22 +7,19 @@
 namespace standin {
 namespace {
 
-std::string TextOf(const JsonValue* value)
-{
+std::string TextOf(const JsonValue* value) {
     if (value == nullptr) return {};
     return value->AsString().value_or(std::string{});
 }
 
-std::optional<long long> WholeOf(const JsonValue* value)
-{
+std::optional<long long> WholeOf(const JsonValue* value) {
     if (value == nullptr) return std::nullopt;
     const auto number = value->AsInt64();
     if (!number) return std::nullopt;
     return static_cast<long long>(*number);
 }
 
-std::string FirstError(const JsonValue& report)
-{
+std::string FirstError(const JsonValue& report) {
     const JsonValue* errors = report.Find("errors");
     if (errors == nullptr || errors->Items().empty()) return {};
     std::string text = TextOf(&errors->Items().front());
@@ -30,16 +27,14 @@ std::string FirstError(const JsonValue& report)
     return text;
 }
 
-bool IsRecognised(const JsonValue& report)
-{
+bool IsRecognised(const JsonValue& report) {
     const JsonValue* container = report.Find("container");
     if (container == nullptr) return false;
     const JsonValue* recognised = container->Find("recognized");
     return recognised != nullptr && recognised->AsBool().value_or(false);
 }
 
-MatroskaTrack TrackOf(const JsonValue& item)
-{
+MatroskaTrack TrackOf(const JsonValue& item) {
     MatroskaTrack track;
     track.id = WholeOf(item.Find("id")).value_or(-1);
     track.type = TextOf(item.Find("type"));
@@ -52,8 +47,7 @@ MatroskaTrack TrackOf(const JsonValue& item)
 
 }  // namespace
 
-TrackListing ListMatroskaTracks(const std::string& source)
-{
+TrackListing ListMatroskaTracks(const std::string& source) {
     TrackListing listing;
     if (listing.error = InputFileProblem(source); !listing.error.empty()) return listing;
     int exitCode = 0;
@@ -83,8 +77,7 @@ TrackListing ListMatroskaTracks(const std::string& source)
     return listing;
 }
 
-const MatroskaTrack* FindTrackByNumber(const TrackListing& listing, long long number)
-{
+const MatroskaTrack* FindTrackByNumber(const TrackListing& listing, long long number) {
     for (const MatroskaTrack& track : listing.tracks) {
         if (track.number && *track.number == number && track.id >= 0) return &track;
     }

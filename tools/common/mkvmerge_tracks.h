@@ -12,10 +12,10 @@ inline constexpr const char* kMkvmergeProgram = "/usr/bin/mkvmerge";
 inline constexpr const char* kMkvextractProgram = "/usr/bin/mkvextract";
 
 struct MatroskaTrack {
-    long long id = -1;                    // today's track ID
-    std::optional<long long> number;      // the TrackNumber element (the legacy track number)
-    std::string type;                     // "video", "audio", "subtitles", ...
-    std::string codecId;                  // "V_MPEG4/ISO/AVC", "A_AC3", ...
+    long long id = -1;                // today's track ID
+    std::optional<long long> number;  // the TrackNumber element (the legacy track number)
+    std::string type;                 // "video", "audio", "subtitles", ...
+    std::string codecId;              // "V_MPEG4/ISO/AVC", "A_AC3", ...
 };
 
 struct TrackListing {

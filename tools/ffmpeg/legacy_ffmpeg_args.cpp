@@ -8,50 +8,65 @@ namespace standin {
 namespace {
 
 // Options of FFmpeg (then and now) that take no value; every other option takes exactly one.
-constexpr std::string_view kFlagOptions[] = {
-    "-y", "-n", "-nostdin", "-stdin", "-hide_banner", "-an", "-vn", "-sn", "-dn", "-copyts",
-    "-start_at_zero", "-shortest", "-re", "-stats", "-nostats", "-benchmark", "-benchmark_all",
-    "-xerror", "-sameq", "-deinterlace", "-intra", "-psnr", "-vstats", "-newaudio", "-newvideo",
-    "-newsubtitle", "-accurate_seek", "-noaccurate_seek", "-ignore_unknown", "-debug_ts"};
+constexpr std::string_view kFlagOptions[] = {"-y",
+                                             "-n",
+                                             "-nostdin",
+                                             "-stdin",
+                                             "-hide_banner",
+                                             "-an",
+                                             "-vn",
+                                             "-sn",
+                                             "-dn",
+                                             "-copyts",
+                                             "-start_at_zero",
+                                             "-shortest",
+                                             "-re",
+                                             "-stats",
+                                             "-nostats",
+                                             "-benchmark",
+                                             "-benchmark_all",
+                                             "-xerror",
+                                             "-sameq",
+                                             "-deinterlace",
+                                             "-intra",
+                                             "-psnr",
+                                             "-vstats",
+                                             "-newaudio",
+                                             "-newvideo",
+                                             "-newsubtitle",
+                                             "-accurate_seek",
+                                             "-noaccurate_seek",
+                                             "-ignore_unknown",
+                                             "-debug_ts"};
 
 // Options whose value is a bitrate that may carry the old "kb" suffix.
 constexpr std::string_view kBitrateOptions[] = {
     "-b:a", "-b:v", "-ba", "-bv", "-maxrate", "-minrate", "-bufsize", "-b:a:0", "-b:v:0"};
 
-bool IsFlagOption(const std::string& arg)
-{
-    return IsOneOf(kFlagOptions, arg);
-}
+bool IsFlagOption(const std::string& arg) { return IsOneOf(kFlagOptions, arg); }
 
-bool IsBitrateOption(const std::string& arg)
-{
-    return IsOneOf(kBitrateOptions, arg);
-}
+bool IsBitrateOption(const std::string& arg) { return IsOneOf(kBitrateOptions, arg); }
 
 bool IsOption(const std::string& arg) { return arg.size() > 1 && arg[0] == '-'; }
 
-std::string ModernAudioEncoder(const std::string& name)
-{
+std::string ModernAudioEncoder(const std::string& name) {
     if (name == "libfaac" || name == "faac") return "aac";
     return name;
 }
 
-std::string ModernVideoEncoder(const std::string& name)
-{
+std::string ModernVideoEncoder(const std::string& name) {
     if (name == "xvid") return "libxvid";
     if (name == "x264") return "libx264";
     return name;
 }
 
-std::string ModernInputFormat(const std::string& name)
-{
+std::string ModernInputFormat(const std::string& name) {
     if (name == "mp2" || name == "mpa") return "mp3";
     return name;
 }
 
 // True when the "-f" at `index` describes an input: an "-i" comes before the next output name.
-bool FormatAppliesToInput(const std::vector<std::string>& legacy, size_t index)
-{
+bool FormatAppliesToInput(const std::vector<std::string>& legacy, size_t index) {
     for (size_t i = index + 2; i < legacy.size(); ++i) {
         const std::string& arg = legacy[i];
         if (arg == "-i") return true;
@@ -62,8 +77,7 @@ bool FormatAppliesToInput(const std::vector<std::string>& legacy, size_t index)
 }
 
 // An input that names a file (not a device, filter source or network address).
-bool NamesLocalFile(const std::string& input, const std::string& format)
-{
+bool NamesLocalFile(const std::string& input, const std::string& format) {
     if (format == "lavfi" || input == "-") return false;
     if (input.find("://") != std::string::npos) return false;
     return input.rfind("pipe:", 0) != 0;
@@ -71,8 +85,7 @@ bool NamesLocalFile(const std::string& input, const std::string& format)
 
 }  // namespace
 
-FfmpegInvocation TranslateLegacyFfmpegArgs(const std::vector<std::string>& legacy)
-{
+FfmpegInvocation TranslateLegacyFfmpegArgs(const std::vector<std::string>& legacy) {
     FfmpegInvocation result;
     auto& out = result.args;
     std::string pendingInputFormat;

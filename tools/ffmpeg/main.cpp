@@ -12,8 +12,7 @@ namespace {
 constexpr const char* kTool = "FFmpeg";
 
 // A message for the first input or output that cannot work, or empty.
-std::string FileProblem(const standin::FfmpegInvocation& call)
-{
+std::string FileProblem(const standin::FfmpegInvocation& call) {
     for (const auto& input : call.inputs) {
         if (auto problem = standin::InputFileProblem(input); !problem.empty()) return problem;
     }
@@ -29,8 +28,7 @@ std::string FileProblem(const standin::FfmpegInvocation& call)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     const std::vector<std::string> legacy(argv + 1, argv + argc);
     const auto call = standin::TranslateLegacyFfmpegArgs(legacy);
     if (call.outputs.empty()) {

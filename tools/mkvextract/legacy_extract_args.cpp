@@ -7,41 +7,34 @@
 namespace standin {
 namespace {
 
-constexpr std::string_view kModes[] = {
-    "tracks", "timecodes_v2", "timestamps_v2", "tags", "chapters", "attachments", "cuesheet"};
+constexpr std::string_view kModes[] = {"tracks",   "timecodes_v2", "timestamps_v2", "tags",
+                                       "chapters", "attachments",  "cuesheet"};
 
 // Options of mkvextract that take a value in the next argument.
 constexpr std::string_view kOptionsWithValue[] = {
     "-c", "--blockadd", "--ui-language", "--command-line-charset", "--output-charset", "-r"};
 
-bool IsKnownMode(const std::string& mode)
-{
-    return IsOneOf(kModes, mode);
-}
+bool IsKnownMode(const std::string& mode) { return IsOneOf(kModes, mode); }
 
-bool TakesValue(const std::string& option)
-{
-    return IsOneOf(kOptionsWithValue, option);
-}
+bool TakesValue(const std::string& option) { return IsOneOf(kOptionsWithValue, option); }
 
 bool IsOption(const std::string& arg) { return arg.size() > 1 && arg[0] == '-'; }
 
 }  // namespace
 
-bool ModeTakesTrackTargets(const std::string& mode)
-{
+bool ModeTakesTrackTargets(const std::string& mode) {
     return mode == "tracks" || mode == "timecodes_v2" || mode == "timestamps_v2";
 }
 
 bool ParseLegacyExtractArgs(const std::vector<std::string>& args, LegacyExtractRequest* request,
-                            std::string* error)
-{
+                            std::string* error) {
     if (args.size() < 2) {
         *error = "usage: mkvextract tracks SOURCE [options] TRACK:OUTPUT [TRACK:OUTPUT ...]";
         return false;
     }
     if (!IsKnownMode(args[0])) {
-        *error = "unknown mode '" + args[0] + "' (expected tracks, timecodes_v2, tags, chapters, "
+        *error = "unknown mode '" + args[0] +
+                 "' (expected tracks, timecodes_v2, tags, chapters, "
                  "attachments or cuesheet before the source file)";
         return false;
     }
@@ -74,8 +67,7 @@ bool ParseLegacyExtractArgs(const std::vector<std::string>& args, LegacyExtractR
 }
 
 std::vector<std::string> ModernExtractCommand(const LegacyExtractRequest& request,
-                                              const std::vector<long long>& trackIds)
-{
+                                              const std::vector<long long>& trackIds) {
     const std::string mode = request.mode == "timecodes_v2" ? "timestamps_v2" : request.mode;
     std::vector<std::string> command = {kMkvextractProgram, request.source, mode};
     command.insert(command.end(), request.options.begin(), request.options.end());

@@ -10,7 +10,7 @@
 namespace standin {
 
 struct LegacyExtractRequest {
-    std::string mode;                  // "tracks", "timecodes_v2", "tags", ...
+    std::string mode;  // "tracks", "timecodes_v2", "tags", ...
     std::string source;
     std::vector<std::string> options;  // mode options, passed on unchanged
     std::vector<TrackTarget> targets;  // legacy track number and output path, in order

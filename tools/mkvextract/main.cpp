@@ -14,8 +14,7 @@ namespace {
 constexpr const char* kTool = "mkvextract";
 constexpr int kErrorExit = 2;  // mkvextract's own code for "nothing extracted"
 
-std::string TrackNumbersOf(const standin::TrackListing& listing)
-{
+std::string TrackNumbersOf(const standin::TrackListing& listing) {
     std::string text;
     for (const auto& track : listing.tracks) {
         if (!track.number) continue;
@@ -26,14 +25,13 @@ std::string TrackNumbersOf(const standin::TrackListing& listing)
 
 // Finds today's ID for every legacy track number; an empty result means failure (reported).
 bool MapTrackNumbers(const standin::LegacyExtractRequest& request,
-                     const standin::TrackListing& listing, std::vector<long long>* ids)
-{
+                     const standin::TrackListing& listing, std::vector<long long>* ids) {
     for (const auto& target : request.targets) {
         const auto* track = standin::FindTrackByNumber(listing, target.number);
         if (track == nullptr) {
             standin::Fail(kTool, "no track number " + std::to_string(target.number) + " in " +
-                                     request.source + " (its tracks: " +
-                                     TrackNumbersOf(listing) + ")");
+                                     request.source + " (its tracks: " + TrackNumbersOf(listing) +
+                                     ")");
             return false;
         }
         ids->push_back(track->id);
@@ -41,8 +39,7 @@ bool MapTrackNumbers(const standin::LegacyExtractRequest& request,
     return true;
 }
 
-bool OutputsAreUsable(const standin::LegacyExtractRequest& request)
-{
+bool OutputsAreUsable(const standin::LegacyExtractRequest& request) {
     for (const auto& target : request.targets) {
         if (auto problem = standin::OutputFolderProblem(target.path); !problem.empty()) {
             standin::Fail(kTool, problem);
@@ -56,8 +53,7 @@ bool OutputsAreUsable(const standin::LegacyExtractRequest& request)
     return true;
 }
 
-std::vector<std::string> OutputPaths(const standin::LegacyExtractRequest& request)
-{
+std::vector<std::string> OutputPaths(const standin::LegacyExtractRequest& request) {
     std::vector<std::string> paths;
     for (const auto& target : request.targets) paths.push_back(target.path);
     return paths;
@@ -65,8 +61,7 @@ std::vector<std::string> OutputPaths(const standin::LegacyExtractRequest& reques
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     standin::LegacyExtractRequest request;
     std::string error;
     if (!standin::ParseLegacyExtractArgs({argv + 1, argv + argc}, &request, &error)) {

@@ -11,8 +11,8 @@ namespace standin {
 
 // Today's track ID for a legacy track number of the source file `source`, or nullopt (with a
 // message in `error`) when there is none.
-using TrackIdLookup = std::function<std::optional<long long>(
-    const std::string& source, long long number, std::string* error)>;
+using TrackIdLookup = std::function<std::optional<long long>(const std::string& source,
+                                                             long long number, std::string* error)>;
 
 struct MergeTranslation {
     std::vector<std::string> args;     // today's arguments, without the program name

@@ -21,8 +21,7 @@ constexpr int kErrorExit = 2;  // mkvmerge's own code for a failed run
 // Reads each source's track list once and answers the translation's questions from it.
 class TrackIds {
 public:
-    std::optional<long long> Find(const std::string& source, long long number, std::string* error)
-    {
+    std::optional<long long> Find(const std::string& source, long long number, std::string* error) {
         auto it = listings_.find(source);
         if (it == listings_.end())
             it = listings_.emplace(source, standin::ListMatroskaTracks(source)).first;
@@ -42,8 +41,7 @@ private:
 
 // The files a run may write for the output name `output`: the name itself and every split piece
 // mkvmerge derives from it ("x.mkv" gives "x-001.mkv", "x-002.mkv", ...).
-std::vector<std::string> PieceFiles(const std::string& output)
-{
+std::vector<std::string> PieceFiles(const std::string& output) {
     const size_t slash = output.find_last_of('/');
     const std::string folder = slash == std::string::npos ? "." : output.substr(0, slash);
     const std::string name = slash == std::string::npos ? output : output.substr(slash + 1);
@@ -70,8 +68,7 @@ std::vector<std::string> PieceFiles(const std::string& output)
 // After a failed run: removes the pieces it wrote, so that no later step takes a half-written
 // piece for a finished one. Files that were there before and did not change stay.
 void RemoveWrittenPieces(const std::string& output, const std::vector<std::string>& before,
-                         const standin::OutputGuard& guard)
-{
+                         const standin::OutputGuard& guard) {
     guard.RemoveWrittenOutputs();
     for (const auto& file : PieceFiles(output)) {
         if (std::find(before.begin(), before.end(), file) == before.end())
@@ -79,8 +76,7 @@ void RemoveWrittenPieces(const std::string& output, const std::vector<std::strin
     }
 }
 
-std::string SourceProblem(const standin::MergeTranslation& call)
-{
+std::string SourceProblem(const standin::MergeTranslation& call) {
     if (call.sources.empty()) return "no source file given";
     for (const auto& source : call.sources) {
         if (auto problem = standin::InputFileProblem(source); !problem.empty()) return problem;
@@ -93,8 +89,7 @@ std::string SourceProblem(const standin::MergeTranslation& call)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     TrackIds ids;
     const auto call = standin::TranslateLegacyMergeArgs(
         {argv + 1, argv + argc},
@@ -113,8 +108,8 @@ int main(int argc, char** argv)
     command.insert(command.end(), call.args.begin(), call.args.end());
     const int code = standin::RunProgram(command);
     if (code < kErrorExit) return code;  // 0 done, 1 done with warnings
-    standin::Fail(kTool, "writing " + call.output + " failed (exit code " + std::to_string(code) +
-                             ")");
+    standin::Fail(kTool,
+                  "writing " + call.output + " failed (exit code " + std::to_string(code) + ")");
     RemoveWrittenPieces(call.output, before, guard);
     return kErrorExit;
 }

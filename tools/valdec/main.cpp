@@ -11,15 +11,13 @@ namespace {
 
 constexpr const char* kTool = "valdec";
 
-std::string FileProblem(const standin::DecodeRequest& request)
-{
+std::string FileProblem(const standin::DecodeRequest& request) {
     return standin::ConversionFileProblem(request.input, request.output);
 }
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     standin::DecodeRequest request;
     std::string error;
     if (!standin::ParseValdecArgs({argv + 1, argv + argc}, &request, &error) ||
@@ -30,6 +28,5 @@ int main(int argc, char** argv)
     auto args = standin::FfmpegCommandHead();
     const auto decode = standin::FfmpegDecodeArgs(request);
     args.insert(args.end(), decode.begin(), decode.end());
-    return standin::RunFfmpegForTool(kTool, "decoding of " + request.input, args,
-                                     {request.output});
+    return standin::RunFfmpegForTool(kTool, "decoding of " + request.input, args, {request.output});
 }

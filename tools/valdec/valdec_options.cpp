@@ -19,23 +19,20 @@ struct SampleFormat {
 constexpr SampleFormat kSampleFormats[] = {
     {0, "pcm_s16le"}, {1, "pcm_s24le"}, {2, "pcm_s32le"}, {6, "pcm_f32le"}};
 
-const char* EncoderFor(int sampleFormat)
-{
+const char* EncoderFor(int sampleFormat) {
     for (const auto& format : kSampleFormats) {
         if (format.code == sampleFormat) return format.encoder;
     }
     return nullptr;
 }
 
-std::string Number(double value)
-{
+std::string Number(double value) {
     char text[32];
     std::snprintf(text, sizeof text, "%g", value);
     return text;
 }
 
-bool ReadColonOption(const std::string& arg, DecodeRequest* request, std::string* error)
-{
+bool ReadColonOption(const std::string& arg, DecodeRequest* request, std::string* error) {
     if (auto value = ColonOptionValue(arg, "-spk")) {
         const auto n = ParseWholeNumber(*value);
         if (!n || *n < 0 || *n > 6) {
@@ -76,8 +73,7 @@ bool ReadColonOption(const std::string& arg, DecodeRequest* request, std::string
 }
 
 bool ReadOption(const std::vector<std::string>& args, size_t* i, DecodeRequest* request,
-                std::string* error)
-{
+                std::string* error) {
     const std::string& arg = args[*i];
     if (arg == "-w" || arg == "-wav") {
         if (*i + 1 == args.size()) {
@@ -97,8 +93,7 @@ bool ReadOption(const std::vector<std::string>& args, size_t* i, DecodeRequest* 
     return true;
 }
 
-std::string FilterChain(const DecodeRequest& request)
-{
+std::string FilterChain(const DecodeRequest& request) {
     std::vector<std::string> filters;
     if (request.drc) {
         // Boosts quiet passages by up to the DRC power at -50 dBFS and leaves full scale alone.
@@ -119,8 +114,7 @@ std::string FilterChain(const DecodeRequest& request)
 }  // namespace
 
 bool ParseValdecArgs(const std::vector<std::string>& args, DecodeRequest* request,
-                     std::string* error)
-{
+                     std::string* error) {
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i].size() > 1 && args[i][0] == '-') {
             if (!ReadOption(args, &i, request, error)) return false;
@@ -142,16 +136,15 @@ bool ParseValdecArgs(const std::vector<std::string>& args, DecodeRequest* reques
     return true;
 }
 
-std::vector<std::string> FfmpegDecodeArgs(const DecodeRequest& request)
-{
+std::vector<std::string> FfmpegDecodeArgs(const DecodeRequest& request) {
     std::vector<std::string> args;
     if (!request.inputFormat.empty()) args.insert(args.end(), {"-f", request.inputFormat});
     args.insert(args.end(), {"-i", request.input, "-map", "0:a:0"});
     if (const std::string chain = FilterChain(request); !chain.empty())
         args.insert(args.end(), {"-af", chain});
     // Above 4 GiB a WAV header cannot hold the size; the file then becomes RF64.
-    args.insert(args.end(), {"-c:a", EncoderFor(request.sampleFormat), "-rf64", "auto", "-f",
-                             "wav", request.output});
+    args.insert(args.end(), {"-c:a", EncoderFor(request.sampleFormat), "-rf64", "auto", "-f", "wav",
+                             request.output});
     return args;
 }
 

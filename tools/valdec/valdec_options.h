@@ -8,13 +8,13 @@ namespace standin {
 
 struct DecodeRequest {
     std::string input;
-    std::string output;        // "-w FILE" / "-wav FILE"
-    std::string inputFormat;   // forced by -ac3, -dts or -mpa; empty: detected
-    int speakers = 0;          // -spk:N; 0 keeps the file's layout
-    int sampleFormat = 0;      // -fmt:N
-    bool drc = false;          // -drc+ / -drc-
-    double drcPowerDb = 0.0;   // -drc_power:P (also switches the compressor on)
-    double gainDb = 0.0;       // -gain:G
+    std::string output;       // "-w FILE" / "-wav FILE"
+    std::string inputFormat;  // forced by -ac3, -dts or -mpa; empty: detected
+    int speakers = 0;         // -spk:N; 0 keeps the file's layout
+    int sampleFormat = 0;     // -fmt:N
+    bool drc = false;         // -drc+ / -drc-
+    double drcPowerDb = 0.0;  // -drc_power:P (also switches the compressor on)
+    double gainDb = 0.0;      // -gain:G
 };
 
 // Reads the argument list (without the program name). On a malformed or unsupported line returns

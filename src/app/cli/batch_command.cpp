@@ -9,7 +9,7 @@
 #include "app/cli/commands.h"
 #include "app/cli/convert_options.h"
 #include "app/handlers.h"
-#include "app/model/context.h"
+#include "model/context.h"
 #include "platform/file_api.h"
 
 namespace kestrun {
@@ -47,8 +47,10 @@ int RunBatchCommand(Context& ctx, CliHost& host, const std::vector<std::string>&
     const auto options = ParseConvertOptions(args, &error);
     if (!options) return BatchUsage(error);
     if (options->positional.size() != 1) return BatchUsage("give exactly one FOLDER");
-    if (ChoosesPerSource(*options)) return BatchUsage("--audio, --subs and --subs-file choose "
-                                                      "for one source; use convert for them");
+    if (ChoosesPerSource(*options))
+        return BatchUsage(
+            "--audio, --subs and --subs-file choose "
+            "for one source; use convert for them");
     const std::string folder = AbsoluteFolder(options->positional.front());
     if (!FolderExists(folder)) {
         std::cerr << "kestrun-cli batch: not a folder: " << folder << std::endl;
@@ -97,8 +99,8 @@ int RunBatchCommand(Context& ctx, CliHost& host, const std::vector<std::string>&
     RunBatch(ctx, pass);
     f.lblMulti.onChange = nullptr;  // it holds this function's locals
 
-    std::cerr << tally.converted << " converted, " << tally.skipped << " skipped, "
-              << tally.failed << " failed" << std::endl;
+    std::cerr << tally.converted << " converted, " << tally.skipped << " skipped, " << tally.failed
+              << " failed" << std::endl;
     return tally.failed > 0 ? 1 : 0;
 }
 

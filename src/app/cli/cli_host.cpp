@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "app/model/form1.h"
+#include "model/form1.h"
 #include "platform/tool_runner.h"
 
 namespace kestrun {

@@ -3,7 +3,7 @@
 // questions are answered by options given beforehand.
 #include <string>
 
-#include "app/model/host.h"
+#include "model/host.h"
 
 namespace kestrun {
 
@@ -28,9 +28,9 @@ public:
     // terminal's signal reaches only us and we stop the tool.
     void StopToolsOnInterrupt(ToolRunner& runner);
 
-    std::string fileAnswer;          // what an Open dialog returns
-    std::string folderAnswer;        // what a folder dialog returns
-    bool yesAnswer = false;          // the answer to Yes/No questions
+    std::string fileAnswer;    // what an Open dialog returns
+    std::string folderAnswer;  // what a folder dialog returns
+    bool yesAnswer = false;    // the answer to Yes/No questions
     int messagesShown = 0;
 
 private:

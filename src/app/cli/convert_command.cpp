@@ -7,7 +7,7 @@
 #include "app/cli/commands.h"
 #include "app/cli/convert_options.h"
 #include "app/handlers.h"
-#include "app/model/context.h"
+#include "model/context.h"
 #include "platform/file_api.h"
 #include "platform/tool_runner.h"
 
@@ -27,8 +27,8 @@ int RunConvertCommand(Context& ctx, CliHost& host, const std::vector<std::string
     std::string error;
     const auto options = ParseConvertOptions(args, &error);
     if (!options || options->positional.size() != 1) {
-        std::cerr << "kestrun-cli convert: "
-                  << (options ? "give exactly one SOURCE" : error) << "\n"
+        std::cerr << "kestrun-cli convert: " << (options ? "give exactly one SOURCE" : error)
+                  << "\n"
                   << "usage: kestrun-cli convert [options] SOURCE\n"
                   << ConvertOptionsHelp();
         return 2;

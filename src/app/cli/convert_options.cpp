@@ -8,7 +8,7 @@
 
 #include "app/cli/cli_host.h"
 #include "app/handlers.h"
-#include "app/model/context.h"
+#include "model/context.h"
 
 namespace kestrun {
 namespace {
@@ -73,10 +73,9 @@ const std::vector<OptionDef>& OptionTable() {
          Choice<std::string>(&ConvertOptions::container,
                              {{"mp4", "mp4"}, {"avchd", "avchd"}, {"m2ts", "m2ts"}})},
         {"--recode", "none|mpeg2|h264|xvid", "re-encode the video",
-         Choice<std::string>(&ConvertOptions::recode, {{"none", "none"},
-                                                       {"mpeg2", "mpeg2"},
-                                                       {"h264", "h264"},
-                                                       {"xvid", "xvid"}})},
+         Choice<std::string>(
+             &ConvertOptions::recode,
+             {{"none", "none"}, {"mpeg2", "mpeg2"}, {"h264", "h264"}, {"xvid", "xvid"}})},
         {"--audio", "N", "audio track, by its place in the list (0 first)",
          Index(&ConvertOptions::audio)},
         {"--subs", "N", "MKV subtitle track to burn in, by its place in the list",
@@ -131,9 +130,9 @@ std::vector<Step> FormSteps(const ConvertOptions& o) {
         return [caption](Form1&) { return std::string("\"") + caption + "\" is not available"; };
     };
     if (o.platform)
-        steps.push_back({"--platform", [p = *o.platform](Form1& f) {
-                             return f.cmbPlatform.SetSelectedIndex(p);
-                         }, disabled("Target")});
+        steps.push_back({"--platform",
+                         [p = *o.platform](Form1& f) { return f.cmbPlatform.SetSelectedIndex(p); },
+                         disabled("Target")});
     if (o.container == "avchd")
         steps.push_back({"--container avchd", [](Form1& f) { return Tick(f.chkAVCHD); },
                          disabled("AVCHD (BR/PS3)")});
@@ -141,28 +140,32 @@ std::vector<Step> FormSteps(const ConvertOptions& o) {
         steps.push_back({"--container m2ts", [](Form1& f) { return Tick(f.chkVob); },
                          disabled("Mux to Vob (PS3)")});
     if (o.recode == "none")
-        steps.push_back({"--recode none", [](Form1& f) { return Untick(f.chkMP2); },
-                         disabled("MPEG2 Recode")});
+        steps.push_back(
+            {"--recode none", [](Form1& f) { return Untick(f.chkMP2); }, disabled("MPEG2 Recode")});
     else if (o.recode) {
         const int index = *o.recode == "mpeg2" ? 0 : *o.recode == "h264" ? 1 : 2;
-        steps.push_back({"--recode " + *o.recode, [index](Form1& f) {
+        steps.push_back({"--recode " + *o.recode,
+                         [index](Form1& f) {
                              f.cmdConv.SetSelectedIndex(index);
                              return Tick(f.chkMP2) || f.chkMP2.value() == 1;
-                         }, disabled("MPEG2 Recode")});
+                         },
+                         disabled("MPEG2 Recode")});
     }
     if (o.safeSync)
-        steps.push_back({"--safe-sync", [](Form1& f) { return Tick(f.chkFF); },
-                         disabled("Safe Sync")});
+        steps.push_back(
+            {"--safe-sync", [](Form1& f) { return Tick(f.chkFF); }, disabled("Safe Sync")});
     if (o.fps25)
-        steps.push_back({"--fps25", [](Form1& f) { return Tick(f.chk25); },
-                         disabled("25 FPS output")});
-    if (o.dvd) steps.push_back({"--dvd", [](Form1& f) { return Tick(f.chkDVD); }, disabled("Fit to DVD")});
+        steps.push_back(
+            {"--fps25", [](Form1& f) { return Tick(f.chk25); }, disabled("25 FPS output")});
+    if (o.dvd)
+        steps.push_back({"--dvd", [](Form1& f) { return Tick(f.chkDVD); }, disabled("Fit to DVD")});
     if (o.noSplit)
-        steps.push_back({"--no-split", [](Form1& f) { return Untick(f.Check1); }, disabled("Split")});
+        steps.push_back(
+            {"--no-split", [](Form1& f) { return Untick(f.Check1); }, disabled("Split")});
     if (o.priority)
-        steps.push_back({"--priority", [p = *o.priority](Form1& f) {
-                             return f.cmbPrio.SetSelectedIndex(p);
-                         }, disabled("Priority")});
+        steps.push_back({"--priority",
+                         [p = *o.priority](Form1& f) { return f.cmbPrio.SetSelectedIndex(p); },
+                         disabled("Priority")});
     return steps;
 }
 
@@ -275,7 +278,8 @@ std::string ApplyConvertOptions(Context& ctx, CliHost& host, const ConvertOption
 std::string ConvertOptionsHelp() {
     std::string help;
     for (const auto& d : OptionTable()) {
-        std::string left = std::string(d.name) + (d.valueName ? std::string(" ") + d.valueName : "");
+        std::string left =
+            std::string(d.name) + (d.valueName ? std::string(" ") + d.valueName : "");
         help += "    " + left + std::string(left.size() < 36 ? 36 - left.size() : 1, ' ') + d.help +
                 "\n";
     }

@@ -6,7 +6,7 @@
 #include "app/cli/cli_host.h"
 #include "app/cli/commands.h"
 #include "app/handlers.h"
-#include "app/model/context.h"
+#include "model/context.h"
 #include "platform/program_folder.h"
 
 namespace {

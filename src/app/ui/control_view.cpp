@@ -17,17 +17,22 @@ namespace {
 
 QWidget* NewWidget(ControlKind kind, QWidget* parent) {
     switch (kind) {
-        case ControlKind::TextBox: return new QLineEdit(parent);
-        case ControlKind::Button: return new QPushButton(parent);
-        case ControlKind::CheckBox: return new QCheckBox(parent);
+        case ControlKind::TextBox:
+            return new QLineEdit(parent);
+        case ControlKind::Button:
+            return new QPushButton(parent);
+        case ControlKind::CheckBox:
+            return new QCheckBox(parent);
         case ControlKind::DropDownList:
-        case ControlKind::ComboBox: return new QComboBox(parent);
+        case ControlKind::ComboBox:
+            return new QComboBox(parent);
         case ControlKind::Label: {
             auto* label = new QLabel(parent);
             label->setTextFormat(Qt::PlainText);
             return label;
         }
-        case ControlKind::Frame: return new QGroupBox(parent);
+        case ControlKind::Frame:
+            return new QGroupBox(parent);
         case ControlKind::OptionButton: {
             // The model decides which format button is on; Qt must not switch the others.
             auto* option = new QRadioButton(parent);
@@ -79,9 +84,7 @@ void RenderValue(const Control& control, QWidget* widget) {
 
 }  // namespace
 
-bool IsInput(ControlKind kind) {
-    return kind != ControlKind::Label && kind != ControlKind::Frame;
-}
+bool IsInput(ControlKind kind) { return kind != ControlKind::Label && kind != ControlKind::Frame; }
 
 QWidget* CreateControlWidget(const Control& control, QWidget* parent, const QIcon& picture) {
     QWidget* widget = control.kind() == ControlKind::Button && !picture.isNull()

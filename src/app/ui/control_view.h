@@ -4,7 +4,7 @@
 #include <QIcon>
 #include <QWidget>
 
-#include "app/model/controls.h"
+#include "model/controls.h"
 
 namespace kestrun::ui {
 

@@ -9,7 +9,7 @@
 #include <array>
 #include <utility>
 
-#include "app/model/messages.h"
+#include "model/messages.h"
 
 namespace kestrun::ui {
 namespace {

@@ -15,10 +15,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/model/context.h"
 #include "app/ui/main_window.h"
 #include "app/ui/qt_host.h"
 #include "chains/decoder/decoder_settings.h"
+#include "model/context.h"
 #include "platform/program_folder.h"
 
 namespace {
@@ -46,8 +46,7 @@ int main(int argc, char** argv) {
 
     const std::string programFolder = kestrun::ProgramFolder();
     const kestrun::ui::UnattendedLog log(Environment("KESTRUN_UNATTENDED_LOG"));
-    kestrun::ui::QtHost host(programFolder + "/" + std::string(kestrun::kDecoderSettingsFile),
-                             log);
+    kestrun::ui::QtHost host(programFolder + "/" + std::string(kestrun::kDecoderSettingsFile), log);
     kestrun::Context ctx(host, programFolder);
     kestrun::ui::MainWindow window(ctx, host, log);
 

@@ -19,12 +19,12 @@
 #include "app/batch.h"
 #include "app/config.h"
 #include "app/handlers.h"
-#include "app/model/context.h"
-#include "app/model/messages.h"
 #include "app/ui/busy_indicator.h"
 #include "app/ui/control_view.h"
 #include "app/ui/qt_host.h"
 #include "app/ui/twips.h"
+#include "model/context.h"
+#include "model/messages.h"
 
 namespace kestrun::ui {
 namespace {
@@ -103,7 +103,8 @@ MainWindow::MainWindow(Context& ctx, QtHost& host, UnattendedLog log)
     busy_->setGeometry(236, 52, 194, 18);
 
     ctx_.command2Click = [this] { Command2_Click(ctx_); };
-    host_.Attach(this, [this] { Render(); }, [this] { Pumped(); });
+    host_.Attach(
+        this, [this] { Render(); }, [this] { Pumped(); });
     Render();
 }
 
@@ -121,9 +122,8 @@ void MainWindow::BuildViews() {
     for (Control* control : controls) {
         QWidget* parent = this;
         if (!control->container().empty()) parent = widgets_.at(control->container());
-        const QIcon picture = control == &ctx_.form.cmdFolder
-                                  ? QIcon(":/kestrun/folder-16.png")
-                                  : QIcon();
+        const QIcon picture =
+            control == &ctx_.form.cmdFolder ? QIcon(":/kestrun/folder-16.png") : QIcon();
         View view{control, CreateControlWidget(*control, parent, picture)};
         views_.push_back(view);
         widgets_[control->name()] = view.widget;
@@ -200,8 +200,7 @@ void MainWindow::ApplyTabOrder() {
     std::stable_sort(inputs.begin(), inputs.end(), [](const View& a, const View& b) {
         return a.control->tabIndex() < b.control->tabIndex();
     });
-    for (size_t i = 1; i < inputs.size(); ++i)
-        setTabOrder(inputs[i - 1].widget, inputs[i].widget);
+    for (size_t i = 1; i < inputs.size(); ++i) setTabOrder(inputs[i - 1].widget, inputs[i].widget);
 }
 
 QWidget* MainWindow::WidgetFor(const std::string& controlName) const {
@@ -243,8 +242,7 @@ void MainWindow::Run(Work work, const std::function<void()>& handler) {
 void MainWindow::Pumped() {
     if (closeAfterWork_) ctx_.runner.StopRunningTool();
     if (working_ && work_ != Work::Dialog)
-        busy_->Start(Q(work_ == Work::Conversion ? msg::kBusyConverting
-                                                 : msg::kBusyReadingSource));
+        busy_->Start(Q(work_ == Work::Conversion ? msg::kBusyConverting : msg::kBusyReadingSource));
     Render();
 }
 
@@ -276,10 +274,9 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     }
     event->ignore();
     if (closeAfterWork_) return;
-    const auto answer = QMessageBox::question(this, Q(msg::kWindowCaption),
-                                              Q(msg::kStopConversionQuestion),
-                                              QMessageBox::Yes | QMessageBox::No,
-                                              QMessageBox::No);
+    const auto answer =
+        QMessageBox::question(this, Q(msg::kWindowCaption), Q(msg::kStopConversionQuestion),
+                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     if (answer != QMessageBox::Yes) return;
     closeAfterWork_ = true;
     host_.RequestStop();

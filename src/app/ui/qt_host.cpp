@@ -9,8 +9,8 @@
 #include <QWidget>
 #include <algorithm>
 
-#include "app/model/messages.h"
 #include "app/ui/decoder_options_dialog.h"
+#include "model/messages.h"
 
 namespace kestrun::ui {
 namespace {
@@ -19,11 +19,16 @@ QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 QMessageBox::Icon IconOf(MsgIcon icon) {
     switch (icon) {
-        case MsgIcon::Critical: return QMessageBox::Critical;
-        case MsgIcon::Question: return QMessageBox::Question;
-        case MsgIcon::Exclamation: return QMessageBox::Warning;
-        case MsgIcon::Information: return QMessageBox::Information;
-        case MsgIcon::None: break;
+        case MsgIcon::Critical:
+            return QMessageBox::Critical;
+        case MsgIcon::Question:
+            return QMessageBox::Question;
+        case MsgIcon::Exclamation:
+            return QMessageBox::Warning;
+        case MsgIcon::Information:
+            return QMessageBox::Information;
+        case MsgIcon::None:
+            break;
     }
     return QMessageBox::NoIcon;
 }
@@ -59,8 +64,7 @@ QStringList NameFilters(const std::vector<FileFilter>& filters) {
 QtHost::QtHost(std::string decoderSettingsPath, UnattendedLog log)
     : decoderSettingsPath_(std::move(decoderSettingsPath)), log_(std::move(log)) {}
 
-void QtHost::Attach(QWidget* window, std::function<void()> render,
-                    std::function<void()> pumped) {
+void QtHost::Attach(QWidget* window, std::function<void()> render, std::function<void()> pumped) {
     window_ = window;
     render_ = std::move(render);
     pumped_ = std::move(pumped);
@@ -68,11 +72,11 @@ void QtHost::Attach(QWidget* window, std::function<void()> render,
 
 MsgResult QtHost::MsgBox(const std::string& text, const std::string& title, MsgIcon icon,
                          MsgButtons buttons) {
-    if (log_.active()) log_.Write(buttons == MsgButtons::YesNo ? "question" : "message",
-                                  title + ": " + text);
+    if (log_.active())
+        log_.Write(buttons == MsgButtons::YesNo ? "question" : "message", title + ": " + text);
     if (log_.active() || stopRequested_) return Unanswered(buttons);
-    const auto qtButtons = buttons == MsgButtons::YesNo ? QMessageBox::Yes | QMessageBox::No
-                                                        : QMessageBox::Ok;
+    const auto qtButtons =
+        buttons == MsgButtons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok;
     QMessageBox box(IconOf(icon), Q(title), Q(text), qtButtons, window_);
     const int answer = box.exec();
     if (buttons == MsgButtons::Ok) return MsgResult::Ok;
@@ -84,10 +88,9 @@ std::string QtHost::OpenFile(const OpenFileRequest& request) {
     if (log_.active() || stopRequested_) return {};
     const QStringList filters = NameFilters(request.filters);
     QString selected = filters.value(0);
-    const QString path =
-        QFileDialog::getOpenFileName(window_, Q(request.title), Q(request.initialFolder),
-                                     filters.join(";;"), &selected,
-                                     QFileDialog::HideNameFilterDetails);
+    const QString path = QFileDialog::getOpenFileName(
+        window_, Q(request.title), Q(request.initialFolder), filters.join(";;"), &selected,
+        QFileDialog::HideNameFilterDetails);
     return path.toStdString();
 }
 

@@ -6,8 +6,8 @@
 #include <functional>
 #include <string>
 
-#include "app/model/host.h"
 #include "app/ui/unattended_log.h"
+#include "model/host.h"
 
 class QWidget;
 

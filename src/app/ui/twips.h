@@ -2,7 +2,7 @@
 // The window model places its controls in twips; the screen counts pixels, 15 twips to one.
 #include <QRect>
 
-#include "app/model/controls.h"
+#include "model/controls.h"
 
 namespace kestrun::ui {
 

@@ -9,7 +9,14 @@
 namespace kestrun {
 
 enum class ControlKind {
-    TextBox, Button, CheckBox, DropDownList, ComboBox, Label, Frame, OptionButton
+    TextBox,
+    Button,
+    CheckBox,
+    DropDownList,
+    ComboBox,
+    Label,
+    Frame,
+    OptionButton
 };
 
 // Left, top, width, height in twips (15 twips to a pixel); inside a frame, relative to it.

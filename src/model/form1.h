@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "app/model/analysis_state.h"
-#include "app/model/controls.h"
+#include "model/analysis_state.h"
+#include "model/controls.h"
 
 namespace kestrun {
 

@@ -1,11 +1,11 @@
-#include "app/model/form1.h"
+#include "model/form1.h"
 
 #include <sys/stat.h>
 
 #include <cstdlib>
 #include <fstream>
 
-#include "app/model/messages.h"
+#include "model/messages.h"
 
 namespace kestrun {
 namespace {
@@ -24,8 +24,8 @@ bool IsFolder(const std::string& path) {
 // XDG_VIDEOS_DIR from user-dirs.dirs, with $HOME expanded; empty when not set there.
 std::string XdgVideosFolder(const std::string& home) {
     const char* config = std::getenv("XDG_CONFIG_HOME");
-    std::string dirs = (config && *config ? std::string(config) : home + "/.config") +
-                       "/user-dirs.dirs";
+    std::string dirs =
+        (config && *config ? std::string(config) : home + "/.config") + "/user-dirs.dirs";
     std::ifstream in(dirs);
     std::string line;
     const std::string key = "XDG_VIDEOS_DIR=";
@@ -60,10 +60,10 @@ Form1::Form1(Analysis& analysis)
       cmdTargetFolder("cmdTargetFolder", kButton, "Set Output", {4920, 1680, 1215, 375}, 31),
       Command2("Command2", kButton, "Convert", {1080, 4920, 4935, 495}, 2),
       txtProgress("txtProgress", kText, "progress......", {1080, 4440, 4935, 375}, 15),
-      cmbPlatform("cmbPlatform", ControlKind::DropDownList,
-                  {"PS3 (5.1)", "Xbox 360", "PS3  (2.0)"}, {0, 3720, 1095, 315}, 40),
-      cmdConv("cmdConv", ControlKind::ComboBox, {"MPEG2", "H264", "Xvid"},
-              {1560, 3720, 1095, 315}, 37),
+      cmbPlatform("cmbPlatform", ControlKind::DropDownList, {"PS3 (5.1)", "Xbox 360", "PS3  (2.0)"},
+                  {0, 3720, 1095, 315}, 40),
+      cmdConv("cmdConv", ControlKind::ComboBox, {"MPEG2", "H264", "Xvid"}, {1560, 3720, 1095, 315},
+              37),
       cmbPrio("cmbPrio", ControlKind::ComboBox, {"Low", "High"}, {0, 3120, 1095, 315}, 43),
       chkAVCHD("chkAVCHD", "AVCHD (BR/PS3)", {4800, 3960, 1695, 375}, 39),
       chkVob("chkVob", "Mux to Vob (PS3)", {4800, 3240, 1575, 375}, 27),
@@ -111,8 +111,7 @@ Form1::Form1(Analysis& analysis)
 
     Frame2.tooltip = "Original Audio format ";
     Frame3.tooltip = "Frames per second in h264";
-    Autosplit.tooltip =
-        "Needed for MP4 on PS3, and where you want to store data on a FAT32 disk.";
+    Autosplit.tooltip = "Needed for MP4 on PS3, and where you want to store data on a FAT32 disk.";
     chk25.tooltip = "Speed up the video slightly, to play exteremely smooth on 720p50 displays.";
     chkMP2.tooltip = "Encode to mpeg. Used to be able to play otherwise incompatible movies.";
     chkVob.tooltip = "PS3 only method to encode 5.1 audio + h264 video in a m2ts";
@@ -223,10 +222,11 @@ int Form1::SelectedAudioFormat() const {
 
 std::vector<Control*> Form1::AllControls() {
     std::vector<Control*> all = {
-        &txtFile, &Command1, &cmdFolder, &txtTMP, &cmdTargetFolder, &Command2, &txtProgress,
-        &cmbPlatform, &cmdConv, &cmbPrio, &chkAVCHD, &chkVob, &chkFF, &chk25, &chkMP2, &chkDVD,
-        &Check1, &cmdSubs, &Command3, &Frame1, &Label2, &chkSubs, &cmbSubs, &lblSRTFound,
-        &lblSubs, &txtS1, &txtS2, &Frame2, &cmbAudio};
+        &txtFile,     &Command1,    &cmdFolder, &txtTMP,  &cmdTargetFolder, &Command2,
+        &txtProgress, &cmbPlatform, &cmdConv,   &cmbPrio, &chkAVCHD,        &chkVob,
+        &chkFF,       &chk25,       &chkMP2,    &chkDVD,  &Check1,          &cmdSubs,
+        &Command3,    &Frame1,      &Label2,    &chkSubs, &cmbSubs,         &lblSRTFound,
+        &lblSubs,     &txtS1,       &txtS2,     &Frame2,  &cmbAudio};
     for (auto& option : Option1) all.push_back(&option);
     for (Control* c : {static_cast<Control*>(&Frame3), static_cast<Control*>(&txtSFPS),
                        static_cast<Control*>(&lblMulti), static_cast<Control*>(&Label5_1),

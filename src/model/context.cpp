@@ -1,4 +1,4 @@
-#include "app/model/context.h"
+#include "model/context.h"
 
 #include "platform/file_api.h"
 #include "platform/tool_table.h"

@@ -20,8 +20,8 @@ using TrackTable = std::array<TrackRow, kTrackTableRows>;
 struct Analysis {
     std::string strVideoCodec;  // "", "vc1", "mpeg2" or "avc"
     bool bVfwMode = false;
-    std::string strParOpt;      // ":par=" display width ":" pixel width
-    std::string strAspectOpt;   // " -aspect " ratio " "
+    std::string strParOpt;     // ":par=" display width ":" pixel width
+    std::string strAspectOpt;  // " -aspect " ratio " "
     int intPixelWidth = 0;
     int intPixelHeight = 0;
     TrackTable strAudioTracks{};

@@ -1,4 +1,4 @@
-#include "app/model/controls.h"
+#include "model/controls.h"
 
 namespace kestrun {
 

@@ -5,9 +5,9 @@
 #include <functional>
 #include <string>
 
-#include "app/model/analysis_state.h"
-#include "app/model/form1.h"
-#include "app/model/host.h"
+#include "model/analysis_state.h"
+#include "model/form1.h"
+#include "model/host.h"
 #include "platform/tool_runner.h"
 
 namespace kestrun {
@@ -30,9 +30,13 @@ struct Context {
     std::function<void()> command2Click;
 
     // programFolder followed by a sub-path of the tool table.
-    std::string ToolPath(std::string_view subPath) const { return programFolder + std::string(subPath); }
+    std::string ToolPath(std::string_view subPath) const {
+        return programFolder + std::string(subPath);
+    }
     // The work folder (txtTMP's text) followed by an intermediate file name.
-    std::string WorkPath(std::string_view name) const { return form.txtTMP.text() + std::string(name); }
+    std::string WorkPath(std::string_view name) const {
+        return form.txtTMP.text() + std::string(name);
+    }
     // Priority index for RunWait: the selection of cmbPrio.
     int Priority() const { return form.cmbPrio.selectedIndex(); }
 
