@@ -3,25 +3,25 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <nlohmann/json.hpp>
 
 #include "analysis_samples.h"
-#include "common/json.h"
 #include "sample_media.h"
 #include "support/temp_folder.h"
 
 namespace kestrun::test {
 namespace {
 
-using standin::JsonValue;
+using Json = nlohmann::json;
 
 class InfoCommandTest : public ::testing::Test {
 protected:
     void SetUp() override { std::filesystem::copy_file(ProgramFolderTool("kestrun-cli"), cli); }
     ProgramRun Info(const std::string& source) { return RunAndCapture({cli, "info", source}); }
-    JsonValue InfoJson(const std::string& source) {
+    Json InfoJson(const std::string& source) {
         const ProgramRun run = Info(source);
         EXPECT_EQ(run.exitCode, 0) << run.err;
-        return standin::ParseJson(run.out);
+        return Json::parse(run.out);
     }
 
     TempFolder root{"kestrun-info"};
@@ -29,23 +29,24 @@ protected:
     std::string cli = program + "/kestrun-cli";
 };
 
-std::string Text(const JsonValue& object, const char* key) {
-    const JsonValue* value = object.Find(key);
-    return value && value->AsString() ? *value->AsString() : "<missing " + std::string(key) + ">";
+std::string Text(const Json& object, const char* key) {
+    const auto value = object.find(key);
+    return value != object.end() && value->is_string() ? value->get<std::string>()
+                                                       : "<missing " + std::string(key) + ">";
 }
 
-int64_t Number(const JsonValue& object, const char* key) {
-    const JsonValue* value = object.Find(key);
-    return value && value->AsInt64() ? *value->AsInt64() : -999;
+int64_t Number(const Json& object, const char* key) {
+    const auto value = object.find(key);
+    return value != object.end() && value->is_number_integer() ? value->get<int64_t>() : -999;
 }
 
-bool Flag(const JsonValue& object, const char* key) {
-    const JsonValue* value = object.Find(key);
-    return value && value->AsBool().value_or(false);
+bool Flag(const Json& object, const char* key) {
+    const auto value = object.find(key);
+    return value != object.end() && value->is_boolean() && value->get<bool>();
 }
 
 TEST_F(InfoCommandTest, ReportsTheAnalysisAndTheWindowFields) {
-    const JsonValue info = InfoJson(AnalysisSample("main.mkv"));
+    const Json info = InfoJson(AnalysisSample("main.mkv"));
     EXPECT_EQ(Text(info, "type"), "mkv");
     EXPECT_EQ(Text(info, "videoCodec"), "avc");
     EXPECT_FALSE(Flag(info, "vfw"));
@@ -53,14 +54,14 @@ TEST_F(InfoCommandTest, ReportsTheAnalysisAndTheWindowFields) {
     EXPECT_EQ(Text(info, "fps"), "23.976");
     EXPECT_EQ(Number(info, "pixelWidth"), 320);
     EXPECT_EQ(Number(info, "pixelHeight"), 240);
-    const auto& audio = info.Find("audio")->Items();
+    const Json& audio = info.at("audio");
     ASSERT_EQ(audio.size(), 2u);
     EXPECT_EQ(Text(audio[1], "language"), " ger");
     EXPECT_EQ(Text(audio[1], "format"), "1");
     EXPECT_EQ(Text(audio[1], "track"), "3");
     EXPECT_EQ(Number(info, "selectedAudioFormat"), 0);
     EXPECT_EQ(Text(info, "audioTrack"), "2");
-    const auto& subtitles = info.Find("subtitles")->Items();
+    const Json& subtitles = info.at("subtitles");
     ASSERT_EQ(subtitles.size(), 2u);
     EXPECT_EQ(Text(subtitles[1], "language"), "undefined");
     EXPECT_EQ(Text(subtitles[1], "type"), "ASS");
@@ -71,17 +72,17 @@ TEST_F(InfoCommandTest, ReportsTheAnalysisAndTheWindowFields) {
 }
 
 TEST_F(InfoCommandTest, WideMpeg2Vc1AndTooManyReferenceFrames) {
-    const JsonValue wide = InfoJson(AnalysisSample("wide.mkv"));
+    const Json wide = InfoJson(AnalysisSample("wide.mkv"));
     EXPECT_EQ(Text(wide, "parOpt"), ":par=1920:1440");
     EXPECT_EQ(Text(wide, "aspectOpt"), " -aspect 1.3333333 ");
     EXPECT_EQ(Text(InfoJson(AnalysisSample("mpeg2.mkv")), "videoCodec"), "mpeg2");
-    const JsonValue vc1 = InfoJson(AnalysisSample("vc1.mkv"));
+    const Json vc1 = InfoJson(AnalysisSample("vc1.mkv"));
     EXPECT_EQ(Text(vc1, "videoCodec"), "vc1");
     EXPECT_TRUE(Flag(vc1, "vfw"));
     EXPECT_TRUE(Flag(InfoJson(AnalysisSample("xvid.mkv")), "vfw"));
     const ProgramRun dpb = Info(AnalysisSample("dpb.mkv"));
     EXPECT_EQ(dpb.exitCode, 0);
-    EXPECT_TRUE(Flag(standin::ParseJson(dpb.out), "mpeg2Recode"));
+    EXPECT_TRUE(Flag(Json::parse(dpb.out), "mpeg2Recode"));
     EXPECT_NE(dpb.err.find("This AVC file is not playable"), std::string::npos);
 }
 

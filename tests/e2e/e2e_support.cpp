@@ -12,10 +12,9 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <stdexcept>
-
-#include "common/json.h"
 
 extern char** environ;
 
@@ -43,14 +42,22 @@ std::string Joined(const std::vector<std::string>& argv) {
     return text;
 }
 
-std::string Text(const standin::JsonValue* v) {
+using Json = nlohmann::json;
+
+const Json* Find(const Json* object, const char* key) {
+    if (!object || !object->is_object()) return nullptr;
+    const auto it = object->find(key);
+    return it == object->end() ? nullptr : &*it;
+}
+
+std::string Text(const Json* v) {
     if (!v) return {};
-    if (auto s = v->AsString()) return *s;
-    if (auto n = v->NumberText()) return *n;
+    if (v->is_string()) return v->get<std::string>();
+    if (v->is_number()) return v->dump();
     return {};
 }
 
-std::optional<double> Number(const standin::JsonValue* v) {
+std::optional<double> Number(const Json* v) {
     const std::string text = Text(v);
     if (text.empty() || text == "N/A") return std::nullopt;
     return std::strtod(text.c_str(), nullptr);
@@ -140,22 +147,22 @@ MediaFacts Probe(const std::string& path) {
     const ProgramRun run = RunProgram({"ffprobe", "-v", "error", "-count_frames", "-print_format",
                                        "json", "-show_streams", "-show_format", path});
     if (run.exitCode != 0) throw std::runtime_error("ffprobe failed on " + path + ": " + run.err);
-    const standin::JsonValue doc = standin::ParseJson(run.out);
+    const Json doc = Json::parse(run.out);
     MediaFacts facts;
-    if (const auto* format = doc.Find("format"))
-        facts.duration = Number(format->Find("duration")).value_or(0);
-    if (const auto* streams = doc.Find("streams")) {
-        for (const auto& s : streams->Items()) {
+    facts.duration = Number(Find(Find(&doc, "format"), "duration")).value_or(0);
+    if (const Json* streams = Find(&doc, "streams"); streams && streams->is_array()) {
+        for (const Json& s : *streams) {
             StreamFacts f;
-            f.type = Text(s.Find("codec_type"));
-            f.codec = Text(s.Find("codec_name"));
-            f.profile = Text(s.Find("profile"));
-            f.level = static_cast<int>(Number(s.Find("level")).value_or(0));
-            f.channels = static_cast<int>(Number(s.Find("channels")).value_or(0));
-            f.avgFrameRate = Text(s.Find("avg_frame_rate"));
-            f.displayAspect = Text(s.Find("display_aspect_ratio"));
-            if (auto n = Number(s.Find("nb_read_frames"))) f.framesDecoded = static_cast<long>(*n);
-            f.duration = Number(s.Find("duration"));
+            f.type = Text(Find(&s, "codec_type"));
+            f.codec = Text(Find(&s, "codec_name"));
+            f.profile = Text(Find(&s, "profile"));
+            f.level = static_cast<int>(Number(Find(&s, "level")).value_or(0));
+            f.channels = static_cast<int>(Number(Find(&s, "channels")).value_or(0));
+            f.avgFrameRate = Text(Find(&s, "avg_frame_rate"));
+            f.displayAspect = Text(Find(&s, "display_aspect_ratio"));
+            if (auto n = Number(Find(&s, "nb_read_frames")))
+                f.framesDecoded = static_cast<long>(*n);
+            f.duration = Number(Find(&s, "duration"));
             facts.streams.push_back(f);
         }
     }

@@ -5,13 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "common/ffmpeg_runner.h"
+#include "common/conversion_main.h"
 #include "common/legacy_options.h"
-#include "common/run_program.h"
 
 namespace {
-
-constexpr const char* kTool = "aften";
 
 // The bitrates (kbit/s) that an AC-3 frame can declare.
 constexpr std::array<long long, 19> kAc3Bitrates = {
@@ -62,24 +59,15 @@ bool ParseArgs(const std::vector<std::string>& args, EncodeRequest* request, std
     return true;
 }
 
-std::string FileProblem(const EncodeRequest& request) {
-    return standin::ConversionFileProblem(request.input, request.output);
+std::vector<std::string> EncodeArgs(const EncodeRequest& request) {
+    std::vector<std::string> args = {"-i", request.input, "-map", "0:a:0", "-c:a", "ac3"};
+    if (!request.kbps.empty()) args.insert(args.end(), {"-b:a", request.kbps + "k"});
+    args.insert(args.end(), {"-f", "ac3", request.output});
+    return args;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    EncodeRequest request;
-    std::string error;
-    if (!ParseArgs({argv + 1, argv + argc}, &request, &error) ||
-        !(error = FileProblem(request)).empty()) {
-        standin::Fail(kTool, error);
-        return 1;
-    }
-    auto args = standin::FfmpegCommandHead();
-    args.insert(args.end(), {"-i", request.input, "-map", "0:a:0", "-c:a", "ac3"});
-    if (!request.kbps.empty()) args.insert(args.end(), {"-b:a", request.kbps + "k"});
-    args.insert(args.end(), {"-f", "ac3", request.output});
-    return standin::RunFfmpegForTool(kTool, "AC-3 encoding of " + request.input, args,
-                                     {request.output});
+    return standin::RunConversionMain("aften", argc, argv, ParseArgs, EncodeArgs, "AC-3 encoding");
 }

@@ -1,47 +1,33 @@
 #include "common/mkvmerge_tracks.h"
 
-#include "common/ffmpeg_runner.h"
-#include "common/json.h"
+#include <nlohmann/json.hpp>
+
+#include "common/file_checks.h"
+#include "common/json_fields.h"
 #include "common/run_program.h"
 
 namespace standin {
 namespace {
 
-std::string TextOf(const JsonValue* value) {
-    if (value == nullptr) return {};
-    return value->AsString().value_or(std::string{});
-}
-
-std::optional<long long> WholeOf(const JsonValue* value) {
-    if (value == nullptr) return std::nullopt;
-    const auto number = value->AsInt64();
-    if (!number) return std::nullopt;
-    return static_cast<long long>(*number);
-}
-
-std::string FirstError(const JsonValue& report) {
-    const JsonValue* errors = report.Find("errors");
-    if (errors == nullptr || errors->Items().empty()) return {};
-    std::string text = TextOf(&errors->Items().front());
+std::string FirstError(const Json& report) {
+    const Json& errors = ItemsOf(Member(report, "errors"));
+    if (errors.empty()) return {};
+    std::string text = StringOf(&errors.front()).value_or(std::string{});
     while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
     return text;
 }
 
-bool IsRecognised(const JsonValue& report) {
-    const JsonValue* container = report.Find("container");
-    if (container == nullptr) return false;
-    const JsonValue* recognised = container->Find("recognized");
-    return recognised != nullptr && recognised->AsBool().value_or(false);
+bool IsRecognised(const Json& report) {
+    return BoolOf(Member(Member(&report, "container"), "recognized")).value_or(false);
 }
 
-MatroskaTrack TrackOf(const JsonValue& item) {
+MatroskaTrack TrackOf(const Json& item) {
     MatroskaTrack track;
-    track.id = WholeOf(item.Find("id")).value_or(-1);
-    track.type = TextOf(item.Find("type"));
-    if (const JsonValue* properties = item.Find("properties")) {
-        track.number = WholeOf(properties->Find("number"));
-        track.codecId = TextOf(properties->Find("codec_id"));
-    }
+    track.id = Int64Of(Member(item, "id")).value_or(-1);
+    track.type = StringOf(Member(item, "type")).value_or(std::string{});
+    const Json* properties = Member(item, "properties");
+    track.number = Int64Of(Member(properties, "number"));
+    track.codecId = StringOf(Member(properties, "codec_id")).value_or(std::string{});
     return track;
 }
 
@@ -56,10 +42,10 @@ TrackListing ListMatroskaTracks(const std::string& source) {
         listing.error = std::string("cannot start ") + kMkvmergeProgram;
         return listing;
     }
-    JsonValue report;
+    Json report;
     try {
-        report = ParseJson(json);
-    } catch (const JsonError&) {
+        report = Json::parse(json);
+    } catch (const Json::parse_error&) {
         listing.error = "cannot read the track list of " + source;
         return listing;
     }
@@ -71,9 +57,8 @@ TrackListing ListMatroskaTracks(const std::string& source) {
         listing.error = "unrecognised or damaged file: " + source;
         return listing;
     }
-    if (const JsonValue* tracks = report.Find("tracks")) {
-        for (const JsonValue& item : tracks->Items()) listing.tracks.push_back(TrackOf(item));
-    }
+    for (const Json& item : ItemsOf(Member(report, "tracks")))
+        listing.tracks.push_back(TrackOf(item));
     return listing;
 }
 

@@ -1,5 +1,6 @@
 #include "common/partial_output_file.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -42,15 +43,41 @@ PartialOutputFile::PartialOutputFile(std::string finalPath)
 }
 
 PartialOutputFile::~PartialOutputFile() {
+    if (fd_ >= 0) ::close(fd_);
     if (!committed_) unlink(tempPath_.c_str());
     StopWatchingSignals();
 }
 
+void PartialOutputFile::Open() {
+    fd_ = ::open(tempPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd_ < 0) ThrowFileError("cannot create");
+}
+
+void PartialOutputFile::Write(const void* data, size_t size) {
+    const auto* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t n = ::write(fd_, bytes, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) ThrowFileError("cannot write");
+        bytes += n;
+        size -= static_cast<size_t>(n);
+    }
+}
+
 void PartialOutputFile::Commit() {
+    if (fd_ >= 0) {
+        const int rc = ::close(fd_);
+        fd_ = -1;
+        if (rc != 0) ThrowFileError("cannot write");
+    }
     if (std::rename(tempPath_.c_str(), finalPath_.c_str()) != 0)
         throw std::runtime_error("cannot rename " + tempPath_ + " to " + finalPath_ + ": " +
                                  std::strerror(errno));
     committed_ = true;
+}
+
+void PartialOutputFile::ThrowFileError(const char* what) const {
+    throw std::runtime_error(std::string(what) + " " + tempPath_ + ": " + std::strerror(errno));
 }
 
 }  // namespace standin

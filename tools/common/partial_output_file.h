@@ -5,7 +5,9 @@
 // without Commit(), and also when the process is ended by SIGINT, SIGTERM or SIGHUP. A write past
 // the process's file size limit fails as a full disk does. The signal handling covers one such file
 // at a time per process (the most recently created).
+#include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace standin {
 
@@ -19,13 +21,23 @@ public:
     const std::string& TempPath() const { return tempPath_; }
     const std::string& FinalPath() const { return finalPath_; }
 
-    // Renames the temporary file to the final path (replacing a file there).
-    // Throws std::runtime_error naming the file when that fails.
+    // Creates the temporary file for Write(). A writer that creates TempPath() itself (such as
+    // libavformat) skips this. Throws std::runtime_error "cannot create <temp>: <reason>".
+    void Open();
+    // Appends to the file made by Open(); throws std::runtime_error "cannot write <temp>: ...".
+    void Write(const void* data, size_t size);
+    void Write(std::string_view text) { Write(text.data(), text.size()); }
+
+    // Closes the file made by Open() (a failed close is a failed write) and renames the temporary
+    // file to the final path, replacing a file there. Throws std::runtime_error naming the file.
     void Commit();
 
 private:
+    [[noreturn]] void ThrowFileError(const char* what) const;
+
     std::string finalPath_;
     std::string tempPath_;
+    int fd_ = -1;
     bool committed_ = false;
 };
 

@@ -1,6 +1,8 @@
 #pragma once
 // Starting real programs from the stand-ins: an argument vector, no shell, standard input from
 // /dev/null.
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,7 +16,9 @@ int RunProgram(const std::vector<std::string>& argv, bool quiet = false);
 // Runs and returns its standard output; exitCode receives the code as RunProgram gives it.
 std::string CaptureProgram(const std::vector<std::string>& argv, int* exitCode = nullptr);
 
-// Reports a failure the way every stand-in does: "<tool>: <message>" on standard error.
-void Fail(const std::string& tool, const std::string& message);
+// Runs with its standard output on this process's own and hands everything it writes on standard
+// error to `onErrorOutput` as it arrives. Returns the code as RunProgram gives it.
+int RunProgramReadingErrors(const std::vector<std::string>& argv,
+                            const std::function<void(const char*, size_t)>& onErrorOutput);
 
 }  // namespace standin

@@ -3,8 +3,9 @@
 #include <string>
 #include <vector>
 
+#include "common/fail.h"
 #include "common/ffmpeg_runner.h"
-#include "common/run_program.h"
+#include "common/file_checks.h"
 #include "legacy_ffmpeg_args.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include <iostream>
 #include <stdexcept>
 
+#include "common/fail.h"
 #include "common/h264_sps.h"
-#include "common/run_program.h"
 #include "h264info_settings.h"
 #include "level_rewrite.h"
 

@@ -3,9 +3,11 @@
 #include <string>
 #include <vector>
 
-#include "common/ffmpeg_runner.h"
+#include "common/fail.h"
+#include "common/file_checks.h"
 #include "common/legacy_options.h"
 #include "common/mkvmerge_tracks.h"
+#include "common/output_guard.h"
 #include "common/run_program.h"
 #include "legacy_extract_args.h"
 

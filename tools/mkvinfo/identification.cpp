@@ -2,13 +2,11 @@
 
 #include <charconv>
 #include <cmath>
+#include <nlohmann/json.hpp>
 
-#include "common/json.h"
+#include "common/json_fields.h"
 
-namespace mkvinfo {
-
-using standin::JsonValue;
-
+namespace standin::mkvinfo {
 namespace {
 
 // mkvtoolnix 74 writes version 17; the fields read here have kept their meaning through it.
@@ -17,19 +15,9 @@ constexpr int64_t kKnownFormatVersions[] = {17};
 constexpr uint32_t kDisplayUnitPixels = 0;
 constexpr size_t kMaxTrackEntries = 4096;
 
-std::string StringOf(const JsonValue* value, std::string fallback = {}) {
-    if (value == nullptr) return fallback;
-    if (auto text = value->AsString()) return *text;
-    if (auto number = value->NumberText()) return *number;
-    return fallback;
-}
-
-std::optional<uint64_t> UIntOf(const JsonValue* value) {
-    return value == nullptr ? std::nullopt : value->AsUInt64();
-}
-
-std::optional<bool> BoolOf(const JsonValue* value) {
-    return value == nullptr ? std::nullopt : value->AsBool();
+// A string, or a whole number in its digits (track numbers and UIDs are numbers in the report).
+std::string TextOr(const Json* value, std::string fallback = {}) {
+    return TextOf(value).value_or(std::move(fallback));
 }
 
 std::optional<uint32_t> Small(std::optional<uint64_t> value) {
@@ -59,9 +47,9 @@ std::string TrackTypeText(const std::string& jsonType) {
 // Display size in pixels. Matroska's DisplayWidth/Height default to the pixel size; a unit other
 // than pixels (centimetres, inches, aspect ratio) only gives the shape, which is scaled to the
 // pixel height.
-void SetDisplaySize(TrackFacts& track, const JsonValue& properties) {
-    const auto display = ParseDimensions(StringOf(properties.Find("display_dimensions")));
-    const uint64_t unit = UIntOf(properties.Find("display_unit")).value_or(kDisplayUnitPixels);
+void SetDisplaySize(TrackFacts& track, const Json* properties) {
+    const auto display = ParseDimensions(TextOr(Member(properties, "display_dimensions")));
+    const uint64_t unit = UInt64Of(Member(properties, "display_unit")).value_or(kDisplayUnitPixels);
     if (!display || display->first == 0 || display->second == 0) {
         track.displayWidth = track.pixelWidth;
         track.displayHeight = track.pixelHeight;
@@ -78,38 +66,35 @@ void SetDisplaySize(TrackFacts& track, const JsonValue& properties) {
     track.displayHeight = track.pixelHeight;
 }
 
-TrackFacts ReadTrack(const JsonValue& track) {
+TrackFacts ReadTrack(const Json& track) {
     TrackFacts facts;
-    const JsonValue* propertiesValue = track.Find("properties");
-    static const JsonValue kNoProperties;
-    const JsonValue& properties = propertiesValue ? *propertiesValue : kNoProperties;
+    const Json* properties = Member(track, "properties");
 
-    facts.type = TrackTypeText(StringOf(track.Find("type")));
-    facts.number = StringOf(properties.Find("number"));
-    facts.uid = StringOf(properties.Find("uid"));
-    facts.enabled = BoolOf(properties.Find("enabled_track"));
-    facts.isDefault = BoolOf(properties.Find("default_track"));
-    facts.forced = BoolOf(properties.Find("forced_track"));
-    facts.codecId = StringOf(properties.Find("codec_id"));
-    facts.codecPrivate = DecodeHex(StringOf(properties.Find("codec_private_data")));
+    facts.type = TrackTypeText(TextOr(Member(track, "type")));
+    facts.number = TextOr(Member(properties, "number"));
+    facts.uid = TextOr(Member(properties, "uid"));
+    facts.enabled = BoolOf(Member(properties, "enabled_track"));
+    facts.isDefault = BoolOf(Member(properties, "default_track"));
+    facts.forced = BoolOf(Member(properties, "forced_track"));
+    facts.codecId = TextOr(Member(properties, "codec_id"));
+    facts.codecPrivate = DecodeHex(TextOr(Member(properties, "codec_private_data")));
     facts.codecPrivateLength =
-        UIntOf(properties.Find("codec_private_length")).value_or(facts.codecPrivate.size());
-    facts.defaultDurationNs = UIntOf(properties.Find("default_duration"));
+        UInt64Of(Member(properties, "codec_private_length")).value_or(facts.codecPrivate.size());
+    facts.defaultDurationNs = UInt64Of(Member(properties, "default_duration"));
     if (facts.defaultDurationNs == 0u) facts.defaultDurationNs.reset();
     // The Matroska default for an absent Language element is English.
-    facts.language = StringOf(properties.Find("language"), "eng");
+    facts.language = TextOr(Member(properties, "language"), "eng");
     if (facts.language.empty()) facts.language = "eng";
 
-    if (const auto pixels = ParseDimensions(StringOf(properties.Find("pixel_dimensions")))) {
+    if (const auto pixels = ParseDimensions(TextOr(Member(properties, "pixel_dimensions")))) {
         facts.pixelWidth = pixels->first;
         facts.pixelHeight = pixels->second;
     }
     if (facts.type == "video") SetDisplaySize(facts, properties);
 
-    if (const JsonValue* frequency = properties.Find("audio_sampling_frequency"))
-        facts.samplingFrequency = frequency->AsDouble();
-    facts.channels = Small(UIntOf(properties.Find("audio_channels")));
-    facts.bitDepth = Small(UIntOf(properties.Find("audio_bits_per_sample")));
+    facts.samplingFrequency = DoubleOf(Member(properties, "audio_sampling_frequency"));
+    facts.channels = Small(UInt64Of(Member(properties, "audio_channels")));
+    facts.bitDepth = Small(UInt64Of(Member(properties, "audio_bits_per_sample")));
     return facts;
 }
 
@@ -120,9 +105,8 @@ TrackFacts PlaceholderTrack() {
     return facts;
 }
 
-void CheckFormatVersion(const JsonValue& root) {
-    const JsonValue* version = root.Find("identification_format_version");
-    const auto number = version ? version->AsInt64() : std::nullopt;
+void CheckFormatVersion(const Json& root) {
+    const auto number = Int64Of(Member(root, "identification_format_version"));
     if (!number) throw IdentificationError("mkvmerge gave no identification format version");
     if (!IsKnownIdentificationFormat(*number))
         throw IdentificationError("mkvmerge identification format version " +
@@ -130,17 +114,16 @@ void CheckFormatVersion(const JsonValue& root) {
                                   " is not supported by this program (known: 17)");
 }
 
-void CheckContainer(const JsonValue& root) {
-    for (const JsonValue& error :
-         root.Find("errors") ? root.Find("errors")->Items() : std::vector<JsonValue>{}) {
-        std::string text = StringOf(&error);
+void CheckContainer(const Json& root) {
+    for (const Json& error : ItemsOf(Member(root, "errors"))) {
+        std::string text = TextOr(&error);
         while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
         if (!text.empty()) throw IdentificationError(text);
     }
-    const JsonValue* container = root.Find("container");
-    if (container == nullptr || BoolOf(container->Find("recognized")) != true)
+    const Json* container = Member(root, "container");
+    if (BoolOf(Member(container, "recognized")) != true)
         throw IdentificationError("not a Matroska file (the format was not recognised)");
-    const std::string type = StringOf(container->Find("type"));
+    const std::string type = TextOr(Member(container, "type"));
     if (type != "Matroska") throw IdentificationError("not a Matroska file (" + type + ")");
 }
 
@@ -168,10 +151,10 @@ std::optional<std::pair<uint32_t, uint32_t>> ParseDimensions(std::string_view te
 }
 
 SegmentFacts ReadIdentification(std::string_view json) {
-    JsonValue root;
+    Json root;
     try {
-        root = standin::ParseJson(json);
-    } catch (const standin::JsonError& e) {
+        root = Json::parse(json);
+    } catch (const Json::parse_error& e) {
         throw IdentificationError(std::string("unreadable identification from mkvmerge: ") +
                                   e.what());
     }
@@ -179,21 +162,20 @@ SegmentFacts ReadIdentification(std::string_view json) {
     CheckContainer(root);
 
     SegmentFacts segment;
-    if (const JsonValue* properties = root.Find("container")->Find("properties")) {
-        segment.durationNs = UIntOf(properties->Find("duration"));
-        segment.muxingApplication = StringOf(properties->Find("muxing_application"));
-        segment.writingApplication = StringOf(properties->Find("writing_application"));
-        segment.dateUtc = StringOf(properties->Find("date_utc"));
-        segment.segmentUid = StringOf(properties->Find("segment_uid"));
-    }
-    const JsonValue* tracks = root.Find("tracks");
-    if (tracks == nullptr || tracks->Items().empty())
+    const Json* properties = Member(Member(root, "container"), "properties");
+    segment.durationNs = UInt64Of(Member(properties, "duration"));
+    segment.muxingApplication = TextOr(Member(properties, "muxing_application"));
+    segment.writingApplication = TextOr(Member(properties, "writing_application"));
+    segment.dateUtc = TextOr(Member(properties, "date_utc"));
+    segment.segmentUid = TextOr(Member(properties, "segment_uid"));
+    const Json& tracks = ItemsOf(Member(root, "tracks"));
+    if (tracks.empty())
         throw IdentificationError("no track headers could be read (damaged or truncated file?)");
 
     // Track IDs count the TrackEntry elements from 0. Should mkvmerge leave one out, a placeholder
     // keeps the positions of the following tracks, which the report's readers count.
-    for (const JsonValue& track : tracks->Items()) {
-        const uint64_t id = UIntOf(track.Find("id")).value_or(segment.tracks.size());
+    for (const Json& track : tracks) {
+        const uint64_t id = UInt64Of(Member(track, "id")).value_or(segment.tracks.size());
         while (segment.tracks.size() < id && segment.tracks.size() < kMaxTrackEntries)
             segment.tracks.push_back(PlaceholderTrack());
         segment.tracks.push_back(ReadTrack(track));
@@ -201,4 +183,4 @@ SegmentFacts ReadIdentification(std::string_view json) {
     return segment;
 }
 
-}  // namespace mkvinfo
+}  // namespace standin::mkvinfo

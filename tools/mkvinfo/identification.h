@@ -5,7 +5,7 @@
 
 #include "track_facts.h"
 
-namespace mkvinfo {
+namespace standin::mkvinfo {
 
 // A source that cannot be reported on: not Matroska, unreadable, or no track headers.
 class IdentificationError : public std::runtime_error {
@@ -22,4 +22,4 @@ SegmentFacts ReadIdentification(std::string_view json);
 // "16x9" -> {16, 9}; nullopt for anything else.
 std::optional<std::pair<uint32_t, uint32_t>> ParseDimensions(std::string_view text);
 
-}  // namespace mkvinfo
+}  // namespace standin::mkvinfo

@@ -4,7 +4,7 @@
 #include <ctime>
 #include <sstream>
 
-namespace mkvinfo {
+namespace standin::mkvinfo {
 
 namespace {
 
@@ -158,4 +158,4 @@ std::string FormatLegacyReport(const SegmentFacts& segment) {
     return report.Text();
 }
 
-}  // namespace mkvinfo
+}  // namespace standin::mkvinfo

@@ -5,7 +5,7 @@
 
 #include "track_facts.h"
 
-namespace mkvinfo {
+namespace standin::mkvinfo {
 
 // Tracks are written in TrackEntry order, each with its lines in the order the 2.x muxer wrote
 // them: number, UID, type, flags, codec ID, codec private data, default duration, language, then
@@ -19,4 +19,4 @@ std::string DefaultDurationText(uint64_t durationNs);
 // " (FourCC: WVC1, 0x31435657)" for a BITMAPINFOHEADER; empty when the data is too short.
 std::string FourCcSuffix(const std::vector<uint8_t>& bitmapInfoHeader);
 
-}  // namespace mkvinfo
+}  // namespace standin::mkvinfo

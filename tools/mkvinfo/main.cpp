@@ -1,14 +1,15 @@
 // mkvinfo stand-in: `mkvinfo SOURCE -o REPORT` writes the track report of a Matroska file in the
 // layout of the 2.x tool. The facts come from Debian's mkvmerge (JSON identification); a video
 // track that stores no frame duration or size is measured with libavformat.
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "common/fail.h"
+#include "common/partial_output_file.h"
 #include "common/run_program.h"
 #include "identification.h"
 #include "legacy_report.h"
@@ -50,14 +51,15 @@ std::string SafeFileArgument(const std::string& path) {
     return (!path.empty() && path[0] == '-') ? "./" + path : path;
 }
 
-void FillFromStream(mkvinfo::SegmentFacts& segment, const std::string& source) {
+void FillFromStream(standin::mkvinfo::SegmentFacts& segment, const std::string& source) {
     size_t videoOrdinal = 0;
-    for (mkvinfo::TrackFacts& track : segment.tracks) {
+    for (standin::mkvinfo::TrackFacts& track : segment.tracks) {
         if (track.type != "video" || track.placeholder) continue;
         const size_t ordinal = videoOrdinal++;
         const bool needsSize = !track.pixelWidth || !track.pixelHeight;
         if (track.defaultDurationNs && !needsSize) continue;
-        const mkvinfo::VideoStreamFacts probed = mkvinfo::ProbeVideoStream(source, ordinal);
+        const standin::mkvinfo::VideoStreamFacts probed =
+            standin::mkvinfo::ProbeVideoStream(source, ordinal);
         if (!track.defaultDurationNs) {
             if (!probed.frameDurationNs)
                 std::cerr << kTool << ": track " << track.number
@@ -77,21 +79,15 @@ void FillFromStream(mkvinfo::SegmentFacts& segment, const std::string& source) {
 
 // Writes the whole report or nothing: a partial file never takes the report's name.
 bool WriteReport(const std::string& path, const std::string& text) {
-    const std::string partial = path + ".partial";
-    {
-        std::ofstream out(partial, std::ios::binary | std::ios::trunc);
-        out << text;
-        out.flush();
-        if (!out) {
-            std::remove(partial.c_str());
-            return false;
-        }
-    }
-    if (std::rename(partial.c_str(), path.c_str()) != 0) {
-        std::remove(partial.c_str());
+    try {
+        standin::PartialOutputFile report(path);
+        report.Open();
+        report.Write(text);
+        report.Commit();
+        return true;
+    } catch (const std::runtime_error&) {
         return false;
     }
-    return true;
 }
 
 }  // namespace
@@ -114,15 +110,15 @@ int main(int argc, char** argv) {
         standin::Fail(kTool, std::string("could not run ") + kMkvmerge);
         return 1;
     }
-    mkvinfo::SegmentFacts segment;
+    standin::mkvinfo::SegmentFacts segment;
     try {
-        segment = mkvinfo::ReadIdentification(json);
-    } catch (const mkvinfo::IdentificationError& e) {
+        segment = standin::mkvinfo::ReadIdentification(json);
+    } catch (const standin::mkvinfo::IdentificationError& e) {
         standin::Fail(kTool, "'" + arguments->source + "': " + e.what());
         return 1;
     }
     FillFromStream(segment, arguments->source);
-    const std::string report = mkvinfo::FormatLegacyReport(segment);
+    const std::string report = standin::mkvinfo::FormatLegacyReport(segment);
     if (!arguments->report) {
         std::cout << report;
         return std::cout ? 0 : 1;

@@ -1,20 +1,16 @@
 #include "stream_probe.h"
 
 #include <cmath>
-#include <memory>
+#include <stdexcept>
 
 extern "C" {
-#include <libavformat/avformat.h>
 #include <libavutil/log.h>
 }
 
-namespace mkvinfo {
+#include "common/libav_helpers.h"
 
+namespace standin::mkvinfo {
 namespace {
-
-struct InputCloser {
-    void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
-};
 
 std::optional<uint64_t> FrameDurationOf(AVRational rate) {
     if (rate.num <= 0 || rate.den <= 0) return std::nullopt;
@@ -28,10 +24,12 @@ std::optional<uint64_t> FrameDurationOf(AVRational rate) {
 VideoStreamFacts ProbeVideoStream(const std::string& path, size_t videoOrdinal) {
     VideoStreamFacts facts;
     av_log_set_level(AV_LOG_QUIET);
-    AVFormatContext* raw = nullptr;
-    if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) return facts;
-    std::unique_ptr<AVFormatContext, InputCloser> input(raw);
-    if (avformat_find_stream_info(input.get(), nullptr) < 0) return facts;
+    InputPtr input;
+    try {
+        input = OpenInput(path);
+    } catch (const std::runtime_error&) {
+        return facts;
+    }
     size_t ordinal = 0;
     for (unsigned i = 0; i < input->nb_streams; ++i) {
         const AVStream* stream = input->streams[i];
@@ -49,4 +47,4 @@ VideoStreamFacts ProbeVideoStream(const std::string& path, size_t videoOrdinal) 
     return facts;
 }
 
-}  // namespace mkvinfo
+}  // namespace standin::mkvinfo

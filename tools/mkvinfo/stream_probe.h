@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-namespace mkvinfo {
+namespace standin::mkvinfo {
 
 struct VideoStreamFacts {
     std::optional<uint64_t> frameDurationNs;  // from the stream's base (or average) frame rate
@@ -15,4 +15,4 @@ struct VideoStreamFacts {
 // Returns empty facts when the file cannot be opened or has no such stream.
 VideoStreamFacts ProbeVideoStream(const std::string& path, size_t videoOrdinal);
 
-}  // namespace mkvinfo
+}  // namespace standin::mkvinfo

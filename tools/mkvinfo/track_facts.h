@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace mkvinfo {
+namespace standin::mkvinfo {
 
 struct TrackFacts {
     std::string number;  // TrackNumber as stored (kept as text: it may exceed 32 bits)
@@ -33,4 +33,4 @@ struct SegmentFacts {
     std::vector<TrackFacts> tracks;
 };
 
-}  // namespace mkvinfo
+}  // namespace standin::mkvinfo

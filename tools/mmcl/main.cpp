@@ -3,7 +3,7 @@
 #include <iostream>
 #include <string>
 
-#include "common/run_program.h"
+#include "common/fail.h"
 #include "video_info.h"
 
 namespace {
@@ -20,12 +20,12 @@ int main(int argc, char** argv) {
     const std::string path = argv[2];
     try {
         standin::FileSource avi(path);
-        const mmcl::VideoInfo info = mmcl::ReadVideoInfo(avi);
-        std::cout << mmcl::FormatVideoInfo(info);
+        const standin::mmcl::VideoInfo info = standin::mmcl::ReadVideoInfo(avi);
+        std::cout << standin::mmcl::FormatVideoInfo(info);
     } catch (const standin::AviError&) {
         standin::Fail(kTool, "Error: Source file doesn't exist or cannot be read: " + path);
         return 1;
-    } catch (const mmcl::VideoInfoError& e) {
+    } catch (const standin::mmcl::VideoInfoError& e) {
         standin::Fail(kTool, std::string("Error: ") + e.what());
         return 1;
     }

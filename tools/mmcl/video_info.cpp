@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-namespace mmcl {
-
-namespace mpeg4 = standin::mpeg4;
+namespace standin::mmcl {
 
 namespace {
 
@@ -69,7 +67,7 @@ void ScanUnits(const std::vector<uint8_t>& data, HeaderState& state, VideoInfo& 
     }
 }
 
-bool IsDelayOrDropFrame(const standin::AviChunk& chunk, standin::ByteSource& avi) {
+bool IsDelayOrDropFrame(const AviChunk& chunk, ByteSource& avi) {
     if (chunk.size == 0) return true;
     if (chunk.size > 1) return false;
     const std::vector<uint8_t> byte = avi.Read(chunk.offset, 1);
@@ -140,26 +138,25 @@ std::string VopLine(const char* name, uint64_t count, uint64_t total) {
 
 }  // namespace
 
-VideoInfo ReadVideoInfo(standin::ByteSource& avi) {
-    standin::AviHeaders headers;
+VideoInfo ReadVideoInfo(ByteSource& avi) {
+    AviHeaders headers;
     try {
-        headers = standin::ReadAviHeaders(avi);
-    } catch (const standin::AviError& e) {
+        headers = ReadAviHeaders(avi);
+    } catch (const AviError& e) {
         throw VideoInfoError(std::string(e.what()) + ".");
     }
     if (!headers.videoStream) throw VideoInfoError("The AVI has no video stream.");
-    const standin::AviStreamInfo& stream = headers.streams[*headers.videoStream];
+    const AviStreamInfo& stream = headers.streams[*headers.videoStream];
 
     VideoInfo info;
     info.fourCc = stream.handler;
     HeaderState state;
     ScanUnits(stream.formatExtra, state, info);
 
-    standin::AviChunkWalker walker(avi);
+    AviChunkWalker walker(avi);
     bool firstFrame = true;
     while (auto chunk = walker.Next()) {
-        if (!standin::IsVideoChunkOf(*chunk, *headers.videoStream) ||
-            IsDelayOrDropFrame(*chunk, avi))
+        if (!IsVideoChunkOf(*chunk, *headers.videoStream) || IsDelayOrDropFrame(*chunk, avi))
             continue;
         const std::vector<uint8_t> frame =
             avi.Read(chunk->offset, std::min<size_t>(chunk->size, kMaxFrameRead));
@@ -203,4 +200,4 @@ std::string FormatVideoInfo(const VideoInfo& info) {
     return text;
 }
 
-}  // namespace mmcl
+}  // namespace standin::mmcl

@@ -10,7 +10,7 @@
 #include "common/avi_riff.h"
 #include "common/mpeg4_vol.h"
 
-namespace mmcl {
+namespace standin::mmcl {
 
 // A file whose video cannot be read as MPEG-4 Part 2; the message is shown after "Error: ".
 class VideoInfoError : public std::runtime_error {
@@ -20,16 +20,16 @@ public:
 
 struct VideoInfo {
     std::string fourCc;
-    standin::mpeg4::VolHeader vol;  // of the first video object layer
+    mpeg4::VolHeader vol;  // of the first video object layer
     std::vector<std::string> userData;
     // VOP counts by type: I, P, B, S, N (not coded).
     std::array<uint64_t, 5> vopCounts{};
 };
 
 // Reads the headers (format extra data and the first frame) and the type of every VOP.
-VideoInfo ReadVideoInfo(standin::ByteSource& avi);
+VideoInfo ReadVideoInfo(ByteSource& avi);
 
 // The report block, from "---------- Video Info ----------" to the closing dashes.
 std::string FormatVideoInfo(const VideoInfo& info);
 
-}  // namespace mmcl
+}  // namespace standin::mmcl

@@ -1,12 +1,7 @@
 #include "avi_raw_export.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
-#include <cstring>
 #include <iostream>
 #include <stdexcept>
 #include <vector>
@@ -27,41 +22,6 @@ std::string Lower(std::string text) {
     for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return text;
 }
-
-class RawWriter {
-public:
-    explicit RawWriter(const std::string& path) : path_(path) {
-        fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        if (fd_ < 0) Throw("cannot create");
-    }
-    ~RawWriter() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-
-    void Write(const uint8_t* data, size_t size) {
-        while (size > 0) {
-            const ssize_t n = ::write(fd_, data, size);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) Throw("cannot write");
-            data += n;
-            size -= static_cast<size_t>(n);
-        }
-    }
-    void Write(const std::vector<uint8_t>& bytes) { Write(bytes.data(), bytes.size()); }
-
-    void Close() {
-        const int rc = ::close(fd_);
-        fd_ = -1;
-        if (rc != 0) Throw("cannot write");
-    }
-
-private:
-    [[noreturn]] void Throw(const char* what) {
-        throw std::runtime_error(std::string(what) + " " + path_ + ": " + std::strerror(errno));
-    }
-    std::string path_;
-    int fd_ = -1;
-};
 
 // How H.264 frames must be changed to give a plain Annex B stream.
 struct H264Layout {
@@ -105,14 +65,14 @@ bool HasSps(const std::vector<uint8_t>& annexB) {
 }
 
 // Copies a chunk's bytes through a fixed buffer; returns false when the file ends early.
-bool CopyChunk(ByteSource& source, const AviChunk& chunk, RawWriter& writer,
+bool CopyChunk(ByteSource& source, const AviChunk& chunk, PartialOutputFile& output,
                std::vector<uint8_t>& buffer) {
     uint64_t offset = chunk.offset;
     uint64_t left = chunk.size;
     while (left > 0) {
         const size_t want = static_cast<size_t>(std::min<uint64_t>(left, buffer.size()));
         const size_t got = source.ReadAt(offset, buffer.data(), want);
-        writer.Write(buffer.data(), got);
+        output.Write(buffer.data(), got);
         if (got < want) return false;
         offset += got;
         left -= got;
@@ -121,15 +81,16 @@ bool CopyChunk(ByteSource& source, const AviChunk& chunk, RawWriter& writer,
 }
 
 // An H.264 frame that needs changing is read whole (frames are small next to the file).
-bool CopyH264Frame(ByteSource& source, const AviChunk& chunk, RawWriter& writer,
+bool CopyH264Frame(ByteSource& source, const AviChunk& chunk, PartialOutputFile& output,
                    const H264Layout& layout, bool first) {
     if (chunk.size > kMaxConvertedFrame)
         throw std::runtime_error("an H.264 frame in the AVI is implausibly large");
     std::vector<uint8_t> frame = source.Read(chunk.offset, chunk.size);
     const bool complete = frame.size() == chunk.size;
     if (layout.lengthSize > 0) frame = LengthPrefixedToAnnexB(frame, layout.lengthSize);
-    if (first && !layout.headerBlock.empty() && !HasSps(frame)) writer.Write(layout.headerBlock);
-    writer.Write(frame);
+    if (first && !layout.headerBlock.empty() && !HasSps(frame))
+        output.Write(layout.headerBlock.data(), layout.headerBlock.size());
+    output.Write(frame.data(), frame.size());
     return complete;
 }
 
@@ -170,7 +131,7 @@ std::string ExportAviVideo(const std::string& aviPath) {
     const bool rewriteFrames = isH264 && (layout.lengthSize > 0 || !layout.headerBlock.empty());
 
     PartialOutputFile output(RawVideoPath(aviPath, extension));
-    RawWriter writer(output.TempPath());
+    output.Open();
     std::vector<uint8_t> buffer(kCopyBufferSize);
     AviChunkWalker walker(source);
     size_t frames = 0;
@@ -179,12 +140,11 @@ std::string ExportAviVideo(const std::string& aviPath) {
         if (!IsVideoChunkOf(*chunk, *headers.videoStream) || chunk->size <= kSkippedChunkSize)
             continue;
         const bool convert = rewriteFrames && (layout.lengthSize > 0 || frames == 0);
-        complete = convert ? CopyH264Frame(source, *chunk, writer, layout, frames == 0)
-                           : CopyChunk(source, *chunk, writer, buffer);
+        complete = convert ? CopyH264Frame(source, *chunk, output, layout, frames == 0)
+                           : CopyChunk(source, *chunk, output, buffer);
         ++frames;
         if (!complete) break;
     }
-    writer.Close();
     if (frames == 0) throw std::runtime_error("no video frames in " + aviPath);
     if (!complete)
         std::cerr << "MP4Box: " << aviPath << " ends inside a video frame; the frames before it "

@@ -3,7 +3,7 @@
 // packet by packet with their own timestamps.
 #include <vector>
 
-#include "libav_helpers.h"
+#include "common/libav_helpers.h"
 #include "packet_source.h"
 
 namespace standin {

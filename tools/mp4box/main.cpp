@@ -18,8 +18,9 @@ extern "C" {
 #include <vector>
 
 #include "avi_raw_export.h"
-#include "common/ffmpeg_runner.h"
-#include "common/run_program.h"
+#include "common/fail.h"
+#include "common/file_checks.h"
+#include "common/libav_helpers.h"
 #include "container_source.h"
 #include "mp4_writer.h"
 #include "mp4box_command_line.h"
@@ -42,12 +43,11 @@ bool HasRawH264Extension(const std::string& path) {
 
 bool IsRawH264File(const std::string& path) {
     if (HasRawH264Extension(path)) return true;
-    AVFormatContext* probe = nullptr;
-    if (avformat_open_input(&probe, standin::AvFilePath(path).c_str(), nullptr, nullptr) < 0)
+    AVFormatContext* context = nullptr;
+    if (avformat_open_input(&context, standin::AvFilePath(path).c_str(), nullptr, nullptr) < 0)
         return false;
-    const bool raw = std::string(probe->iformat->name) == "h264";
-    avformat_close_input(&probe);
-    return raw;
+    const standin::InputPtr probe(context);
+    return std::string(probe->iformat->name) == "h264";
 }
 
 // A destination that exists with content is added to, as MP4Box edits an existing file.

@@ -2,8 +2,8 @@
 
 #include <stdexcept>
 
+#include "common/libav_helpers.h"
 #include "common/partial_output_file.h"
-#include "libav_helpers.h"
 
 namespace standin {
 namespace {

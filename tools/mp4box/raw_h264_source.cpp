@@ -4,7 +4,7 @@
 #include <numeric>
 #include <stdexcept>
 
-#include "libav_helpers.h"
+#include "common/libav_helpers.h"
 
 namespace standin {
 namespace {

@@ -7,7 +7,7 @@ extern "C" {
 #include <stdexcept>
 #include <string>
 
-#include "libav_helpers.h"
+#include "common/libav_helpers.h"
 
 namespace standin {
 

@@ -10,8 +10,8 @@ extern "C" {
 #include <stdexcept>
 #include <vector>
 
+#include "common/fail.h"
 #include "common/h264_sps.h"
-#include "common/run_program.h"
 #include "dpb_report.h"
 #include "video_parameter_sets.h"
 

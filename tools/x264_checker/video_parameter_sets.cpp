@@ -1,39 +1,15 @@
 #include "video_parameter_sets.h"
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-}
-
-#include <memory>
 #include <stdexcept>
 
 #include "common/h264_nal.h"
 #include "common/h264_parameter_sets.h"
+#include "common/libav_helpers.h"
 
 namespace standin {
 namespace {
 
 constexpr int kFramesSearchedForHeaders = 50;
-
-std::string AvErrorText(int code) {
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof text);
-    return text;
-}
-
-struct FormatCloser {
-    void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
-};
-using FormatPtr = std::unique_ptr<AVFormatContext, FormatCloser>;
-
-FormatPtr OpenContainer(const std::string& path) {
-    AVFormatContext* context = nullptr;
-    // The "file:" prefix keeps a name such as "x:y.mkv" from being taken for a protocol.
-    const int rc = avformat_open_input(&context, ("file:" + path).c_str(), nullptr, nullptr);
-    if (rc < 0) throw std::runtime_error("cannot read " + path + ": " + AvErrorText(rc));
-    return FormatPtr(context);
-}
 
 int FindH264Track(const AVFormatContext& container, const std::string& path) {
     std::string otherCodec;
@@ -75,9 +51,7 @@ std::vector<std::vector<uint8_t>> SpsOfFrame(const uint8_t* data, size_t size) {
 }
 
 std::vector<std::vector<uint8_t>> SpsOfFirstFrames(AVFormatContext& container, int streamIndex) {
-    std::unique_ptr<AVPacket, void (*)(AVPacket*)> packet(av_packet_alloc(),
-                                                          [](AVPacket* p) { av_packet_free(&p); });
-    if (!packet) throw std::bad_alloc();
+    const PacketPtr packet = NewPacket();
     for (int frames = 0; frames < kFramesSearchedForHeaders;) {
         if (av_read_frame(&container, packet.get()) < 0) break;
         if (packet->stream_index == streamIndex) {
@@ -93,7 +67,8 @@ std::vector<std::vector<uint8_t>> SpsOfFirstFrames(AVFormatContext& container, i
 }  // namespace
 
 VideoParameterSets ReadVideoParameterSets(const std::string& path) {
-    FormatPtr container = OpenContainer(path);
+    // The stream headers suffice; the frames are read below only when they hold no SPS.
+    InputPtr container = OpenInput(path, /*probeStreams=*/false);
     VideoParameterSets result;
     result.streamIndex = FindH264Track(*container, path);
     result.sps = SpsOfCodecPrivate(*container->streams[result.streamIndex]->codecpar);

@@ -3,10 +3,9 @@
 // object on standard output.
 #include <sys/stat.h>
 
-#include <cstdio>
 #include <fstream>
 #include <iostream>
-#include <sstream>
+#include <nlohmann/json.hpp>
 
 #include "app/cli/cli_host.h"
 #include "app/cli/commands.h"
@@ -18,76 +17,44 @@ namespace {
 
 constexpr int kExitUnusable = 2;
 
-std::string JsonString(const std::string& text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        switch (c) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            default:
-                if (static_cast<unsigned char>(c) < 0x20) {
-                    char escaped[8];
-                    std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-                    out += escaped;
-                } else {
-                    out += c;
-                }
-        }
-    }
-    return out + "\"";
-}
-
-std::string JsonBool(bool value) { return value ? "true" : "false"; }
+using Json = nlohmann::ordered_json;
 
 // Rows 0 .. shown-1 of a track table as [{"language":..., "<formatKey>":..., "track":...}].
-std::string TrackRows(const TrackTable& table, int shown, const char* formatKey) {
-    std::string out = "[";
+Json TrackRows(const TrackTable& table, int shown, const char* formatKey) {
+    Json rows = Json::array();
     for (int row = 0; row < shown && row < kTrackTableRows; ++row) {
-        if (row > 0) out += ", ";
-        out += "{\"language\": " + JsonString(table[row].language) + ", \"" + formatKey +
-               "\": " + JsonString(table[row].format) +
-               ", \"track\": " + JsonString(table[row].track) + "}";
+        rows.push_back({{"language", table[row].language},
+                        {formatKey, table[row].format},
+                        {"track", table[row].track}});
     }
-    return out + "]";
+    return rows;
 }
 
 std::string AnalysisJson(const Context& ctx) {
     const Form1& f = ctx.form;
     const Analysis& a = ctx.analysis;
-    std::ostringstream out;
-    out << "{\n"
-        << "  \"type\": " << JsonString(f.strType) << ",\n"
-        << "  \"videoCodec\": " << JsonString(a.strVideoCodec) << ",\n"
-        << "  \"vfw\": " << JsonBool(a.bVfwMode) << ",\n"
-        << "  \"videoTrack\": " << JsonString(f.txtS1.text()) << ",\n"
-        << "  \"fps\": " << JsonString(f.txtSFPS.text()) << ",\n"
-        << "  \"pixelWidth\": " << a.intPixelWidth << ",\n"
-        << "  \"pixelHeight\": " << a.intPixelHeight << ",\n"
-        << "  \"parOpt\": " << JsonString(a.strParOpt) << ",\n"
-        << "  \"aspectOpt\": " << JsonString(a.strAspectOpt) << ",\n"
-        << "  \"audio\": " << TrackRows(a.strAudioTracks, f.cmbAudio.ListCount(), "format") << ",\n"
-        << "  \"selectedAudioFormat\": " << f.SelectedAudioFormat() << ",\n"
-        << "  \"audioTrack\": " << JsonString(f.txtS2.text()) << ",\n"
-        << "  \"subtitles\": " << TrackRows(a.strSubTracks, f.cmbSubs.ListCount(), "type") << ",\n"
-        << "  \"srtFound\": " << JsonBool(f.lblSRTFound.visible) << ",\n"
-        << "  \"mpeg2Recode\": " << JsonBool(f.chkMP2.value() == 1) << ",\n"
-        << "  \"safeSync\": " << JsonBool(f.chkFF.value() == 1) << ",\n"
-        << "  \"safeSyncEnabled\": " << JsonBool(f.chkFF.enabled) << "\n"
-        << "}\n";
-    return out.str();
+    const Json info = {
+        {"type", f.strType},
+        {"videoCodec", a.strVideoCodec},
+        {"vfw", a.bVfwMode},
+        {"videoTrack", f.txtS1.text()},
+        {"fps", f.txtSFPS.text()},
+        {"pixelWidth", a.intPixelWidth},
+        {"pixelHeight", a.intPixelHeight},
+        {"parOpt", a.strParOpt},
+        {"aspectOpt", a.strAspectOpt},
+        {"audio", TrackRows(a.strAudioTracks, f.cmbAudio.ListCount(), "format")},
+        {"selectedAudioFormat", f.SelectedAudioFormat()},
+        {"audioTrack", f.txtS2.text()},
+        {"subtitles", TrackRows(a.strSubTracks, f.cmbSubs.ListCount(), "type")},
+        {"srtFound", f.lblSRTFound.visible},
+        {"mpeg2Recode", f.chkMP2.value() == 1},
+        {"safeSync", f.chkFF.value() == 1},
+        {"safeSyncEnabled", f.chkFF.enabled},
+    };
+    // Texts from the source (track names, languages) need not be UTF-8; such bytes become U+FFFD
+    // so that the output stays valid JSON.
+    return info.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
 bool IsReadableFile(const std::string& path) {

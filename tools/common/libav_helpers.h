@@ -26,8 +26,9 @@ struct InputClose {
 };
 using InputPtr = std::unique_ptr<AVFormatContext, InputClose>;
 
-// Opens and probes a file; throws std::runtime_error naming it when that fails.
-InputPtr OpenInput(const std::string& path);
+// Opens a file and, with `probeStreams`, reads ahead until the parameters of its streams are
+// known; throws std::runtime_error naming the file when that fails.
+InputPtr OpenInput(const std::string& path, bool probeStreams = true);
 
 // Gives a copy of `data` to a codec parameter set as its extradata (with FFmpeg's padding).
 void SetExtradata(AVCodecParameters& codec, const uint8_t* data, size_t size);

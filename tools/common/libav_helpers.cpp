@@ -1,4 +1,4 @@
-#include "libav_helpers.h"
+#include "common/libav_helpers.h"
 
 #include <cstring>
 #include <new>
@@ -18,11 +18,12 @@ PacketPtr NewPacket() {
     return packet;
 }
 
-InputPtr OpenInput(const std::string& path) {
+InputPtr OpenInput(const std::string& path, bool probeStreams) {
     AVFormatContext* context = nullptr;
     int rc = avformat_open_input(&context, AvFilePath(path).c_str(), nullptr, nullptr);
     if (rc < 0) throw std::runtime_error("cannot read " + path + ": " + AvErrorText(rc));
     InputPtr input(context);
+    if (!probeStreams) return input;
     rc = avformat_find_stream_info(context, nullptr);
     if (rc < 0)
         throw std::runtime_error("cannot read the streams of " + path + ": " + AvErrorText(rc));
