@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/fail.h"
+#include "common/mkvmerge_tracks.h"
 #include "common/partial_output_file.h"
 #include "common/run_program.h"
 #include "identification.h"
@@ -18,7 +19,6 @@
 namespace {
 
 constexpr const char* kTool = "mkvinfo";
-constexpr const char* kMkvmerge = "/usr/bin/mkvmerge";
 constexpr uint64_t kFallbackFrameDurationNs = 40000000;  // 25 fps
 
 struct Arguments {
@@ -104,10 +104,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     int exitCode = 0;
-    const std::string json =
-        standin::CaptureProgram({kMkvmerge, "-J", SafeFileArgument(arguments->source)}, &exitCode);
+    const std::string json = standin::CaptureProgram(
+        {standin::kMkvmergeProgram, "-J", SafeFileArgument(arguments->source)}, &exitCode);
     if (exitCode == 127 || json.empty()) {
-        standin::Fail(kTool, std::string("could not run ") + kMkvmerge);
+        standin::Fail(kTool, std::string("could not run ") + standin::kMkvmergeProgram);
         return 1;
     }
     standin::mkvinfo::SegmentFacts segment;
