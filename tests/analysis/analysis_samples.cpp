@@ -3,20 +3,33 @@
 #include <filesystem>
 #include <functional>
 #include <map>
-#include <set>
 #include <stdexcept>
 
-#include "sample_media.h"
+#include "support/process.h"
+#include "support/samples.h"
 
 namespace kestrun::test {
 namespace {
 
-void Encode(const std::string& source, const std::vector<std::string>& codec,
-            const std::string& output) {
-    std::vector<std::string> args = {"-f", "lavfi", "-i", source};
+using Args = std::vector<std::string>;
+
+std::string Encode(const std::string& source, const Args& codec, const std::string& extension) {
+    Args args = {"-f", "lavfi", "-i", source};
     args.insert(args.end(), codec.begin(), codec.end());
-    args.push_back(output);
-    RunFfmpeg(args);
+    return FfmpegSample(args, extension);
+}
+
+Args X264(Args before) {
+    before.insert(before.end(), {"-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p"});
+    return before;
+}
+
+std::string Audio() {
+    return Encode("sine=sample_rate=48000", {"-t", "0.5", "-c:a", "ac3"}, "ac3");
+}
+
+std::string SmallVideo() {
+    return Encode("testsrc=size=320x240:rate=24000/1001", X264({"-t", "0.5"}), "h264");
 }
 
 // Replaces the first occurrence of `from` in the file by `to` (same length).
@@ -28,107 +41,90 @@ void PatchBytes(const std::string& path, const std::string& from, const std::str
     WriteWholeFile(path, bytes);
 }
 
-std::vector<std::string> X264(std::vector<std::string> before) {
-    before.insert(before.end(), {"-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p"});
-    return before;
+void MakeMain(const std::string& out) {
+    const TempFolder f("kestrun-main-subs");
+    const std::string dts = Encode(
+        "sine=sample_rate=48000", {"-t", "0.5", "-ac", "2", "-strict", "-2", "-c:a", "dca"}, "dts");
+    f.Write("subs.srt", "1\n00:00:00,000 --> 00:00:00,400\nHello\n");
+    f.Write("subs.ass",
+            "[Script Info]\nScriptType: v4.00+\n\n[V4+ Styles]\nFormat: Name, Fontname, "
+            "Fontsize\nStyle: Default,Arial,20\n\n[Events]\nFormat: Layer, Start, End, "
+            "Style, Text\nDialogue: 0,0:00:00.00,0:00:00.40,Default,Hi\n");
+    Mkvmerge({"-o", out, SmallVideo(), "--language", "0:eng", Audio(), "--language", "0:ger", dts,
+              "--language", "0:eng", f / "subs.srt", "--language", "0:und", f / "subs.ass"});
 }
 
-void MakeAudio(const TempFolder& f) {
-    Encode("sine=sample_rate=48000", {"-t", "0.5", "-c:a", "ac3"}, f / "audio.ac3");
+void MakeWide(const std::string& out) {
+    Mkvmerge({"-o", out, "--display-dimensions", "0:1920x1080",
+              Encode("testsrc=size=1440x1080:rate=25", X264({"-frames:v", "2"}), "h264"), Audio()});
 }
 
-void MakeSmallVideo(const TempFolder& f) {
-    Encode("testsrc=size=320x240:rate=24000/1001", X264({"-t", "0.5"}), f / "video.h264");
+void MakeMpeg2(const std::string& out) {
+    Mkvmerge(
+        {"-o", out,
+         Encode("testsrc=size=320x240:rate=25", {"-frames:v", "5", "-c:v", "mpeg2video"}, "m2v"),
+         Audio()});
 }
 
-void MakeMain(const TempFolder& f) {
-    Encode("sine=sample_rate=48000", {"-t", "0.5", "-ac", "2", "-strict", "-2", "-c:a", "dca"},
-           f / "audio.dts");
-    WriteWholeFile(f / "subs.srt", "1\n00:00:00,000 --> 00:00:00,400\nHello\n");
-    WriteWholeFile(f / "subs.ass",
-                   "[Script Info]\nScriptType: v4.00+\n\n[V4+ Styles]\nFormat: Name, Fontname, "
-                   "Fontsize\nStyle: Default,Arial,20\n\n[Events]\nFormat: Layer, Start, End, "
-                   "Style, Text\nDialogue: 0,0:00:00.00,0:00:00.40,Default,Hi\n");
-    RunMkvmerge({"-o", f / "main.mkv", f / "video.h264", "--language", "0:eng", f / "audio.ac3",
-                 "--language", "0:ger", f / "audio.dts", "--language", "0:eng", f / "subs.srt",
-                 "--language", "0:und", f / "subs.ass"});
-}
-
-void MakeWide(const TempFolder& f) {
-    Encode("testsrc=size=1440x1080:rate=25", X264({"-frames:v", "2"}), f / "wide.h264");
-    RunMkvmerge({"-o", f / "wide.mkv", "--display-dimensions", "0:1920x1080", f / "wide.h264",
-                 f / "audio.ac3"});
-}
-
-void MakeMpeg2(const TempFolder& f) {
-    Encode("testsrc=size=320x240:rate=25", {"-frames:v", "5", "-c:v", "mpeg2video"},
-           f / "video.m2v");
-    RunMkvmerge({"-o", f / "mpeg2.mkv", f / "video.m2v", f / "audio.ac3"});
-}
-
-void MakeXvid(const TempFolder& f) {
-    Encode("testsrc=size=176x144:rate=25", {"-t", "0.4", "-c:v", "libxvid", "-vtag", "XVID"},
-           f / "xvid-source.avi");
-    RunMkvmerge({"-o", f / "xvid.mkv", f / "xvid-source.avi", f / "audio.ac3"});
+void MakeXvid(const std::string& out) {
+    Mkvmerge({"-o", out,
+              Encode("testsrc=size=176x144:rate=25",
+                     {"-t", "0.4", "-c:v", "libxvid", "-vtag", "XVID"}, "avi"),
+              Audio()});
 }
 
 // No encoder writes VC-1: a WMV2 track in VFW mode with its FourCC changed stands in.
-void MakeVc1(const TempFolder& f) {
-    Encode("testsrc=size=176x144:rate=25", {"-t", "0.4", "-c:v", "wmv2"}, f / "wmv2.avi");
-    RunMkvmerge({"-o", f / "vc1.mkv", f / "wmv2.avi", f / "audio.ac3"});
-    PatchBytes(f / "vc1.mkv", "WMV2", "WVC1");
+void MakeVc1(const std::string& out) {
+    Mkvmerge({"-o", out,
+              Encode("testsrc=size=176x144:rate=25", {"-t", "0.4", "-c:v", "wmv2"}, "avi"),
+              Audio()});
+    PatchBytes(out, "WMV2", "WVC1");
 }
 
-void MakeDpb(const TempFolder& f) {
-    Encode("testsrc=size=1920x1080:rate=24", X264({"-frames:v", "2", "-x264-params", "ref=16"}),
-           f / "dpb.mkv");
+void MakeForty(const std::string& out) {
+    Args forty = {"-o", out, SmallVideo()};
+    for (int i = 0; i < 40; ++i) forty.push_back(Audio());
+    Mkvmerge(forty);
 }
 
-void MakeForty(const TempFolder& f) {
-    std::vector<std::string> forty = {"-o", f / "forty.mkv", f / "video.h264"};
-    for (int i = 0; i < 40; ++i) forty.push_back(f / "audio.ac3");
-    RunMkvmerge(forty);
-}
-
-void MakeAvi(const TempFolder& f, const std::string& name, std::vector<std::string> options) {
-    std::vector<std::string> codec = {"-t", "1", "-c:v", "libxvid", "-vtag", "XVID"};
+std::string Avi(const Args& options) {
+    Args codec = {"-t", "1", "-c:v", "libxvid", "-vtag", "XVID"};
     codec.insert(codec.end(), options.begin(), options.end());
-    Encode("testsrc=size=176x144:rate=25", codec, f / name);
+    return Encode("testsrc=size=176x144:rate=25", codec, "avi");
 }
 
 }  // namespace
 
 std::string AnalysisSample(const std::string& name) {
-    static TempFolder folder("kestrun-samples");
-    static std::set<std::string> made;
-    const auto make = [&](const std::string& sample, const std::function<void()>& maker) {
-        if (made.insert(sample).second) maker();
-    };
-    const TempFolder& f = folder;
-    make("audio.ac3", [&] { MakeAudio(f); });
-    if (name == "main.mkv" || name == "forty.mkv") make("video.h264", [&] { MakeSmallVideo(f); });
-    const std::map<std::string, std::function<void()>> makers = {
-        {"main.mkv", [&] { MakeMain(f); }},
-        {"wide.mkv", [&] { MakeWide(f); }},
-        {"mpeg2.mkv", [&] { MakeMpeg2(f); }},
-        {"xvid.mkv", [&] { MakeXvid(f); }},
-        {"vc1.mkv", [&] { MakeVc1(f); }},
-        {"dpb.mkv", [&] { MakeDpb(f); }},
-        {"forty.mkv", [&] { MakeForty(f); }},
-        {"plain.avi", [&] { MakeAvi(f, "plain.avi", {}); }},
+    const std::map<std::string, std::function<std::string()>> makers = {
+        {"main.mkv", [] { return CachedSample("analysis main.mkv 1", "mkv", MakeMain); }},
+        {"wide.mkv", [] { return CachedSample("analysis wide.mkv 1", "mkv", MakeWide); }},
+        {"mpeg2.mkv", [] { return CachedSample("analysis mpeg2.mkv 1", "mkv", MakeMpeg2); }},
+        {"xvid.mkv", [] { return CachedSample("analysis xvid.mkv 1", "mkv", MakeXvid); }},
+        {"vc1.mkv", [] { return CachedSample("analysis vc1.mkv 1", "mkv", MakeVc1); }},
+        {"dpb.mkv",
+         [] {
+             return Encode("testsrc=size=1920x1080:rate=24",
+                           X264({"-frames:v", "2", "-x264-params", "ref=16"}), "mkv");
+         }},
+        {"forty.mkv", [] { return CachedSample("analysis forty.mkv 1", "mkv", MakeForty); }},
+        {"plain.avi", [] { return Avi({}); }},
         {"qpel.avi",
-         [&] {
-             MakeAvi(f, "qpel.avi", {"-flags", "+qpel"});
+         [] {
+             return Avi({"-flags", "+qpel"});
          }},
         {"gmc.avi",
-         [&] {
-             MakeAvi(f, "gmc.avi", {"-gmc", "1"});
+         [] {
+             return Avi({"-gmc", "1"});
          }},
     };
     const auto maker = makers.find(name);
     if (maker == makers.end()) throw std::invalid_argument("no sample named " + name);
-    make(name, maker->second);
-    return f / name;
+    // Each test program sees the sample under its own name, in a folder of its own.
+    static const TempFolder folder("kestrun-samples");
+    const std::string path = folder / name;
+    if (!std::filesystem::exists(path)) std::filesystem::copy_file(maker->second(), path);
+    return path;
 }
 
 std::string MakeStandInProgramFolder(const TempFolder& root) {
@@ -136,7 +132,7 @@ std::string MakeStandInProgramFolder(const TempFolder& root) {
     for (const char* tool : {"MKVToolnix/mkvinfo", "Checker/x264_checker", "Checker/mmcl"}) {
         const std::filesystem::path link = std::filesystem::path(program) / tool;
         std::filesystem::create_directories(link.parent_path());
-        std::filesystem::create_symlink(ProgramFolderTool(tool), link);
+        std::filesystem::create_symlink(BuiltTool(tool), link);
     }
     return program;
 }

@@ -9,8 +9,9 @@
 #include "analysis_samples.h"
 #include "model/context.h"
 #include "platform/tool_table.h"
-#include "sample_media.h"
+#include "support/process.h"
 #include "support/recorder_rules.h"
+#include "support/samples.h"
 #include "support/scripted_host.h"
 #include "support/temp_folder.h"
 
@@ -23,7 +24,7 @@ protected:
         std::filesystem::create_directory(work);
         const std::string mmcl = recorder.ProgramFolder() + std::string(tool::kMmcl);
         std::filesystem::create_directories(std::filesystem::path(mmcl).parent_path());
-        std::filesystem::create_symlink(ProgramFolderTool("Checker/mmcl"), mmcl);
+        std::filesystem::create_symlink(BuiltTool("Checker/mmcl"), mmcl);
         ctx.runner.SetObserver([this](const std::string& line) { commands.push_back(line); });
     }
     // MEncoder copies `sample` to its output, as a 10 MB cut of a small file would.
@@ -55,14 +56,14 @@ TEST_F(CheckAviTest, PlainMpeg4VideoIsKept) {
                                "\" -o \"" + cut + "\"");
     EXPECT_EQ(commands[1],
               "\"" + recorder.ProgramFolder() + "/Checker/mmcl\" --info \"" + cut + "\"");
-    EXPECT_FALSE(FileExists(cut));
+    EXPECT_FALSE(std::filesystem::exists(cut));
 }
 
 TEST_F(CheckAviTest, QpelOrGmcVideoIsRecoded) {
     for (const char* sample : {"qpel.avi", "gmc.avi"}) {
         CutGives(sample);
         EXPECT_FALSE(Check(root / "source.avi")) << sample;
-        EXPECT_FALSE(FileExists(work + "/test.avi")) << sample;
+        EXPECT_FALSE(std::filesystem::exists(work + "/test.avi")) << sample;
     }
 }
 
@@ -71,7 +72,7 @@ TEST_F(CheckAviTest, MissingOrFailingCutCountsAsIncompatible) {
     recorder.Install(tool::kMEncoder);
     recorder.Rules().WriteText("Mencoder", "after:-o", "not an AVI");
     EXPECT_FALSE(Check(root / "source.avi"));
-    EXPECT_FALSE(FileExists(work + "/test.avi"));
+    EXPECT_FALSE(std::filesystem::exists(work + "/test.avi"));
 }
 
 }  // namespace

@@ -6,7 +6,8 @@
 #include <nlohmann/json.hpp>
 
 #include "analysis_samples.h"
-#include "sample_media.h"
+#include "support/process.h"
+#include "support/samples.h"
 #include "support/temp_folder.h"
 
 namespace kestrun::test {
@@ -16,8 +17,8 @@ using Json = nlohmann::json;
 
 class InfoCommandTest : public ::testing::Test {
 protected:
-    void SetUp() override { std::filesystem::copy_file(ProgramFolderTool("kestrun-cli"), cli); }
-    ProgramRun Info(const std::string& source) { return RunAndCapture({cli, "info", source}); }
+    void SetUp() override { std::filesystem::copy_file(BuiltTool("kestrun-cli"), cli); }
+    ProgramRun Info(const std::string& source) { return RunProgram({cli, "info", source}); }
     Json InfoJson(const std::string& source) {
         const ProgramRun run = Info(source);
         EXPECT_EQ(run.exitCode, 0) << run.err;
@@ -103,8 +104,8 @@ TEST_F(InfoCommandTest, UnusableSourcesExitWithTwo) {
         EXPECT_TRUE(run.out.empty()) << name;
         EXPECT_FALSE(run.err.empty()) << name;
     }
-    EXPECT_EQ(RunAndCapture({cli, "info"}).exitCode, 2);
-    EXPECT_EQ(RunAndCapture({cli, "info", root / "a.mkv", root / "b.mkv"}).exitCode, 2);
+    EXPECT_EQ(RunProgram({cli, "info"}).exitCode, 2);
+    EXPECT_EQ(RunProgram({cli, "info", root / "a.mkv", root / "b.mkv"}).exitCode, 2);
 }
 
 }  // namespace

@@ -7,7 +7,8 @@
 
 #include "analysis_samples.h"
 #include "model/context.h"
-#include "sample_media.h"
+#include "support/process.h"
+#include "support/samples.h"
 #include "support/scripted_host.h"
 #include "support/temp_folder.h"
 
@@ -61,7 +62,7 @@ TEST_F(ReadInfoTest, H264WithAc3DtsAndTextSubtitles) {
     EXPECT_EQ(analysis.strSubTracks[1].track, "5");
     EXPECT_EQ(form.chkMP2.value(), 0);
     EXPECT_TRUE(host.messages.empty());
-    EXPECT_FALSE(FileExists(program + "/info.txt"));
+    EXPECT_FALSE(std::filesystem::exists(program + "/info.txt"));
     EXPECT_NE(ReadWholeFile(program + "/debug.log").find("Video found on track 1"),
               std::string::npos);
 }
@@ -136,7 +137,7 @@ TEST_F(ReadInfoTest, UnreadableSourcesLeaveEmptyListsAndNoReport) {
         EXPECT_EQ(analysis.strVideoCodec, "") << name;
         EXPECT_EQ(form.cmbAudio.ListCount(), 0) << name;
         EXPECT_FALSE(form.cmbSubs.visible) << name;
-        EXPECT_FALSE(FileExists(program + "/info.txt")) << name;
+        EXPECT_FALSE(std::filesystem::exists(program + "/info.txt")) << name;
     }
     EXPECT_EQ(CheckerRuns(), 0);
     EXPECT_TRUE(host.messages.empty());

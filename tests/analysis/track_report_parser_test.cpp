@@ -267,7 +267,7 @@ TEST_F(TrackReportParserTest, ParseMkvInfoLogsToDebugLogAndDeletesTheReport) {
     const std::string report = prog.Write("info.txt", kRealReport);
     ParseMkvInfo(ctx);
     EXPECT_FALSE(std::filesystem::exists(report));
-    const std::string log = TempFolder::Read(prog / "debug.log");
+    const std::string log = ReadWholeFile(prog / "debug.log");
     EXPECT_EQ(log.rfind("+ EBML head\n", 0), 0u);
     EXPECT_NE(log.find("AVC mkv\nVideo found on track 2\n"), std::string::npos);
     EXPECT_EQ(form.txtS1.text(), "2");

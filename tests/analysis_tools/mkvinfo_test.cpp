@@ -4,14 +4,27 @@
 #include <algorithm>
 #include <filesystem>
 #include <memory>
+#include <sstream>
 
-#include "sample_media.h"
+#include "support/process.h"
+#include "support/samples.h"
 #include "support/temp_folder.h"
 
 namespace kestrun::test {
 namespace {
 
-std::string Mkvinfo() { return ProgramFolderTool("MKVToolnix/mkvinfo"); }
+// The lines of a text, without their line ends.
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::string Mkvinfo() { return BuiltTool("MKVToolnix/mkvinfo"); }
 
 // The samples are made once for the whole suite.
 class MkvinfoTest : public ::testing::Test {
@@ -19,25 +32,27 @@ protected:
     static void SetUpTestSuite() {
         folder_ = std::make_unique<TempFolder>();
         const TempFolder& f = *folder_;
-        RunFfmpeg({"-f", "lavfi", "-i", "testsrc=size=320x240:rate=24000/1001", "-t", "0.5", "-c:v",
-                   "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p", f / "video.h264"});
-        RunFfmpeg({"-f", "lavfi", "-i", "sine=sample_rate=48000", "-t", "0.5", "-c:a", "ac3",
-                   f / "audio.ac3"});
-        RunFfmpeg({"-f", "lavfi", "-i", "sine=sample_rate=48000", "-t", "0.5", "-ac", "2",
-                   "-strict", "-2", "-c:a", "dca", f / "audio.dts"});
+        SampleAt({"-f", "lavfi", "-i", "testsrc=size=320x240:rate=24000/1001", "-t", "0.5", "-c:v",
+                  "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p"},
+                 f / "video.h264");
+        SampleAt({"-f", "lavfi", "-i", "sine=sample_rate=48000", "-t", "0.5", "-c:a", "ac3"},
+                 f / "audio.ac3");
+        SampleAt({"-f", "lavfi", "-i", "sine=sample_rate=48000", "-t", "0.5", "-ac", "2", "-strict",
+                  "-2", "-c:a", "dca"},
+                 f / "audio.dts");
         WriteWholeFile(f / "subs.srt", "1\n00:00:00,000 --> 00:00:00,400\nHello\n");
         WriteWholeFile(f / "subs.ass",
                        "[Script Info]\nScriptType: v4.00+\n\n[V4+ Styles]\nFormat: Name, "
                        "Fontname, Fontsize\nStyle: Default,Arial,20\n\n[Events]\nFormat: Layer, "
                        "Start, End, Style, Text\nDialogue: 0,0:00:00.00,0:00:00.40,Default,Hi\n");
-        RunMkvmerge({"-o", f / "main.mkv", f / "video.h264", "--language", "0:eng", f / "audio.ac3",
-                     "--language", "0:ger", f / "audio.ac3", "--language", "0:fre", f / "audio.dts",
-                     "--language", "0:eng", f / "subs.srt", "--language", "0:und", f / "subs.ass"});
+        Mkvmerge({"-o", f / "main.mkv", f / "video.h264", "--language", "0:eng", f / "audio.ac3",
+                  "--language", "0:ger", f / "audio.ac3", "--language", "0:fre", f / "audio.dts",
+                  "--language", "0:eng", f / "subs.srt", "--language", "0:und", f / "subs.ass"});
     }
     static void TearDownTestSuite() { folder_.reset(); }
 
     static ProgramRun Report(const std::string& source, const std::string& report) {
-        return RunAndCapture({Mkvinfo(), source, "-o", report});
+        return RunProgram({Mkvinfo(), source, "-o", report});
     }
     // Runs the stand-in and returns the report's lines; fails the test when it does not succeed.
     static std::vector<std::string> ReportLines(const std::string& source) {
@@ -120,12 +135,14 @@ TEST_F(MkvinfoTest, KeyLinesHoldTheirValuesAtTheFixedCutPositions) {
 
 TEST_F(MkvinfoTest, ReportsTheDisplayWidthInPixelsForStoredSizesAndAspectRatios) {
     const TempFolder& f = *folder_;
-    RunFfmpeg({"-f", "lavfi", "-i", "testsrc=size=1440x1080:rate=25", "-frames:v", "2", "-c:v",
-               "mpeg2video", f / "wide.m2v"});
-    RunMkvmerge({"-o", f / "stored.mkv", "--display-dimensions", "0:1920x1080", f / "wide.m2v"});
+    SampleAt({"-f", "lavfi", "-i", "testsrc=size=1440x1080:rate=25", "-frames:v", "2", "-c:v",
+              "mpeg2video"},
+             f / "wide.m2v");
+    Mkvmerge({"-o", f / "stored.mkv", "--display-dimensions", "0:1920x1080", f / "wide.m2v"});
     // FFmpeg's muxer stores a non-square pixel shape as an aspect ratio (unit 3, 16 x 9).
-    RunFfmpeg({"-f", "lavfi", "-i", "testsrc=size=1440x1080:rate=25", "-frames:v", "2", "-c:v",
-               "mpeg2video", "-aspect", "16:9", f / "ratio.mkv"});
+    SampleAt({"-f", "lavfi", "-i", "testsrc=size=1440x1080:rate=25", "-frames:v", "2", "-c:v",
+              "mpeg2video", "-aspect", "16:9"},
+             f / "ratio.mkv");
     for (const char* name : {"stored.mkv", "ratio.mkv"}) {
         const std::vector<std::string> video = TrackLines(ReportLines(f / name), 1);
         EXPECT_GE(IndexOf(video, "|  + Codec ID: V_MPEG2"), 0) << name;
@@ -137,9 +154,10 @@ TEST_F(MkvinfoTest, ReportsTheDisplayWidthInPixelsForStoredSizesAndAspectRatios)
 
 TEST_F(MkvinfoTest, VfwModeTrackCarriesTheFourCcAfterItsTrackType) {
     const TempFolder& f = *folder_;
-    RunFfmpeg({"-f", "lavfi", "-i", "testsrc=size=176x144:rate=25", "-t", "0.4", "-c:v", "libxvid",
-               "-vtag", "XVID", f / "xvid.avi"});
-    RunMkvmerge({"-o", f / "vfw.mkv", f / "xvid.avi"});
+    SampleAt({"-f", "lavfi", "-i", "testsrc=size=176x144:rate=25", "-t", "0.4", "-c:v", "libxvid",
+              "-vtag", "XVID"},
+             f / "xvid.avi");
+    Mkvmerge({"-o", f / "vfw.mkv", f / "xvid.avi"});
     const std::vector<std::string> video = TrackLines(ReportLines(f / "vfw.mkv"), 1);
     const ptrdiff_t type = IndexOf(video, "|  + Track type: video");
     EXPECT_LT(type, IndexOf(video, "|  + Codec ID: V_MS/VFW/FOURCC"));
@@ -152,10 +170,10 @@ TEST_F(MkvinfoTest, VfwModeTrackCarriesTheFourCcAfterItsTrackType) {
 TEST_F(MkvinfoTest, PrintsTheDefaultsOfElementsTheFileLeavesOut) {
     const TempFolder& f = *folder_;
     std::filesystem::copy_file(f / "main.mkv", f / "bare.mkv");
-    const ProgramRun edit = RunAndCapture(
-        {"/usr/bin/mkvpropedit", "-q", f / "bare.mkv", "--edit", "track:v1", "--delete",
-         "default-duration", "--delete", "display-width", "--delete", "display-height", "--delete",
-         "language", "--edit", "track:s1", "--delete", "language"});
+    const ProgramRun edit =
+        RunProgram({"/usr/bin/mkvpropedit", "-q", f / "bare.mkv", "--edit", "track:v1", "--delete",
+                    "default-duration", "--delete", "display-width", "--delete", "display-height",
+                    "--delete", "language", "--edit", "track:s1", "--delete", "language"});
     ASSERT_EQ(edit.exitCode, 0) << edit.out;
     const std::vector<std::string> lines = ReportLines(f / "bare.mkv");
     const std::vector<std::string> video = TrackLines(lines, 1);
@@ -175,8 +193,8 @@ TEST_F(MkvinfoTest, UnreadableSourcesLeaveNoReportAndSayWhyOnStandardError) {
         const std::string report = f / "bad-info.txt";
         const ProgramRun run = Report(f / name, report);
         EXPECT_NE(run.exitCode, 0) << name;
-        EXPECT_FALSE(FileExists(report)) << name;
-        EXPECT_FALSE(FileExists(report + ".partial")) << name;
+        EXPECT_FALSE(std::filesystem::exists(report)) << name;
+        EXPECT_FALSE(std::filesystem::exists(report + ".partial")) << name;
         EXPECT_EQ(run.err.rfind("mkvinfo: ", 0), 0u) << name << ": " << run.err;
     }
 }
@@ -208,7 +226,7 @@ TEST_F(MkvinfoTest, RefusesCommandLinesOtherThanSourceAndReport) {
          std::vector<std::vector<std::string>>{{Mkvinfo()},
                                                {Mkvinfo(), source, "-o"},
                                                {Mkvinfo(), source, "other.mkv", "-o", "x.txt"}}) {
-        const ProgramRun run = RunAndCapture(argv);
+        const ProgramRun run = RunProgram(argv);
         EXPECT_EQ(run.exitCode, 2);
         EXPECT_NE(run.err.find("usage"), std::string::npos);
     }

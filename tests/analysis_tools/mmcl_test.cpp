@@ -4,7 +4,8 @@
 #include <filesystem>
 #include <memory>
 
-#include "sample_media.h"
+#include "support/process.h"
+#include "support/samples.h"
 #include "support/temp_folder.h"
 
 namespace kestrun::test {
@@ -14,7 +15,7 @@ const std::string kQpelNo = "QPel:              No";
 const std::string kQpelYes = "QPel:              Yes";
 const std::string kGmcNo = "GMC:               No";
 
-std::string Mmcl() { return ProgramFolderTool("Checker/mmcl"); }
+std::string Mmcl() { return BuiltTool("Checker/mmcl"); }
 
 class MmclTest : public ::testing::Test {
 protected:
@@ -29,13 +30,11 @@ protected:
                                          "-f", "lavfi", "-i", "sine",
                                          "-t", "1"};
         args.insert(args.end(), videoOptions.begin(), videoOptions.end());
-        args.insert(args.end(), {"-c:a", "libmp3lame", path});
-        RunFfmpeg(args);
+        args.insert(args.end(), {"-c:a", "libmp3lame"});
+        SampleAt(args, path);
         return path;
     }
-    static ProgramRun Info(const std::string& path) {
-        return RunAndCapture({Mmcl(), "--info", path});
-    }
+    static ProgramRun Info(const std::string& path) { return RunProgram({Mmcl(), "--info", path}); }
 
     static std::unique_ptr<TempFolder> folder_;
 };
@@ -117,10 +116,10 @@ TEST_F(MmclTest, FileCutInsideItsFramesStillReportsTheHeaders) {
 }
 
 TEST_F(MmclTest, AcceptsOnlyInfoWithOneFile) {
-    EXPECT_EQ(RunAndCapture({Mmcl()}).exitCode, 2);
-    EXPECT_EQ(RunAndCapture({Mmcl(), "--info"}).exitCode, 2);
-    EXPECT_EQ(RunAndCapture({Mmcl(), "--info", "a.avi", "b.avi"}).exitCode, 2);
-    EXPECT_EQ(RunAndCapture({Mmcl(), "a.avi", "b.avi"}).exitCode, 2);
+    EXPECT_EQ(RunProgram({Mmcl()}).exitCode, 2);
+    EXPECT_EQ(RunProgram({Mmcl(), "--info"}).exitCode, 2);
+    EXPECT_EQ(RunProgram({Mmcl(), "--info", "a.avi", "b.avi"}).exitCode, 2);
+    EXPECT_EQ(RunProgram({Mmcl(), "a.avi", "b.avi"}).exitCode, 2);
 }
 
 }  // namespace

@@ -34,7 +34,7 @@ TEST_F(Config, SavedSettingsComeBackInAFreshWindow) {
     form.chkMP2.SetValue(1);
     SaveConfig(ctx);
 
-    const std::string text = TempFolder::Read(ConfigPath());
+    const std::string text = ReadWholeFile(ConfigPath());
     EXPECT_EQ(text,
               Lines({"/p/MKVToolnix/mkvextract", "", "", "/films/out", " 0 ", " 0 ", "/films/",
                      ":frameref=3", " 2 ", "-subfont-text-scale 4", " 1 ", " 0 ", " 1 ", " 1 "}));

@@ -10,6 +10,7 @@
 namespace kestrun {
 namespace {
 
+using test::ReadWholeFile;
 using test::TempFolder;
 
 TEST(DecoderSettings, SaveThenLoadGivesTheSameSettings) {
@@ -24,7 +25,7 @@ TEST(DecoderSettings, SaveThenLoadGivesTheSameSettings) {
         ASSERT_TRUE(settings.Save(path));
         EXPECT_EQ(DecoderSettings::Load(path), settings);
     }
-    EXPECT_EQ(TempFolder::Read(path), "channels=5.1\ngain_db=-4.50\ndynamic_range_compression=1\n");
+    EXPECT_EQ(ReadWholeFile(path), "channels=5.1\ngain_db=-4.50\ndynamic_range_compression=1\n");
 }
 
 TEST(DecoderSettings, MissingOrDamagedFilesGiveDefaults) {

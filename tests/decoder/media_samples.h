@@ -6,16 +6,13 @@
 #include <utility>
 #include <vector>
 
+#include "support/samples.h"
+
 namespace kestrun::test {
 
-// Runs "ffmpeg -v error -y <arguments> '<output>'"; the sample must come out non-empty.
-// Arguments are passed through the shell, so they must not hold single quotes.
+// The sample "ffmpeg <arguments> <output>" (made once, support/samples.h) copied to `output`;
+// the arguments are separated by blanks and hold none.
 void MakeSample(const std::string& arguments, const std::string& output);
-
-// Gives the tracks of a small Matroska file made by FFmpeg other TrackNumbers ({from, to} pairs,
-// all below 127) in the track list and in every block, as other muxers may number them.
-void RenumberMatroskaTracks(const std::string& path,
-                            const std::vector<std::pair<int, int>>& renumbering);
 
 struct ProbedAudio {
     std::string codec;

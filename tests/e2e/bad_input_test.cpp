@@ -91,7 +91,7 @@ TEST_F(BadInputTest, MissingMuxerFailsWithAMessage) {
     EXPECT_NE(run.err.find("Sample.mp4"), std::string::npos) << run.err;
     ExpectNoResult();
     EXPECT_EQ(Fingerprint(source.string()), before);
-    EXPECT_EQ(test::TempFolder::Read(bystander), "not ours");
+    EXPECT_EQ(test::ReadWholeFile(bystander), "not ours");
 }
 
 // A tool that exits at once with a failure and writes nothing: whichever it is, the chain must

@@ -108,7 +108,7 @@ TEST_P(ConvertTest, GivesAConsoleReadyMp4AndLeavesOnlyIt) {
     EXPECT_EQ(FolderNames(sources), std::vector<std::string>{"Sample.mkv"});
     // Only the result and what was there before: no movie.* file, no muxer temporaries.
     EXPECT_EQ(FolderNames(out), (std::vector<std::string>{"Sample.mp4", "notes.txt"}));
-    EXPECT_EQ(test::TempFolder::Read(bystander), "not ours");
+    EXPECT_EQ(test::ReadWholeFile(bystander), "not ours");
 }
 
 INSTANTIATE_TEST_SUITE_P(AllFormats, ConvertTest,

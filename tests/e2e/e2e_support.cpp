@@ -1,108 +1,30 @@
 #include "e2e/e2e_support.h"
 
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
-#include <nlohmann/json.hpp>
 #include <sstream>
 #include <stdexcept>
-
-extern char** environ;
 
 namespace kestrun::e2e {
 namespace fs = std::filesystem;
 namespace {
 
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+std::optional<double> Number(const std::map<std::string, std::string>& fields,
+                             const std::string& key) {
+    const auto it = fields.find(key);
+    if (it == fields.end() || it->second.empty() || it->second == "N/A") return std::nullopt;
+    return std::strtod(it->second.c_str(), nullptr);
 }
 
-// A file for a child's output stream; unlinked again once read.
-std::string CaptureFile() {
-    std::string pattern = (fs::temp_directory_path() / "kestrun-e2e-XXXXXX").string();
-    const int fd = mkstemp(pattern.data());
-    if (fd < 0) throw std::runtime_error("cannot make a capture file");
-    close(fd);
-    return pattern;
-}
-
-std::string Joined(const std::vector<std::string>& argv) {
-    std::string text;
-    for (const auto& a : argv) text += (text.empty() ? "" : " ") + a;
-    return text;
-}
-
-using Json = nlohmann::json;
-
-const Json* Find(const Json* object, const char* key) {
-    if (!object || !object->is_object()) return nullptr;
-    const auto it = object->find(key);
-    return it == object->end() ? nullptr : &*it;
-}
-
-std::string Text(const Json* v) {
-    if (!v) return {};
-    if (v->is_string()) return v->get<std::string>();
-    if (v->is_number()) return v->dump();
-    return {};
-}
-
-std::optional<double> Number(const Json* v) {
-    const std::string text = Text(v);
-    if (text.empty() || text == "N/A") return std::nullopt;
-    return std::strtod(text.c_str(), nullptr);
+std::string Text(const std::map<std::string, std::string>& fields, const std::string& key) {
+    const auto it = fields.find(key);
+    return it == fields.end() ? std::string() : it->second;
 }
 
 }  // namespace
-
-ProgramRun RunProgram(const std::vector<std::string>& argv) {
-    const std::string outPath = CaptureFile();
-    const std::string errPath = CaptureFile();
-    std::vector<char*> args;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_TRUNC, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_TRUNC, 0);
-    pid_t pid = -1;
-    const int spawned = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-
-    ProgramRun run;
-    if (spawned == 0) {
-        int status = 0;
-        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
-        run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    } else {
-        run.err = "cannot start " + argv[0];
-    }
-    run.out = Slurp(outPath);
-    run.err += Slurp(errPath);
-    std::remove(outPath.c_str());
-    std::remove(errPath.c_str());
-    return run;
-}
-
-void Ffmpeg(const std::vector<std::string>& arguments) {
-    std::vector<std::string> argv = {"ffmpeg", "-nostdin", "-y", "-v", "error"};
-    argv.insert(argv.end(), arguments.begin(), arguments.end());
-    const ProgramRun run = RunProgram(argv);
-    if (run.exitCode != 0) throw std::runtime_error(Joined(argv) + " failed: " + run.err);
-}
 
 std::vector<std::string> ToneInput(int channels, double seconds) {
     // A distinct pitch per channel, so a lost or swapped channel is not silent by accident.
@@ -132,8 +54,7 @@ void MakeMkv(const std::string& path, const std::vector<std::string>& audioOptio
           std::vector<std::string>{"-t", std::to_string(seconds), "-map", "0:v", "-map", "1:a"},
           H264Options(), audioOptions, extraOptions})
         args.insert(args.end(), part.begin(), part.end());
-    args.push_back(path);
-    Ffmpeg(args);
+    test::SampleAt(args, path);
 }
 
 std::vector<StreamFacts> MediaFacts::OfType(const std::string& type) const {
@@ -144,26 +65,32 @@ std::vector<StreamFacts> MediaFacts::OfType(const std::string& type) const {
 }
 
 MediaFacts Probe(const std::string& path) {
-    const ProgramRun run = RunProgram({"ffprobe", "-v", "error", "-count_frames", "-print_format",
-                                       "json", "-show_streams", "-show_format", path});
+    const ProgramRun run = RunProgram(
+        {"ffprobe", "-v", "error", "-count_frames", "-show_streams", "-show_format", path});
     if (run.exitCode != 0) throw std::runtime_error("ffprobe failed on " + path + ": " + run.err);
-    const Json doc = Json::parse(run.out);
+    // Sections [STREAM] ... [/STREAM] and [FORMAT] ... [/FORMAT] of key=value lines.
     MediaFacts facts;
-    facts.duration = Number(Find(Find(&doc, "format"), "duration")).value_or(0);
-    if (const Json* streams = Find(&doc, "streams"); streams && streams->is_array()) {
-        for (const Json& s : *streams) {
+    std::map<std::string, std::string> fields;
+    std::istringstream lines(run.out);
+    for (std::string line; std::getline(lines, line);) {
+        if (line == "[STREAM]" || line == "[FORMAT]") {
+            fields.clear();
+        } else if (line == "[/FORMAT]") {
+            facts.duration = Number(fields, "duration").value_or(0);
+        } else if (line == "[/STREAM]") {
             StreamFacts f;
-            f.type = Text(Find(&s, "codec_type"));
-            f.codec = Text(Find(&s, "codec_name"));
-            f.profile = Text(Find(&s, "profile"));
-            f.level = static_cast<int>(Number(Find(&s, "level")).value_or(0));
-            f.channels = static_cast<int>(Number(Find(&s, "channels")).value_or(0));
-            f.avgFrameRate = Text(Find(&s, "avg_frame_rate"));
-            f.displayAspect = Text(Find(&s, "display_aspect_ratio"));
-            if (auto n = Number(Find(&s, "nb_read_frames")))
-                f.framesDecoded = static_cast<long>(*n);
-            f.duration = Number(Find(&s, "duration"));
+            f.type = Text(fields, "codec_type");
+            f.codec = Text(fields, "codec_name");
+            f.profile = Text(fields, "profile");
+            f.level = static_cast<int>(Number(fields, "level").value_or(0));
+            f.channels = static_cast<int>(Number(fields, "channels").value_or(0));
+            f.avgFrameRate = Text(fields, "avg_frame_rate");
+            f.displayAspect = Text(fields, "display_aspect_ratio");
+            if (auto n = Number(fields, "nb_read_frames")) f.framesDecoded = static_cast<long>(*n);
+            f.duration = Number(fields, "duration");
             facts.streams.push_back(f);
+        } else if (const size_t equals = line.find('='); equals != std::string::npos) {
+            fields[line.substr(0, equals)] = line.substr(equals + 1);
         }
     }
     return facts;

@@ -1,6 +1,7 @@
 #pragma once
-// Helpers of the end-to-end suite: running programs without a shell, making small MKVs with
-// FFmpeg, reading ffprobe's view of a file, and a private copy of the program folder per test.
+// Helpers of the end-to-end suite: the small MKVs it converts, ffprobe's view of a file, and a
+// private copy of the program folder per test (running programs and making samples:
+// support/process.h, support/samples.h).
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -8,16 +9,16 @@
 #include <string>
 #include <vector>
 
+#include "support/process.h"
+#include "support/samples.h"
+#include "support/temp_folder.h"
+
 namespace kestrun::e2e {
 
-struct ProgramRun {
-    int exitCode = -1;  // 128 + signal when the program was killed
-    std::string out;
-    std::string err;
-};
-
-// Starts argv[0] directly (searched in PATH when it holds no '/'), standard input from /dev/null.
-ProgramRun RunProgram(const std::vector<std::string>& argv);
+using test::Ffmpeg;
+using test::ProgramRun;
+using test::ReadWholeFile;
+using test::RunProgram;
 
 // One audio format of the generated sources.
 struct AudioKind {
@@ -27,9 +28,6 @@ struct AudioKind {
 };
 inline void PrintTo(const AudioKind& audio, std::ostream* os) { *os << audio.name; }
 
-// ffmpeg -nostdin -y -v error ARGUMENTS; throws std::runtime_error when FFmpeg fails.
-void Ffmpeg(const std::vector<std::string>& arguments);
-
 // Input options of FFmpeg for a tone of `channels` channels (a distinct pitch in each) at 48 kHz.
 std::vector<std::string> ToneInput(int channels, double seconds);
 // Input options for a 23.976 fps test picture of the given size.
@@ -38,7 +36,8 @@ std::vector<std::string> PictureInput(const std::string& size);
 std::vector<std::string> H264Options();
 
 // An MKV with that H.264, 320x240, 23.976 fps, `seconds` long, and one audio track of `channels`
-// channels encoded by `audioOptions`. Extra options go before the output name.
+// channels encoded by `audioOptions`. Extra options go before the output name. Made once per
+// recipe (support/samples.h) and copied to `path`.
 void MakeMkv(const std::string& path, const std::vector<std::string>& audioOptions, int channels,
              const std::vector<std::string>& extraOptions = {}, double seconds = 2);
 
@@ -60,7 +59,7 @@ struct MediaFacts {
     std::vector<StreamFacts> OfType(const std::string& type) const;
 };
 
-// ffprobe -count_frames -show_streams -show_format, as JSON; throws when ffprobe fails.
+// ffprobe -count_frames -show_streams -show_format; throws when ffprobe fails.
 MediaFacts Probe(const std::string& path);
 
 // A digest of the whole content with the size and modification time: changes when the file does.

@@ -43,8 +43,7 @@ TEST_F(OptionsTest, ChosenAudioTrackIsTheOneConverted) {
           std::vector<std::string>{"-t", "2", "-map", "0:a", "-map", "1:v", "-map", "2:a"},
           H264Options(), std::vector<std::string>{"-c:a:0", "libmp3lame", "-c:a:1", "ac3"}})
         args.insert(args.end(), part.begin(), part.end());
-    args.push_back(source.string());
-    Ffmpeg(args);
+    test::SampleAt(args, source.string());
 
     const MediaFacts first = Convert(source, {"--audio", "0"});
     ASSERT_EQ(first.OfType("audio").size(), 1u);

@@ -74,7 +74,7 @@ class H264InfoProgram : public ::testing::Test {
 protected:
     void SetUp() override {
         program_ = folder_ / "h264info";
-        std::filesystem::copy_file(ProgramPath("h264info/h264info"), program_);
+        std::filesystem::copy_file(BuiltTool("h264info/h264info"), program_);
     }
 
     void WriteSettings(const std::string& input, const std::string& output) {
@@ -82,7 +82,7 @@ protected:
                       "[Paths]\r\nInputPath=" + input + "\r\nOutputPath=" + output + "\r\n");
     }
 
-    ToolResult Run() { return RunTool({program_}); }
+    ProgramRun Run() { return RunProgram({program_}); }
 
     TempFolder folder_{"kestrun-h264info"};
     std::string program_;
@@ -140,16 +140,16 @@ TEST_F(H264InfoProgram, BadInputFailsWithAMessageAndWritesNothing) {
     expectFailure("empty input");
     WriteSettings(folder_.Write("text.h264", "not a video stream\n"), output);
     expectFailure("no SPS");
-    WriteSettings(ProgramPath("h264info/h264info"), folder_ / "no such folder/movie.h264");
+    WriteSettings(BuiltTool("h264info/h264info"), folder_ / "no such folder/movie.h264");
     EXPECT_NE(Run().exitCode, 0);
 
-    EXPECT_EQ(RunTool({program_, "extra"}).exitCode, 2);
+    EXPECT_EQ(RunProgram({program_, "extra"}).exitCode, 2);
 
     // A disk that fills up: writes past a file size limit fail the same way.
     const std::string input = folder_ / "movie_raw.h264";
     EncodeH264(input, 320, 240, 6, {"-level", "5.1"});
     WriteSettings(input, output);
-    const auto full = RunTool({"/usr/bin/prlimit", "--fsize=4096", program_});
+    const auto full = RunProgram({"/usr/bin/prlimit", "--fsize=4096", program_});
     EXPECT_EQ(full.exitCode, 1);
     EXPECT_NE(full.err.find("File too large"), std::string::npos) << full.err;
     EXPECT_FALSE(std::filesystem::exists(output));

@@ -1,30 +1,19 @@
 #pragma once
-// Helpers of the H.264 tool tests: running programs without a shell, making tiny samples with
-// FFmpeg, and reading what ffprobe says about the results.
+// Helpers of the H.264 tool tests: tiny x264 samples where the tests want them, and what ffprobe
+// says about the results (running programs and making samples: support/process.h, samples.h).
 #include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "support/process.h"
+#include "support/samples.h"
+
 namespace kestrun::test {
 
-struct ToolResult {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-// Runs a program (no shell) with standard input from /dev/null and both outputs captured.
-ToolResult RunTool(const std::vector<std::string>& argv);
-
-// A program of the built program folder, e.g. ProgramPath("MP4Box/MP4Box").
-std::string ProgramPath(const std::string& relative);
-
-// Runs ffmpeg -nostdin -y -loglevel error with `args`; throws std::runtime_error on failure.
-void RunFfmpeg(const std::vector<std::string>& args);
-
-// Encodes `frames` frames of a test pattern with libx264 into `output` (container from its
-// extension; ".h264" gives a raw stream). `x264` holds extra FFmpeg options, e.g. {"-bf", "3"}.
+// Copies `frames` frames of a test pattern encoded by libx264 (support/samples.h) to `output`
+// (container from its extension; ".h264" gives a raw stream). `x264` holds extra FFmpeg options,
+// e.g. {"-bf", "3"}.
 void EncodeH264(const std::string& output, int width, int height, int frames,
                 const std::vector<std::string>& x264, const std::string& rate = "24000/1001");
 

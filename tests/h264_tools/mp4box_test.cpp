@@ -84,22 +84,23 @@ class Mp4BoxMuxing : public ::testing::Test {
 protected:
     void SetUp() override {
         std::filesystem::create_directories(work_);
-        RunFfmpeg({"-f",      "lavfi",     "-i",           "testsrc2=size=320x240:rate=24000/1001",
-                   "-f",      "lavfi",     "-i",           "sine=frequency=440:sample_rate=48000",
-                   "-t",      "1",         "-c:v",         "libx264",
-                   "-preset", "ultrafast", "-level",       "4.1",
-                   "-bf",     "3",         "-x264-params", "b-pyramid=normal:keyint=10:b-adapt=0",
-                   "-c:a",    "ac3",       source_});
+        SampleAt({"-f",      "lavfi",     "-i",           "testsrc2=size=320x240:rate=24000/1001",
+                  "-f",      "lavfi",     "-i",           "sine=frequency=440:sample_rate=48000",
+                  "-t",      "1",         "-c:v",         "libx264",
+                  "-preset", "ultrafast", "-level",       "4.1",
+                  "-bf",     "3",         "-x264-params", "b-pyramid=normal:keyint=10:b-adapt=0",
+                  "-c:a",    "ac3"},
+                 source_);
         const auto extracted =
-            RunTool({"/usr/bin/mkvextract", source_, "tracks", "0:" + work_ + "movie.h264"});
+            RunProgram({"/usr/bin/mkvextract", source_, "tracks", "0:" + work_ + "movie.h264"});
         ASSERT_EQ(extracted.exitCode, 0) << extracted.out;
-        RunFfmpeg({"-i", source_, "-vn", "-c:a", "aac", "-b:a", "96k", work_ + "movie.aac"});
+        Ffmpeg({"-i", source_, "-vn", "-c:a", "aac", "-b:a", "96k", work_ + "movie.aac"});
     }
 
-    ToolResult Mp4Box(const std::vector<std::string>& args) {
-        std::vector<std::string> argv = {ProgramPath("MP4Box/MP4Box")};
+    ProgramRun Mp4Box(const std::vector<std::string>& args) {
+        std::vector<std::string> argv = {BuiltTool("MP4Box/MP4Box")};
         argv.insert(argv.end(), args.begin(), args.end());
-        return RunTool(argv);
+        return RunProgram(argv);
     }
 
     void ExpectNoPartialFiles() {
@@ -136,7 +137,7 @@ TEST_F(Mp4BoxMuxing, AudioAndVideoKeepEveryFrameInDisplayOrder) {
 }
 
 TEST_F(Mp4BoxMuxing, VideoJoinsTheAudioAlreadyInTheMp4WithItsPixelAspect) {
-    RunFfmpeg({"-i", work_ + "movie.aac", "-c", "copy", output_});
+    Ffmpeg({"-i", work_ + "movie.aac", "-c", "copy", output_});
     const auto result = Mp4Box({"-fps", "25.000", "-add", work_ + "movie.h264:par=1920:1440",
                                 output_, "-tmp", workNoSlash_});
     ASSERT_EQ(result.exitCode, 0) << result.err;
@@ -157,7 +158,7 @@ TEST_F(Mp4BoxMuxing, VideoJoinsTheAudioAlreadyInTheMp4WithItsPixelAspect) {
 
 TEST_F(Mp4BoxMuxing, RawVideoOutOfAnAviThenMuxed) {
     const std::string avi = work_ + "movie.avi";
-    RunFfmpeg({"-i", source_, "-an", "-c:v", "copy", "-bsf:v", "h264_mp4toannexb", avi});
+    Ffmpeg({"-i", source_, "-an", "-c:v", "copy", "-bsf:v", "h264_mp4toannexb", avi});
     auto result = Mp4Box({"-aviraw", "video", avi});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     const std::string raw = work_ + "movie_video.h264";
@@ -169,7 +170,7 @@ TEST_F(Mp4BoxMuxing, RawVideoOutOfAnAviThenMuxed) {
 }
 
 TEST_F(Mp4BoxMuxing, FailuresLeaveTheDestinationAsItWas) {
-    RunFfmpeg({"-i", work_ + "movie.aac", "-c", "copy", output_});
+    Ffmpeg({"-i", work_ + "movie.aac", "-c", "copy", output_});
     const auto before = ReadBytes(output_);
     auto expectFailure = [&](const std::vector<std::string>& args, int exitCode) {
         const auto result = Mp4Box(args);
@@ -188,8 +189,8 @@ TEST_F(Mp4BoxMuxing, FailuresLeaveTheDestinationAsItWas) {
     EXPECT_EQ(Mp4Box({"-add", work_ + "movie.h264", folder_ / "no folder/out.mp4"}).exitCode, 1);
 
     // A disk that fills up: writes past a file size limit fail the same way.
-    const auto full = RunTool({"/usr/bin/prlimit", "--fsize=4096", ProgramPath("MP4Box/MP4Box"),
-                               "-add", work_ + "movie.h264", output_});
+    const auto full = RunProgram({"/usr/bin/prlimit", "--fsize=4096", BuiltTool("MP4Box/MP4Box"),
+                                  "-add", work_ + "movie.h264", output_});
     EXPECT_EQ(full.exitCode, 1);
     EXPECT_NE(full.err.find("File too large"), std::string::npos) << full.err;
     EXPECT_EQ(ReadBytes(output_), before);

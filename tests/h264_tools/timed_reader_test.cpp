@@ -29,10 +29,10 @@ std::vector<TimedFrame> ReadAll(const std::string& path, int* delay = nullptr) {
 // Display rank of each frame in decode order, as mkvmerge times the same raw stream.
 std::vector<int64_t> DisplayRanksByMkvmerge(const std::string& raw, const std::string& mkv) {
     const auto merged =
-        RunTool({"/usr/bin/mkvmerge", "-q", "-o", mkv, "--default-duration", "0:25fps", raw});
+        RunProgram({"/usr/bin/mkvmerge", "-q", "-o", mkv, "--default-duration", "0:25fps", raw});
     if (merged.exitCode != 0) throw std::runtime_error("mkvmerge failed: " + merged.out);
-    const auto probe = RunTool({"/usr/bin/ffprobe", "-v", "error", "-select_streams", "v:0",
-                                "-show_entries", "packet=pts", "-of", "csv=p=0", mkv});
+    const auto probe = RunProgram({"/usr/bin/ffprobe", "-v", "error", "-select_streams", "v:0",
+                                   "-show_entries", "packet=pts", "-of", "csv=p=0", mkv});
     std::vector<int64_t> pts;
     std::istringstream lines(probe.out);
     std::string line;

@@ -17,8 +17,8 @@ std::string LastLine(const std::string& text) {
 
 class X264Checker : public ::testing::Test {
 protected:
-    ToolResult Check(const std::string& source) {
-        return RunTool({ProgramPath("Checker/x264_checker"), source});
+    ProgramRun Check(const std::string& source) {
+        return RunProgram({BuiltTool("Checker/x264_checker"), source});
     }
 
     void ExpectRefused(const std::string& source, const std::string& messagePart) {
@@ -60,8 +60,8 @@ TEST_F(X264Checker, StreamsWithinTheLevel41BufferPass) {
 
 TEST_F(X264Checker, SourcesWithoutReadableH264AreRefused) {
     const std::string mpeg2 = folder_ / "mpeg2.mkv";
-    RunFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=160x96:rate=25", "-frames:v", "2", "-c:v",
-               "mpeg2video", mpeg2});
+    Ffmpeg({"-f", "lavfi", "-i", "testsrc2=size=160x96:rate=25", "-frames:v", "2", "-c:v",
+            "mpeg2video", mpeg2});
     ExpectRefused(mpeg2, "mpeg2video");
     ExpectRefused(folder_ / "missing.mkv", "missing.mkv");
     ExpectRefused(folder_.Write("empty.mkv", ""), "empty.mkv");
@@ -74,7 +74,7 @@ TEST_F(X264Checker, SourcesWithoutReadableH264AreRefused) {
     EXPECT_EQ(result.out.find("dpb check"), std::string::npos);
     EXPECT_NE(result.exitCode, 0);
 
-    EXPECT_EQ(RunTool({ProgramPath("Checker/x264_checker")}).exitCode, 2);
+    EXPECT_EQ(RunProgram({BuiltTool("Checker/x264_checker")}).exitCode, 2);
 }
 
 }  // namespace

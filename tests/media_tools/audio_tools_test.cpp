@@ -22,8 +22,8 @@ int PeakOf(const Pcm16& pcm) {
 
 TEST_F(AudioToolsTest, AftenEncodesWavToAc3At640) {
     const std::string wav = Stage("wav", "movie.wav");
-    const auto result = RunTool({Tool("aften/aften"), wav, "-b", "640", In("movie.ac3")});
-    ASSERT_EQ(result.exitCode, 0) << result.errorText;
+    const auto result = RunProgram({BuiltTool("aften/aften"), wav, "-b", "640", In("movie.ac3")});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
     auto ac3 = Probe(In("movie.ac3"));
     EXPECT_EQ(ac3["codec_name"], "ac3");
     EXPECT_EQ(ac3["format_name"], "ac3");
@@ -45,10 +45,10 @@ TEST_F(AudioToolsTest, AftenRefusesWhatItCannotDo) {
         {wav, "-b", "640", "/dev/full"},  // the disk is full
     };
     for (auto line : lines) {
-        line.insert(line.begin(), Tool("aften/aften"));
-        const auto result = RunTool(line);
+        line.insert(line.begin(), BuiltTool("aften/aften"));
+        const auto result = RunProgram(line);
         EXPECT_NE(result.exitCode, 0) << line.back();
-        EXPECT_NE(result.errorText.find("aften: "), std::string::npos) << result.errorText;
+        EXPECT_NE(result.err.find("aften: "), std::string::npos) << result.err;
         EXPECT_FALSE(FileExists(In("movie.ac3")));
     }
     EXPECT_EQ(Probe(wav)["codec_name"], "pcm_s16le");
@@ -57,9 +57,9 @@ TEST_F(AudioToolsTest, AftenRefusesWhatItCannotDo) {
 TEST_F(AudioToolsTest, ValdecDecodesDtsAsStored) {
     // The AC-3 preparation of the re-encode chains: " -wav ... -spk:0 -fmt:0".
     const std::string dts = Stage("dts", "movie.dts");
-    const auto result =
-        RunTool({Tool("ac3filter/valdec"), dts, "-wav", In("movie.wav"), "-spk:0", "-fmt:0"});
-    ASSERT_EQ(result.exitCode, 0) << result.errorText;
+    const auto result = RunProgram(
+        {BuiltTool("ac3filter/valdec"), dts, "-wav", In("movie.wav"), "-spk:0", "-fmt:0"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
     auto wav = Probe(In("movie.wav"));
     EXPECT_EQ(wav["codec_name"], "pcm_s16le");
     EXPECT_EQ(Number(wav, "channels"), 6);
@@ -69,16 +69,16 @@ TEST_F(AudioToolsTest, ValdecDecodesDtsAsStored) {
 
 TEST_F(AudioToolsTest, ValdecBackupFormsSetLayoutAndRaiseTheLevelWithoutClipping) {
     const std::string ac3 = Stage("ac3", "movie.ac3");
-    ASSERT_TRUE(Ffmpeg({"-i", ac3, "-c:a", "pcm_s16le", In("plain.wav")}));
+    ASSERT_NO_THROW(Ffmpeg({"-i", ac3, "-c:a", "pcm_s16le", In("plain.wav")}));
     const auto plain = ReadPcm16Wav(In("plain.wav"));
     ASSERT_TRUE(plain);
 
     for (const std::string speakers : {"2", "6"}) {
         SCOPED_TRACE("-spk:" + speakers);
         const auto result =
-            RunTool({Tool("ac3filter/valdec"), ac3, "-wav", In("movie.wav"), "-spk:" + speakers,
-                     "-fmt:0", "-drc+", "-gain:8", "-drc_power:8"});
-        ASSERT_EQ(result.exitCode, 0) << result.errorText;
+            RunProgram({BuiltTool("ac3filter/valdec"), ac3, "-wav", In("movie.wav"),
+                        "-spk:" + speakers, "-fmt:0", "-drc+", "-gain:8", "-drc_power:8"});
+        ASSERT_EQ(result.exitCode, 0) << result.err;
         const auto pcm = ReadPcm16Wav(In("movie.wav"));
         ASSERT_TRUE(pcm);
         EXPECT_EQ(pcm->channels, std::stoi(speakers));
@@ -101,10 +101,10 @@ TEST_F(AudioToolsTest, ValdecRefusesLinesItCannotHonour) {
         {In("gone.dts"), "-wav", In("movie.wav"), "-fmt:0"},
     };
     for (auto line : lines) {
-        line.insert(line.begin(), Tool("ac3filter/valdec"));
-        const auto result = RunTool(line);
+        line.insert(line.begin(), BuiltTool("ac3filter/valdec"));
+        const auto result = RunProgram(line);
         EXPECT_NE(result.exitCode, 0) << line.back();
-        EXPECT_NE(result.errorText.find("valdec: "), std::string::npos) << result.errorText;
+        EXPECT_NE(result.err.find("valdec: "), std::string::npos) << result.err;
         EXPECT_FALSE(FileExists(In("movie.wav")));
     }
 }
@@ -112,9 +112,9 @@ TEST_F(AudioToolsTest, ValdecRefusesLinesItCannotHonour) {
 TEST_F(AudioToolsTest, BeSweetSpeedsAudioUpFor25FramesAndKeepsThePitch) {
     const std::string input = Stage("wav", "movie2.wav");
     const auto result =
-        RunTool({Tool("besweet/BeSweet"), "-core(", "-input", input, "-2ch", "-output",
-                 In("movie.wav"), ")", "-ota(", "-r", "23976", "25000", ")"});
-    ASSERT_EQ(result.exitCode, 0) << result.errorText;
+        RunProgram({BuiltTool("besweet/BeSweet"), "-core(", "-input", input, "-2ch", "-output",
+                    In("movie.wav"), ")", "-ota(", "-r", "23976", "25000", ")"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
     const auto before = ReadPcm16Wav(input);
     const auto after = ReadPcm16Wav(In("movie.wav"));
     ASSERT_TRUE(before && after);
@@ -139,10 +139,10 @@ TEST_F(AudioToolsTest, BeSweetRefusesBadLines) {
         {"-core(", "-input", input, "-output", input, ")"},
     };
     for (auto line : lines) {
-        line.insert(line.begin(), Tool("besweet/BeSweet"));
-        const auto result = RunTool(line);
+        line.insert(line.begin(), BuiltTool("besweet/BeSweet"));
+        const auto result = RunProgram(line);
         EXPECT_NE(result.exitCode, 0);
-        EXPECT_NE(result.errorText.find("BeSweet: "), std::string::npos) << result.errorText;
+        EXPECT_NE(result.err.find("BeSweet: "), std::string::npos) << result.err;
         EXPECT_FALSE(FileExists(out));
     }
 }
@@ -150,23 +150,23 @@ TEST_F(AudioToolsTest, BeSweetRefusesBadLines) {
 TEST_F(AudioToolsTest, DebianFaadAndSoundstretchTakeTheLinesUnchanged) {
     // "faad -d movie.aac -o movie.wav": 5.1 down-matrixed to stereo.
     const std::string aac = Stage("aac", "movie.aac");
-    auto faad = RunTool({Tool("FFMpeg/faad"), "-d", aac, "-o", In("movie.wav")});
-    ASSERT_EQ(faad.exitCode, 0) << faad.errorText;
+    auto faad = RunProgram({BuiltTool("FFMpeg/faad"), "-d", aac, "-o", In("movie.wav")});
+    ASSERT_EQ(faad.exitCode, 0) << faad.err;
     auto wav = Probe(In("movie.wav"));
     EXPECT_EQ(wav["codec_name"], "pcm_s16le");
     EXPECT_EQ(Number(wav, "channels"), 2);
 
     // "soundstretch movie.wav movie2.wav -pitch=-1": a semitone lower, same length.
-    const auto stretch =
-        RunTool({Tool("Sounds/soundstretch"), In("movie.wav"), In("movie2.wav"), "-pitch=-1"});
-    ASSERT_EQ(stretch.exitCode, 0) << stretch.errorText;
+    const auto stretch = RunProgram(
+        {BuiltTool("Sounds/soundstretch"), In("movie.wav"), In("movie2.wav"), "-pitch=-1"});
+    ASSERT_EQ(stretch.exitCode, 0) << stretch.err;
     const auto before = ReadPcm16Wav(In("movie.wav"));
     const auto after = ReadPcm16Wav(In("movie2.wav"));
     ASSERT_TRUE(before && after);
     EXPECT_NEAR(after->samples.size(), before->samples.size(), before->samples.size() * 0.02);
     EXPECT_LT(ZeroCrossingsPerSecond(*after), ZeroCrossingsPerSecond(*before) * 0.97);
 
-    EXPECT_TRUE(FileExists(Tool("MP4Box/mpgtx")));
+    EXPECT_TRUE(FileExists(BuiltTool("MP4Box/mpgtx")));
 }
 
 }  // namespace

@@ -14,9 +14,9 @@ const std::string kFfmpeg = "FFMpeg/FFmpeg";
 
 class FfmpegStandInTest : public StagedAudioTest {
 protected:
-    RunResult Legacy(std::vector<std::string> args) {
-        args.insert(args.begin(), Tool(kFfmpeg));
-        return RunTool(args);
+    ProgramRun Legacy(std::vector<std::string> args) {
+        args.insert(args.begin(), BuiltTool(kFfmpeg));
+        return RunProgram(args);
     }
 };
 
@@ -33,7 +33,7 @@ TEST_F(FfmpegStandInTest, EncodesEveryAudioFormatToAacLc) {
         const std::string output = In("movie.aac");
         const auto result = Legacy({"-f", format, "-i", input, "-acodec", "libfaac", "-ac",
                                     channels, "-ab", "224kb", output});
-        ASSERT_EQ(result.exitCode, 0) << result.errorText;
+        ASSERT_EQ(result.exitCode, 0) << result.err;
         auto aac = Probe(output);
         EXPECT_EQ(aac["codec_name"], "aac");
         EXPECT_EQ(aac["profile"], "LC");
@@ -56,7 +56,7 @@ TEST_F(FfmpegStandInTest, DecodesToSixteenBitWav) {
     const std::string mp2 = Stage("mp2", "movie.mp2");
     for (const auto& input : {aac, mp2 + " "}) {
         const auto result = Legacy({"-i", input, "-acodec", "pcm_s16le", In("movie.wav")});
-        ASSERT_EQ(result.exitCode, 0) << result.errorText;
+        ASSERT_EQ(result.exitCode, 0) << result.err;
         auto wav = Probe(In("movie.wav"));
         EXPECT_EQ(wav["codec_name"], "pcm_s16le");
         EXPECT_NEAR(Number(wav, "duration"), 1.0, 0.1);
@@ -67,7 +67,7 @@ TEST_F(FfmpegStandInTest, WavToWmaForTheVc1Chain) {
     const std::string wav = Stage("wav", "movie.wav");
     const auto result =
         Legacy({"-i", wav, "-acodec", "wmav2", "-ab", "192000", "-ac", "2", In("movie.wma")});
-    ASSERT_EQ(result.exitCode, 0) << result.errorText;
+    ASSERT_EQ(result.exitCode, 0) << result.err;
     auto wma = Probe(In("movie.wma"));
     EXPECT_EQ(wma["codec_name"], "wmav2");
     EXPECT_EQ(Number(wma, "channels"), 2);
@@ -75,14 +75,14 @@ TEST_F(FfmpegStandInTest, WavToWmaForTheVc1Chain) {
 
 TEST_F(FfmpegStandInTest, RepacksMpeg2MkvToVobOverAnOlderOutput) {
     const std::string source = In("film 'one'.mkv");
-    ASSERT_TRUE(
+    ASSERT_NO_THROW(
         Ffmpeg({"-f", "lavfi", "-i", "testsrc=size=128x96:rate=25:duration=1", "-f", "lavfi", "-i",
                 "sine=duration=1:sample_rate=48000", "-c:v", "mpeg2video", "-c:a", "ac3", source}));
     const std::string output = In("film 'one'.mpg");
     WriteText(output, "an older output");
     const auto result = Legacy({"-threads", "4", "-i", source, "-vcodec", "copy", "-acodec", "copy",
                                 "-f", "vob", "-copyts", "-y", output, "-bug", "ms"});
-    ASSERT_EQ(result.exitCode, 0) << result.errorText;
+    ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(Probe(output, "v")["codec_name"], "mpeg2video");
     EXPECT_EQ(Probe(output, "a")["codec_name"], "ac3");
     EXPECT_EQ(Probe(output, "a")["format_name"], "mpeg");
@@ -102,7 +102,7 @@ TEST_F(FfmpegStandInTest, BadInputsFailClearlyAndLeaveNoOutput) {
         const auto result = Legacy({"-f", "ac3", "-i", input, "-acodec", "libfaac", "-ac", "2",
                                     "-ab", "224kb", In("movie.aac")});
         EXPECT_NE(result.exitCode, 0) << input;
-        EXPECT_NE(result.errorText.find(message), std::string::npos) << result.errorText;
+        EXPECT_NE(result.err.find(message), std::string::npos) << result.err;
         EXPECT_FALSE(FileExists(In("movie.aac"))) << input;
     }
 }
@@ -114,16 +114,16 @@ TEST_F(FfmpegStandInTest, NeverOverwritesItsInputOrWritesHalfFiles) {
     const auto same =
         Legacy({"-f", "aac", "-i", aac, "-acodec", "libfaac", "-ac", "2", "-ab", "224kb", aac});
     EXPECT_NE(same.exitCode, 0);
-    EXPECT_NE(same.errorText.find("overwrite its own input"), std::string::npos);
+    EXPECT_NE(same.err.find("overwrite its own input"), std::string::npos);
     EXPECT_EQ(ReadBytes(aac), before);
 
     const auto full = Legacy({"-i", aac, "-acodec", "pcm_s16le", "-f", "wav", "/dev/full"});
     EXPECT_NE(full.exitCode, 0);
-    EXPECT_NE(full.errorText.find("failed"), std::string::npos);
+    EXPECT_NE(full.err.find("failed"), std::string::npos);
 
     const auto noFolder = Legacy({"-i", aac, "-acodec", "pcm_s16le", In("gone") + "/movie.wav"});
     EXPECT_NE(noFolder.exitCode, 0);
-    EXPECT_NE(noFolder.errorText.find("output folder does not exist"), std::string::npos);
+    EXPECT_NE(noFolder.err.find("output folder does not exist"), std::string::npos);
 }
 
 TEST(FfmpegTranslation, RewritesOldSpellingsAndKeepsTheRest) {

@@ -1,27 +1,22 @@
 #pragma once
-// Helpers of the media tool tests: running the built stand-ins, making tiny samples with FFmpeg,
-// reading results with ffprobe, and a work folder whose name is awkward on purpose.
+// Helpers of the media tool tests: reading results with ffprobe and the WAV files they write
+// (running programs and making samples: support/process.h, support/samples.h).
 #include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "support/process.h"
+#include "support/samples.h"
+
 namespace media_test {
 
-// The stand-in or linked tool at `relative` in the built program folder ("aften/aften").
-std::string Tool(const std::string& relative);
-
-struct RunResult {
-    int exitCode = -1;
-    std::string errorText;  // what the program wrote to standard error
-};
-
-// Runs a program (argument vector, program first) without a shell; standard output is dropped.
-RunResult RunTool(const std::vector<std::string>& argv);
-
-// Runs Debian's FFmpeg with -nostdin -y and the given arguments; true on success.
-bool Ffmpeg(const std::vector<std::string>& args);
+using kestrun::test::BuiltTool;
+using kestrun::test::Ffmpeg;
+using kestrun::test::ProgramRun;
+using kestrun::test::RenumberMatroskaTracks;
+using kestrun::test::RunProgram;
 
 // ffprobe's view of the first stream of `kind` ("a", "v", "s") in a file; empty map when ffprobe
 // cannot read it. Keys: codec_name, profile, channels, sample_rate, duration, bit_rate,
@@ -51,10 +46,5 @@ std::optional<Pcm16> ReadPcm16Wav(const std::string& path);
 
 // Sign changes per second on the first channel: twice the frequency of a pure tone.
 double ZeroCrossingsPerSecond(const Pcm16& pcm);
-
-// Rewrites the TrackNumber of every track of a Matroska file, and the track numbers in its blocks
-// and cue points, through `numbers` (old number -> new number, both below 127). Returns false
-// when the file's layout is not one this helper can walk.
-bool RenumberMatroskaTracks(const std::string& path, const std::map<uint64_t, uint64_t>& numbers);
 
 }  // namespace media_test

@@ -25,9 +25,9 @@ protected:
 
     std::string Out(const std::string& name) const { return out_ + "/" + name; }
 
-    RunResult Extract(std::vector<std::string> args) const {
-        args.insert(args.begin(), {Tool(kMkvextract), "tracks", source_});
-        return RunTool(args);
+    ProgramRun Extract(std::vector<std::string> args) const {
+        args.insert(args.begin(), {BuiltTool(kMkvextract), "tracks", source_});
+        return RunProgram(args);
     }
 
     std::string source_;
@@ -41,7 +41,7 @@ TEST_F(MkvextractTest, ExtractsTracksByTheirMatroskaNumberNotByPosition) {
     const auto result =
         Extract({"9:" + Out("movie.h264"), "7:" + Out("movie.aac"), "5:" + Out("movie.ac3"),
                  "2:" + Out("movie.srt"), "3:" + Out("movie.ASS")});
-    ASSERT_EQ(result.exitCode, 0) << result.errorText;
+    ASSERT_EQ(result.exitCode, 0) << result.err;
 
     EXPECT_EQ(Probe(Out("movie.h264"), "v")["codec_name"], "h264");
     auto aac = Probe(Out("movie.aac"));
@@ -57,7 +57,7 @@ TEST_F(MkvextractTest, ExtractsTracksByTheirMatroskaNumberNotByPosition) {
 
 TEST_F(MkvextractTest, H264TrackBecomesAnnexBStreamWithEveryFrame) {
     const auto result = Extract({"9:" + Out("movie.h264")});
-    ASSERT_EQ(result.exitCode, 0) << result.errorText;
+    ASSERT_EQ(result.exitCode, 0) << result.err;
     const auto bytes = ReadBytes(Out("movie.h264"));
     ASSERT_GE(bytes.size(), 5u);
     EXPECT_EQ(bytes[0], 0);
@@ -71,8 +71,9 @@ TEST_F(MkvextractTest, H264TrackBecomesAnnexBStreamWithEveryFrame) {
 }
 
 TEST_F(MkvextractTest, TimecodesModeUsesTheSameNumbers) {
-    const auto result = RunTool({Tool(kMkvextract), "timecodes_v2", source_, "9:" + Out("t.txt")});
-    ASSERT_EQ(result.exitCode, 0) << result.errorText;
+    const auto result =
+        RunProgram({BuiltTool(kMkvextract), "timecodes_v2", source_, "9:" + Out("t.txt")});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
     const auto text = ReadBytes(Out("t.txt"));
     const std::string content(text.begin(), text.end());
     EXPECT_EQ(content.rfind("# timestamp format v2", 0), 0u) << content;
@@ -87,8 +88,7 @@ TEST_F(MkvextractTest, UnknownTrackNumberIsRefusedAndNothingIsWritten) {
     for (const std::string number : {"1", "4", "0", "10"}) {
         const auto result = Extract({"9:" + Out("movie.h264"), number + ":" + Out("x.ac3")});
         EXPECT_EQ(result.exitCode, 2) << number;
-        EXPECT_NE(result.errorText.find("no track number " + number), std::string::npos)
-            << result.errorText;
+        EXPECT_NE(result.err.find("no track number " + number), std::string::npos) << result.err;
         EXPECT_TRUE(FolderEntries(out_).empty()) << number;
     }
 }
@@ -104,9 +104,9 @@ TEST_F(MkvextractTest, BadSourcesGetAClearMessage) {
                                                          {missing, "input file does not exist"}};
     for (const auto& [source, message] : expected) {
         const auto result =
-            RunTool({Tool(kMkvextract), "tracks", source, "1:" + Out("movie.h264")});
+            RunProgram({BuiltTool(kMkvextract), "tracks", source, "1:" + Out("movie.h264")});
         EXPECT_EQ(result.exitCode, 2) << source;
-        EXPECT_NE(result.errorText.find(message), std::string::npos) << result.errorText;
+        EXPECT_NE(result.err.find(message), std::string::npos) << result.err;
         EXPECT_FALSE(FileExists(Out("movie.h264")));
     }
 }
@@ -115,8 +115,9 @@ TEST_F(MkvextractTest, TruncatedSourceGivesWhatItHolds) {
     const auto whole = ReadBytes(source_);
     const std::string truncated = Out("cut off.mkv");
     WriteText(truncated, std::string(whole.begin(), whole.begin() + whole.size() / 2));
-    const auto result = RunTool({Tool(kMkvextract), "tracks", truncated, "9:" + Out("movie.h264")});
-    ASSERT_LE(result.exitCode, 1) << result.errorText;
+    const auto result =
+        RunProgram({BuiltTool(kMkvextract), "tracks", truncated, "9:" + Out("movie.h264")});
+    ASSERT_LE(result.exitCode, 1) << result.err;
     const double frames = Number(Probe(Out("movie.h264"), "v", true), "nb_read_frames");
     EXPECT_GT(frames, 0);
     EXPECT_LT(frames, kVideoFrames);
@@ -125,12 +126,12 @@ TEST_F(MkvextractTest, TruncatedSourceGivesWhatItHolds) {
 TEST_F(MkvextractTest, FailedWritesAreReportedAndLeaveNoHalfFile) {
     const auto full = Extract({"9:/dev/full"});
     EXPECT_EQ(full.exitCode, 2);
-    EXPECT_NE(full.errorText.find("failed"), std::string::npos) << full.errorText;
+    EXPECT_NE(full.err.find("failed"), std::string::npos) << full.err;
 
     const std::string noFolder = Out("no such folder") + "/movie.h264";
     const auto missing = Extract({"9:" + noFolder});
     EXPECT_EQ(missing.exitCode, 2);
-    EXPECT_NE(missing.errorText.find("output folder does not exist"), std::string::npos);
+    EXPECT_NE(missing.err.find("output folder does not exist"), std::string::npos);
     EXPECT_FALSE(FileExists(Out("no such folder")));  // today's mkvextract would create it
 
     const auto onto = Extract({"9:" + source_});
@@ -140,10 +141,11 @@ TEST_F(MkvextractTest, FailedWritesAreReportedAndLeaveNoHalfFile) {
 }
 
 TEST_F(MkvextractTest, MalformedCommandLinesAreRefused) {
-    EXPECT_EQ(RunTool({Tool(kMkvextract)}).exitCode, 2);
-    EXPECT_EQ(RunTool({Tool(kMkvextract), "tracks", source_}).exitCode, 2);
-    EXPECT_EQ(RunTool({Tool(kMkvextract), "tracks", source_, "video.h264"}).exitCode, 2);
-    EXPECT_EQ(RunTool({Tool(kMkvextract), source_, "tracks", "9:" + Out("a.h264")}).exitCode, 2);
+    EXPECT_EQ(RunProgram({BuiltTool(kMkvextract)}).exitCode, 2);
+    EXPECT_EQ(RunProgram({BuiltTool(kMkvextract), "tracks", source_}).exitCode, 2);
+    EXPECT_EQ(RunProgram({BuiltTool(kMkvextract), "tracks", source_, "video.h264"}).exitCode, 2);
+    EXPECT_EQ(
+        RunProgram({BuiltTool(kMkvextract), source_, "tracks", "9:" + Out("a.h264")}).exitCode, 2);
     EXPECT_TRUE(FolderEntries(out_).empty());
 }
 

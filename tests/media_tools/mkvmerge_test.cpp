@@ -34,9 +34,9 @@ protected:
 
 TEST_F(MkvmergeSplitTest, PiecesKeepTheTracksNamedByTheirNumbers) {
     // " -d 9 -a 5  -s 2 " with the sizes of a piece in kB: video, the AC-3 track and the SRT.
-    const auto result = RunTool({Tool(kMkvmerge), "-o", split_ + "/source film.mkv", "-d", "9",
-                                 "-a", "5", "-s", "2", source_, "--split", "20K"});
-    ASSERT_EQ(result.exitCode, 0) << result.errorText;
+    const auto result = RunProgram({BuiltTool(kMkvmerge), "-o", split_ + "/source film.mkv", "-d",
+                                    "9", "-a", "5", "-s", "2", source_, "--split", "20K"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
     const auto pieces = FolderEntries(split_);
     ASSERT_GE(pieces.size(), 2u);
     EXPECT_EQ(pieces.front(), "source film-001.mkv");
@@ -50,9 +50,9 @@ TEST_F(MkvmergeSplitTest, PiecesKeepTheTracksNamedByTheirNumbers) {
 }
 
 TEST_F(MkvmergeSplitTest, WithoutSubtitleOptionEverySubtitleTrackStays) {
-    const auto result = RunTool({Tool(kMkvmerge), "-o", split_ + "/x.mkv", "-d", "9", "-a", "7",
-                                 source_, "--split", "1000000K"});
-    ASSERT_EQ(result.exitCode, 0) << result.errorText;
+    const auto result = RunProgram({BuiltTool(kMkvmerge), "-o", split_ + "/x.mkv", "-d", "9", "-a",
+                                    "7", source_, "--split", "1000000K"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
     ASSERT_EQ(FolderEntries(split_), std::vector<std::string>{"x-001.mkv"});
     const std::string piece = split_ + "/x-001.mkv";
     EXPECT_EQ(SortedStreamTypes(piece),
@@ -70,11 +70,11 @@ TEST_F(MkvmergeSplitTest, BadTrackNumbersAndSourcesWriteNoPiece) {
         {"-d", "9", "-a", "5"},
     };
     for (auto line : lines) {
-        line.insert(line.begin(), {Tool(kMkvmerge), "-o", split_ + "/x.mkv"});
+        line.insert(line.begin(), {BuiltTool(kMkvmerge), "-o", split_ + "/x.mkv"});
         line.insert(line.end(), {"--split", "20K"});
-        const auto result = RunTool(line);
+        const auto result = RunProgram(line);
         EXPECT_EQ(result.exitCode, 2) << line[5];
-        EXPECT_FALSE(result.errorText.empty());
+        EXPECT_FALSE(result.err.empty());
         EXPECT_TRUE(FolderEntries(split_).empty()) << line[5];
     }
     std::filesystem::remove(empty);

@@ -1,80 +1,63 @@
 #include "media_tools/samples.h"
 
-#include <map>
+#include <filesystem>
 #include <stdexcept>
 
 #include "media_tools/media_test_support.h"
 
 namespace media_test {
-namespace {
-
-const std::map<std::string, std::vector<std::string>> kAudioEncodings = {
-    {"ac3", {"-ac", "6", "-c:a", "ac3", "-f", "ac3"}},
-    {"dts", {"-ac", "6", "-c:a", "dca", "-strict", "-2", "-f", "dts"}},
-    {"aac", {"-ac", "6", "-c:a", "aac", "-f", "adts"}},
-    {"mp3", {"-ac", "2", "-c:a", "libmp3lame", "-f", "mp3"}},
-    {"mp2", {"-ac", "2", "-c:a", "mp2", "-f", "mp2"}},
-    {"ogg", {"-ac", "2", "-c:a", "libvorbis", "-f", "ogg"}},
-    {"wav", {"-ac", "6", "-c:a", "pcm_s16le", "-f", "wav"}},
-};
-
-void Require(bool ok, const std::string& what) {
-    if (!ok) throw std::runtime_error("could not make the sample " + what);
-}
-
-}  // namespace
-
 const kestrun::test::TempFolder& WorkFolder() {
     static const kestrun::test::TempFolder folder("kestrun media 'tools' Été");
     return folder;
 }
 
-std::string AudioSample(const std::string& format) {
-    const std::string path = WorkFolder() / ("sample." + format);
-    if (FileExists(path)) return path;
-    std::vector<std::string> args = {"-f", "lavfi", "-i",
-                                     "sine=frequency=440:duration=1:sample_rate=48000"};
-    const auto& encoding = kAudioEncodings.at(format);
-    args.insert(args.end(), encoding.begin(), encoding.end());
-    args.push_back(path);
-    Require(Ffmpeg(args), path);
-    return path;
-}
+namespace {
 
-std::string RenumberedMkv() {
-    const std::string path = WorkFolder() / "source film.mkv";
-    if (FileExists(path)) return path;
+void MakeRenumberedMkv(const std::string& path) {
+    const kestrun::test::TempFolder scratch("kestrun-renumbered");
     const std::string srt =
-        WorkFolder().Write("sample.srt", "1\n00:00:00,100 --> 00:00:00,900\nHello\n\n");
-    const std::string ass = WorkFolder().Write(
+        scratch.Write("sample.srt", "1\n00:00:00,100 --> 00:00:00,900\nHello\n\n");
+    const std::string ass = scratch.Write(
         "sample.ass",
         "[Script Info]\nScriptType: v4.00+\n\n[V4+ Styles]\n"
         "Format: Name, Fontname, Fontsize\nStyle: Default,DejaVu Sans,20\n\n[Events]\n"
         "Format: Layer, Start, End, Style, Text\n"
         "Dialogue: 0,0:00:00.10,0:00:00.90,Default,Hello\n");
-    const std::string plain = WorkFolder() / "plain.mkv";
-    Require(
-        Ffmpeg(
-            {"-f",      "lavfi",    "-i",       "testsrc=size=128x96:rate=24000/1001:duration=1",
-             "-f",      "lavfi",    "-i",       "sine=frequency=440:duration=1:sample_rate=48000",
-             "-i",      srt,        "-i",       ass,
-             "-map",    "0:v",      "-map",     "1:a",
-             "-map",    "1:a",      "-map",     "2:s",
-             "-map",    "3:s",      "-c:v",     "libx264",
-             "-preset", "veryfast", "-bf",      "2",
-             "-g",      "12",       "-pix_fmt", "yuv420p",
-             "-c:a:0",  "ac3",      "-ac:a:0",  "6",
-             "-c:a:1",  "aac",      "-ac:a:1",  "2",
-             "-c:s:0",  "srt",      "-c:s:1",   "ass",
-             plain}),
-        plain);
+    const std::string plain = scratch / "plain.mkv";
+    Ffmpeg({"-f",      "lavfi",    "-i",       "testsrc=size=128x96:rate=24000/1001:duration=1",
+            "-f",      "lavfi",    "-i",       "sine=frequency=440:duration=1:sample_rate=48000",
+            "-i",      srt,        "-i",       ass,
+            "-map",    "0:v",      "-map",     "1:a",
+            "-map",    "1:a",      "-map",     "2:s",
+            "-map",    "3:s",      "-c:v",     "libx264",
+            "-preset", "veryfast", "-bf",      "2",
+            "-g",      "12",       "-pix_fmt", "yuv420p",
+            "-c:a:0",  "ac3",      "-ac:a:0",  "6",
+            "-c:a:1",  "aac",      "-ac:a:1",  "2",
+            "-c:s:0",  "srt",      "-c:s:1",   "ass",
+            plain});
     // plain.mkv holds: 0 video, 1 AC-3, 2 AAC, 3 SRT, 4 ASS. Listed anew: AAC, ASS, video, SRT,
     // AC-3, which mkvmerge numbers 1 to 5; those numbers then become 7, 3, 9, 2, 5.
-    Require(RunTool({"/usr/bin/mkvmerge", "-q", "-o", path, "--track-order", "0:2,0:4,0:0,0:3,0:1",
-                     plain})
-                    .exitCode == 0,
+    kestrun::test::Mkvmerge({"-o", path, "--track-order", "0:2,0:4,0:0,0:3,0:1", plain});
+    if (!RenumberMatroskaTracks(path, {{1, 7}, {2, 3}, {3, 9}, {4, 2}, {5, 5}}))
+        throw std::runtime_error("could not renumber the tracks of " + path);
+}
+
+}  // namespace
+
+std::string AudioSample(const std::string& format) {
+    const std::string path = WorkFolder() / ("sample." + format);
+    if (!FileExists(path)) std::filesystem::copy_file(kestrun::test::ToneSample(format), path);
+    return path;
+}
+
+std::string RenumberedMkv() {
+    const std::string path = WorkFolder() / "source film.mkv";
+    if (!FileExists(path))
+        std::filesystem::copy_file(
+            kestrun::test::CachedSample("media_tools renumbered mkv, recipe 1", "mkv",
+                                        MakeRenumberedMkv),
             path);
-    Require(RenumberMatroskaTracks(path, {{1, 7}, {2, 3}, {3, 9}, {4, 2}, {5, 5}}), path);
     return path;
 }
 

@@ -27,7 +27,7 @@ TEST_F(LevelPatch, HighProfileLevel51BecomesLevel41AndNothingElseChanges) {
     PatchSpsLevel(path);
     Bytes expected = before;
     expected[102] = '\x29';
-    EXPECT_TRUE(TempFolder::Read(path) == expected);
+    EXPECT_TRUE(ReadWholeFile(path) == expected);
 }
 
 TEST_F(LevelPatch, EveryMatchIsPatchedAlsoBeyondEleven) {
@@ -35,7 +35,7 @@ TEST_F(LevelPatch, EveryMatchIsPatchedAlsoBeyondEleven) {
     for (size_t i = 0; i < 15; ++i) b.replace(10 + i * 20, 3, Bytes("\x64\x00\x33", 3));
     const std::string path = Stream(b);
     PatchSpsLevel(path);
-    const Bytes after = TempFolder::Read(path);
+    const Bytes after = ReadWholeFile(path);
     for (size_t i = 0; i < 15; ++i) EXPECT_EQ(after[12 + i * 20], '\x29') << i;
 }
 
@@ -43,25 +43,25 @@ TEST_F(LevelPatch, ScanRangesAndPatternOrder) {
     // High beyond 6000 start positions: not found.
     Bytes high = At(6000, Bytes("\x64\x00\x33", 3));
     PatchSpsLevel(Stream(high));
-    EXPECT_TRUE(TempFolder::Read(W("movie.h264")) == high);
+    EXPECT_TRUE(ReadWholeFile(W("movie.h264")) == high);
     // Main found at start position 3000 (offset 2999), not at 3001.
     Bytes main = At(2999, Bytes("\x4D\x40\x33", 3));
     PatchSpsLevel(Stream(main));
-    EXPECT_EQ(TempFolder::Read(W("movie.h264"))[3001], '\x29');
+    EXPECT_EQ(ReadWholeFile(W("movie.h264"))[3001], '\x29');
     Bytes lateMain = At(3000, Bytes("\x4D\x40\x33", 3));
     PatchSpsLevel(Stream(lateMain));
-    EXPECT_TRUE(TempFolder::Read(W("movie.h264")) == lateMain);
+    EXPECT_TRUE(ReadWholeFile(W("movie.h264")) == lateMain);
     // A High match wins: the Main one stays.
     Bytes both = At(50, Bytes("\x4D\x40\x33", 3));
     both.replace(500, 3, Bytes("\x64\x00\x33", 3));
     PatchSpsLevel(Stream(both));
-    const Bytes after = TempFolder::Read(W("movie.h264"));
+    const Bytes after = ReadWholeFile(W("movie.h264"));
     EXPECT_EQ(after[52], '\x33');
     EXPECT_EQ(after[502], '\x29');
     // Extended and Baseline.
     for (Bytes p : {Bytes("\x58\xA0\x33", 3), Bytes("\x42\xC0\x33", 3)}) {
         PatchSpsLevel(Stream(At(7, p)));
-        EXPECT_EQ(TempFolder::Read(W("movie.h264"))[9], '\x29');
+        EXPECT_EQ(ReadWholeFile(W("movie.h264"))[9], '\x29');
     }
 }
 
@@ -69,7 +69,7 @@ TEST_F(LevelPatch, OtherLevelsShortAndMissingFilesStayAsTheyAre) {
     for (Bytes b : {At(10, Bytes("\x64\x00\x29", 3)), At(10, Bytes("\x64\x00\x28", 3)),
                     Bytes("\x64\x00", 2), Bytes()}) {
         PatchSpsLevel(Stream(b));
-        EXPECT_TRUE(TempFolder::Read(W("movie.h264")) == b);
+        EXPECT_TRUE(ReadWholeFile(W("movie.h264")) == b);
     }
     PatchSpsLevel(W("absent.h264"));
     EXPECT_FALSE(Exists("absent.h264"));
@@ -80,8 +80,8 @@ TEST_F(LevelPatch, H264InfoGetsThreeLinesAndTheRawStreamGoes) {
     const std::string ini = ctx.ToolPath(tool::kH264InfoIni);
     std::ofstream(ini) << "old\nstuff\nmore\nlines\n";
     RunH264Info(ctx, work.slash());
-    EXPECT_EQ(TempFolder::Read(ini), "[Paths]\r\nInputPath=" + W("movie_raw.h264") +
-                                         "\r\nOutputPath=" + W("movie.h264") + "\r\n");
+    EXPECT_EQ(ReadWholeFile(ini), "[Paths]\r\nInputPath=" + W("movie_raw.h264") +
+                                      "\r\nOutputPath=" + W("movie.h264") + "\r\n");
     EXPECT_EQ(Commands(), std::vector<std::string>{T(tool::kH264Info)});
     EXPECT_FALSE(Exists("movie_raw.h264"));
 }

@@ -163,7 +163,7 @@ TEST_F(Driver, WholeMp4ChainInOrder) {
     EXPECT_FALSE(Exists("movie.h264") || Exists("movie.aac"));
     EXPECT_TRUE(Exists("Film_2008.mp4"));
     // The log holds the extraction and the MP4Box command.
-    const std::string log = TempFolder::Read(ctx.ToolPath(tool::kDebugLog));
+    const std::string log = ReadWholeFile(ctx.ToolPath(tool::kDebugLog));
     EXPECT_NE(log.find(c[0]), std::string::npos);
     EXPECT_NE(log.find(c[1]), std::string::npos);
 }
@@ -175,7 +175,7 @@ TEST_F(Driver, AnEarlierResultIsNeitherAppendedToNorDeleted) {
     EXPECT_TRUE(Commands().empty());
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_NE(host.messages[0].text.find(W("Film_2008.mp4")), std::string::npos);
-    EXPECT_EQ(TempFolder::Read(W("Film_2008.mp4")), "earlier");
+    EXPECT_EQ(ReadWholeFile(W("Film_2008.mp4")), "earlier");
 }
 
 TEST_F(Driver, StoredH264OptionsWithFramerefStay) {
@@ -211,7 +211,7 @@ TEST_F(Driver, LaterOutputsSayTheyAreNotAvailableAndTouchNothing) {
     tryOutput([&] { form.chkAVCHD.SetValue(1); });
     tryOutput([&] { form.chkVob.SetValue(1); });
     EXPECT_TRUE(Commands().empty());
-    EXPECT_EQ(TempFolder::Read(W("movie.h264")), "left by an earlier run");
+    EXPECT_EQ(ReadWholeFile(W("movie.h264")), "left by an earlier run");
 }
 
 TEST_F(Driver, BatchRunsAreNotStoppedByOurOwnMessages) {
@@ -237,7 +237,7 @@ TEST_F(Driver, NeroIsProbedInOrder) {
     Prepare(4, 0);
     prog.Install("/neroAacEnc_SSE");
     ConvertMkv(ctx);  // AAC on the PS3 does not encode; only the probe is looked at here
-    const std::string log = TempFolder::Read(ctx.ToolPath(tool::kDebugLog));
+    const std::string log = ReadWholeFile(ctx.ToolPath(tool::kDebugLog));
     EXPECT_EQ(log.find("neroAacEnc"), std::string::npos);
 }
 

@@ -3,12 +3,12 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "scratch_folder.h"
+#include "support/temp_folder.h"
 
 namespace kestrun {
 namespace {
 
-using test::ScratchFolder;
+using test::TempFolder;
 using Names = std::vector<std::string>;
 
 Names Sorted(Names names) {
@@ -17,7 +17,7 @@ Names Sorted(Names names) {
 }
 
 TEST(FileSize, MissingAndReadOnlyFilesReportTheInvalidSize) {
-    ScratchFolder scratch;
+    TempFolder scratch;
     const std::string empty = scratch.Write("empty.mp4");
     const std::string full = scratch.Write("movie.aac", std::string(12345, 'x'));
     const std::string readOnly = scratch.Write("read-only.mp4", "data");
@@ -37,7 +37,7 @@ TEST(FileSize, MissingAndReadOnlyFilesReportTheInvalidSize) {
 
     EXPECT_EQ(FileSizeForOutput(full), 12345);
     EXPECT_EQ(FileSizeForOutput(readOnly), kInvalidFileSize);  // also for the superuser
-    EXPECT_EQ(FileSizeForOutput(scratch.Path()), kInvalidFileSize);
+    EXPECT_EQ(FileSizeForOutput(scratch.path().string()), kInvalidFileSize);
     EXPECT_EQ(SizeFromHandle(kInvalidHandle), kInvalidFileSize);
 }
 
@@ -49,14 +49,14 @@ TEST(FileSize, SizeFromHalvesTakesTheLowHalfUnsigned) {
 }
 
 TEST(FileSize, FilesAboveFourGigabytesKeepTheirSize) {
-    ScratchFolder scratch;
+    TempFolder scratch;
     const std::string sparse = scratch.Write("big.mkv");
     ASSERT_EQ(truncate(sparse.c_str(), 5000000000LL), 0);
     EXPECT_EQ(FileSizeForOutput(sparse), 5000000000LL);
 }
 
 TEST(Attributes, FolderFileReadOnlyAndHidden) {
-    ScratchFolder scratch;
+    TempFolder scratch;
     const std::string readOnly = scratch.Write("locked.ac3");
     chmod(readOnly.c_str(), 0444);
     EXPECT_EQ(AttributesOf(scratch.MakeFolder("split")), kAttrFolder);
@@ -93,7 +93,7 @@ TEST(Wildcard, WindowsRulesWithoutCase) {
 
 class ListingTest : public ::testing::Test {
 protected:
-    ScratchFolder scratch;
+    TempFolder scratch;
 };
 
 TEST_F(ListingTest, FolderWithTrailingSeparatorListsEveryFileHiddenOnesIncluded) {
@@ -102,28 +102,30 @@ TEST_F(ListingTest, FolderWithTrailingSeparatorListsEveryFileHiddenOnesIncluded)
     scratch.Write("notes");
     scratch.MakeFolder("split");
     scratch.MakeFolder("sub.mkv");
-    EXPECT_EQ(Sorted(ListFiles(scratch.Path() + "/")), (Names{".hidden.mkv", "A.MKV", "notes"}));
-    EXPECT_EQ(Sorted(ListFiles(scratch.Path() + "/*.mkv")), (Names{".hidden.mkv", "A.MKV"}));
+    EXPECT_EQ(Sorted(ListFiles(scratch.path().string() + "/")),
+              (Names{".hidden.mkv", "A.MKV", "notes"}));
+    EXPECT_EQ(Sorted(ListFiles(scratch.path().string() + "/*.mkv")),
+              (Names{".hidden.mkv", "A.MKV"}));
 }
 
 TEST_F(ListingTest, NothingFoundIsOneEmptyElement) {
     scratch.MakeFolder("one");
     scratch.MakeFolder("two");
-    EXPECT_EQ(ListFiles(scratch.Path() + "/"), Names{""}) << "only sub-folders";
-    EXPECT_EQ(ListFiles(scratch.Path()), Names{""}) << "a folder named without '/'";
+    EXPECT_EQ(ListFiles(scratch.path().string() + "/"), Names{""}) << "only sub-folders";
+    EXPECT_EQ(ListFiles(scratch.path().string()), Names{""}) << "a folder named without '/'";
     EXPECT_EQ(ListFiles(scratch / "missing/"), Names{""});
-    EXPECT_EQ(ListFiles(scratch.Path() + "/*.mkv"), Names{""});
+    EXPECT_EQ(ListFiles(scratch.path().string() + "/*.mkv"), Names{""});
     scratch.Write("only.mkv");
-    EXPECT_EQ(ListFiles(scratch.Path() + "/"), Names{"only.mkv"});
+    EXPECT_EQ(ListFiles(scratch.path().string() + "/"), Names{"only.mkv"});
 }
 
 TEST_F(ListingTest, ComesInTheFileSystemsOrder) {
     for (const char* name : {"c.mkv", "a.mkv", "b.mkv", "d.mkv"}) scratch.Write(name);
     Names inFolderOrder;
-    for (const auto& entry : std::filesystem::directory_iterator(scratch.Path())) {
+    for (const auto& entry : std::filesystem::directory_iterator(scratch.path().string())) {
         inFolderOrder.push_back(entry.path().filename().string());
     }
-    EXPECT_EQ(ListFiles(scratch.Path() + "/*.mkv"), inFolderOrder);
+    EXPECT_EQ(ListFiles(scratch.path().string() + "/*.mkv"), inFolderOrder);
 }
 
 TEST_F(ListingTest, PathExistsSearchesLikeAFirstMatch) {
@@ -152,18 +154,18 @@ TEST(TrimAtNull, CutsAtTheFirstNul) {
 }
 
 TEST(FileAndFolderExists, TellFilesFromFolders) {
-    ScratchFolder scratch;
+    TempFolder scratch;
     const std::string file = scratch.Write("movie.meta");
     EXPECT_TRUE(FileExists(file));
     EXPECT_FALSE(FolderExists(file));
-    EXPECT_TRUE(FolderExists(scratch.Path()));
-    EXPECT_FALSE(FileExists(scratch.Path()));
+    EXPECT_TRUE(FolderExists(scratch.path().string()));
+    EXPECT_FALSE(FileExists(scratch.path().string()));
     EXPECT_FALSE(FileExists(scratch / "missing"));
     EXPECT_FALSE(FolderExists(""));
 }
 
 TEST(AppendLine, AddsOneLinePerCall) {
-    ScratchFolder scratch;
+    TempFolder scratch;
     const std::string log = scratch / "debug.log";
     AppendLine(log, "\"/p/MKVToolnix/mkvextract\" tracks");
     AppendLine(log, "");

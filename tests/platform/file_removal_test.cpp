@@ -3,16 +3,16 @@
 #include <unistd.h>
 
 #include "platform/file_api.h"
-#include "scratch_folder.h"
+#include "support/temp_folder.h"
 
 namespace kestrun {
 namespace {
 
-using test::ScratchFolder;
+using test::TempFolder;
 namespace fs = std::filesystem;
 
 TEST(DeleteFileNoForce, DeletesOnlyWritableFiles) {
-    ScratchFolder scratch;
+    TempFolder scratch;
     const std::string plain = scratch.Write("movie.aac", "x");
     const std::string readOnly = scratch.Write("movie.ac3", "x");
     chmod(readOnly.c_str(), 0444);
@@ -28,8 +28,8 @@ TEST(DeleteFileNoForce, DeletesOnlyWritableFiles) {
 }
 
 TEST(DeleteFileNoForce, RespectsPermissionsOfOrdinaryUsers) {
-    if (test::RunningAsRoot()) GTEST_SKIP() << "the superuser may write any file";
-    ScratchFolder scratch;
+    if ((geteuid() == 0)) GTEST_SKIP() << "the superuser may write any file";
+    TempFolder scratch;
     const std::string ownerCannotWrite = scratch.Write("movie.dts", "x");
     chmod(ownerCannotWrite.c_str(), 0464);  // others may write, we may not
     EXPECT_FALSE(DeleteFileNoForce(ownerCannotWrite));
@@ -37,7 +37,7 @@ TEST(DeleteFileNoForce, RespectsPermissionsOfOrdinaryUsers) {
 }
 
 TEST(DeleteFileNoForce, RemovesALinkNeverItsTarget) {
-    ScratchFolder scratch;
+    TempFolder scratch;
     const std::string target = scratch.Write("kept.mkv", "x");
     const std::string link = scratch / "movie.mkv";
     fs::create_symlink(target, link);
@@ -47,7 +47,7 @@ TEST(DeleteFileNoForce, RemovesALinkNeverItsTarget) {
 }
 
 TEST(DeleteTree, RemovesANestedTreeWithReadOnlyAndHiddenParts) {
-    ScratchFolder scratch;
+    TempFolder scratch;
     const std::string split = scratch.MakeFolder("split");
     scratch.MakeFolder("split/deeper/deepest");
     scratch.Write("split/part-001.mkv", "x");
@@ -64,7 +64,7 @@ TEST(DeleteTree, RemovesANestedTreeWithReadOnlyAndHiddenParts) {
 }
 
 TEST(DeleteTree, NeverFollowsLinksOutOfTheTree) {
-    ScratchFolder scratch;
+    TempFolder scratch;
     const std::string outside = scratch.MakeFolder("outside");
     const std::string precious = scratch.Write("outside/precious.mkv", "x");
     const std::string split = scratch.MakeFolder("split");
@@ -80,7 +80,7 @@ TEST(DeleteTree, NeverFollowsLinksOutOfTheTree) {
 }
 
 TEST(DeleteTree, StopsAtTheFirstFailureWithItsReason) {
-    ScratchFolder scratch;
+    TempFolder scratch;
     std::string error;
     EXPECT_FALSE(DeleteTree(scratch / "missing", &error));
     EXPECT_NE(error.find("missing"), std::string::npos) << error;
@@ -89,13 +89,13 @@ TEST(DeleteTree, StopsAtTheFirstFailureWithItsReason) {
     EXPECT_FALSE(DeleteTree(file, &error)) << "a file is not a folder to remove";
     EXPECT_TRUE(fs::exists(file));
 
-    if (test::RunningAsRoot()) return;  // the superuser removes from any folder
+    if ((geteuid() == 0)) return;  // the superuser removes from any folder
     const std::string split = scratch.MakeFolder("split");
     const std::string locked = scratch.MakeFolder("split/locked");
     scratch.Write("split/locked/piece.mkv", "x");
-    chmod(scratch.Path().c_str(), 0555);  // "split" itself cannot be removed from here
+    chmod(scratch.path().string().c_str(), 0555);  // "split" itself cannot be removed from here
     EXPECT_FALSE(DeleteTree(split, &error));
-    chmod(scratch.Path().c_str(), 0755);
+    chmod(scratch.path().string().c_str(), 0755);
     EXPECT_NE(error.find(split), std::string::npos) << error;
 }
 

@@ -3,8 +3,8 @@
 
 #include "platform/tool_runner.h"
 #include "platform/tool_table.h"
-#include "scratch_folder.h"
 #include "support/recorder_rules.h"
+#include "support/temp_folder.h"
 
 namespace kestrun {
 namespace {
@@ -18,8 +18,8 @@ protected:
         return "\"" + tool::PathOf(tools.ProgramFolder(), subPath) + "\"";
     }
 
-    test::ScratchFolder scratch;
-    test::RecorderProgramFolder tools{scratch.Path()};
+    test::TempFolder scratch;
+    test::RecorderProgramFolder tools{scratch.path().string()};
     std::string work = scratch.MakeFolder("work d'été") + "/";
     ToolRunner runner;
 };

@@ -5,13 +5,13 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
-#include "scratch_folder.h"
+#include "support/temp_folder.h"
 
 namespace kestrun {
 namespace {
 
 using test::ReadWholeFile;
-using test::ScratchFolder;
+using test::TempFolder;
 
 class RegistrationTest : public ::testing::Test {
 protected:
@@ -24,7 +24,7 @@ protected:
         return handle != nullptr;
     }
 
-    ScratchFolder scratch;
+    TempFolder scratch;
     std::string marker = scratch / "marker";
 };
 
@@ -62,7 +62,7 @@ TEST_F(RegistrationTest, ScriptIsWrittenAnewWithWindowsLineEnds) {
 TEST_F(RegistrationTest, ReadOnlyScriptStaysAsItIs) {
     const std::string script = scratch.Write("register.bat", "kept\r\n");
     chmod(script.c_str(), 0444);
-    WriteRegisterScript(scratch.Path());
+    WriteRegisterScript(scratch.path().string());
     EXPECT_EQ(ReadWholeFile(script), "kept\r\n");
 }
 

@@ -10,23 +10,23 @@
 #include <chrono>
 #include <thread>
 
-#include "scratch_folder.h"
 #include "support/recorder_rules.h"
+#include "support/temp_folder.h"
 
 namespace kestrun {
 namespace {
 
 using namespace std::chrono_literals;
 using test::ReadWholeFile;
-using test::ScratchFolder;
+using test::TempFolder;
 using Clock = std::chrono::steady_clock;
 
 std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
 
 class ToolRunnerTest : public ::testing::Test {
 protected:
-    ScratchFolder scratch;
-    test::RecorderProgramFolder tools{scratch.Path()};
+    TempFolder scratch;
+    test::RecorderProgramFolder tools{scratch.path().string()};
     ToolRunner runner;
 };
 
@@ -35,7 +35,8 @@ TEST_F(ToolRunnerTest, ToolThatCannotStartFailsAtOnceInEveryMode) {
     const std::string missing = scratch / "MKVToolnix/mkvinfo";
     int pumps = 0;
     runner.SetPump([&] { ++pumps; }, 1ms);
-    for (const std::string& tool : {missing, notExecutable, scratch.Path(), std::string()}) {
+    for (const std::string& tool :
+         {missing, notExecutable, scratch.path().string(), std::string()}) {
         SCOPED_TRACE(tool);
         const std::string commandLine = Quoted(tool) + " --ui-language en";
         EXPECT_EQ(runner.RunCapture(commandLine),
@@ -122,7 +123,7 @@ TEST_F(ToolRunnerTest, PriorityIndexOneIsHighAndEverythingElseBelowNormal) {
     runner.SetToolLog(log);
     errno = 0;
     const int ownNice = getpriority(PRIO_PROCESS, 0);
-    const bool privileged = test::RunningAsRoot();
+    const bool privileged = (geteuid() == 0);
     runner.RunWait("/usr/bin/nice", 0);
     runner.RunWait("/usr/bin/nice", -1);
     runner.RunWait("/usr/bin/nice", 1);
@@ -190,11 +191,11 @@ TEST(FileNameOf, TakesWhatFollowsTheLastSeparator) {
 }
 
 TEST(FileFound, AcceptsAnyReadableFileEvenEmpty) {
-    ScratchFolder scratch;
+    TempFolder scratch;
     EXPECT_TRUE(FileFound(scratch.Write("empty.h264")));
     EXPECT_TRUE(FileFound(scratch.Write("Été d'or.mkv", "x")));
     EXPECT_FALSE(FileFound(scratch / "missing.h264"));
-    EXPECT_FALSE(FileFound(scratch.Path()));
+    EXPECT_FALSE(FileFound(scratch.path().string()));
     EXPECT_FALSE(FileFound(""));
 }
 

@@ -2,7 +2,8 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
+#include <iterator>
+#include <stdexcept>
 
 namespace kestrun::test {
 
@@ -17,23 +18,32 @@ TempFolder::~TempFolder() {
     // Read-only entries made by tests must not stop the clean-up.
     for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);
          it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
-        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, ec);
+        if (!it->is_symlink(ec))
+            std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                         std::filesystem::perm_options::add, ec);
     std::filesystem::remove_all(path_, ec);
 }
 
 std::string TempFolder::Write(const std::string& name, const std::string& content) const {
     std::filesystem::path p = path_ / name;
     std::filesystem::create_directories(p.parent_path());
-    std::ofstream(p, std::ios::binary) << content;
+    WriteWholeFile(p.string(), content);
     return p.string();
 }
 
-std::string TempFolder::Read(const std::string& path) {
+std::string TempFolder::MakeFolder(const std::string& name) const {
+    const std::string p = *this / name;
+    std::filesystem::create_directories(p);
+    return p;
+}
+
+std::string ReadWholeFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteWholeFile(const std::string& path, const std::string& content) {
+    std::ofstream(path, std::ios::binary) << content;
 }
 
 }  // namespace kestrun::test

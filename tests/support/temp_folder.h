@@ -1,5 +1,6 @@
 #pragma once
-// A fresh folder under the system's temporary folder, removed with everything in it at the end.
+// A fresh folder under the system's temporary folder, removed with everything in it at the end
+// (read-only parts included), and whole-file reading and writing.
 #include <filesystem>
 #include <string>
 
@@ -18,11 +19,15 @@ public:
     std::string operator/(const std::string& name) const { return (path_ / name).string(); }
 
     // Writes a file (creating folders on the way) and returns its path.
-    std::string Write(const std::string& name, const std::string& content) const;
-    static std::string Read(const std::string& path);
+    std::string Write(const std::string& name, const std::string& content = {}) const;
+    // Creates a sub-folder (and its parents) and returns its path.
+    std::string MakeFolder(const std::string& name) const;
 
 private:
     std::filesystem::path path_;
 };
+
+std::string ReadWholeFile(const std::string& path);
+void WriteWholeFile(const std::string& path, const std::string& content);
 
 }  // namespace kestrun::test

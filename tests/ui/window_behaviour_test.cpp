@@ -22,7 +22,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::string Read(const std::string& path) { return TempFolder::Read(path); }
+std::string Read(const std::string& path) { return ReadWholeFile(path); }
 
 // A tool that writes `made` and then takes `seconds` to finish.
 void InstallSlowTool(const TempFolder& prog, const std::string& subPath, const std::string& made,
