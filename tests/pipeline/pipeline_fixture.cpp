@@ -1,11 +1,8 @@
 #include "pipeline_fixture.h"
 
-#include <sys/stat.h>
-
-#include <cstdlib>
-
 #include "platform/tool_runner.h"
 #include "platform/tool_table.h"
+#include "support/samples.h"
 
 namespace kestrun::test {
 
@@ -56,21 +53,11 @@ std::string PipelineTest::T(std::string_view subPath) const {
 bool PipelineTest::Exists(const std::string& name) const { return FileFound(W(name)); }
 
 const std::string& PipelineTest::SampleMkv() {
-    static const std::string path = [] {
-        std::string file = std::filesystem::temp_directory_path() / "kestrun-pipeline-sample.mkv";
-        struct stat st {};
-        if (stat(file.c_str(), &st) != 0 || st.st_size == 0) {
-            ToolRunner runner;
-            runner.RunWait(
-                "/usr/bin/ffmpeg -nostdin -y -loglevel error -f lavfi -i "
-                "testsrc=size=160x120:rate=25:duration=1 -f lavfi -i "
-                "sine=frequency=440:duration=1 -c:v libx264 -preset ultrafast "
-                "-c:a ac3 -ac 2 \"" +
-                    file + "\"",
-                0);
-        }
-        return file;
-    }();
+    static const std::string path =
+        FfmpegSample({"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=1", "-f", "lavfi",
+                      "-i", "sine=frequency=440:duration=1", "-c:v", "libx264", "-preset",
+                      "ultrafast", "-c:a", "ac3", "-ac", "2"},
+                     "mkv");
     return path;
 }
 

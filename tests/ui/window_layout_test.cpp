@@ -1,5 +1,6 @@
 // The window as the design draws it: every control's widget, caption, place, tab order and
-// first state, and the window's own caption, size, icon and place on the screen.
+// first state (from window_design.txt), and the window's own caption, size, icon and place on
+// the screen.
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -9,6 +10,8 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <cmath>
+#include <fstream>
+#include <sstream>
 
 #include "window_fixture.h"
 
@@ -16,67 +19,41 @@ namespace kestrun::test {
 namespace {
 
 struct Expected {
-    const char* name;
-    const char* caption;
-    int left, top, width, height;  // twips; inside a frame, relative to it
-    const char* frame;             // "" for the window itself
+    std::string name;
+    int left = 0, top = 0, width = 0, height = 0;  // twips; inside a frame, relative to it
+    std::string frame;                             // empty for the window itself
+    std::string caption;
 };
 
-// The design's table of controls.
-const Expected kControls[] = {
-    {"txtFile", "", 1080, 1200, 3615, 375, ""},
-    {"Command1", "File", 4920, 1200, 495, 375, ""},
-    {"cmdFolder", "Folder", 5520, 1200, 615, 375, ""},
-    {"cmdTargetFolder", "Set Output", 4920, 1680, 1215, 375, ""},
-    {"Command2", "Convert", 1080, 4920, 4935, 495, ""},
-    {"txtProgress", "progress......", 1080, 4440, 4935, 375, ""},
-    {"cmbPlatform", "", 0, 3720, 1095, 315, ""},
-    {"cmdConv", "", 1560, 3720, 1095, 315, ""},
-    {"cmbPrio", "", 0, 3120, 1095, 315, ""},
-    {"chkAVCHD", "AVCHD (BR/PS3)", 4800, 3960, 1695, 375, ""},
-    {"chkVob", "Mux to Vob (PS3)", 4800, 3240, 1575, 375, ""},
-    {"chkFF", "Safe Sync", 4800, 2880, 1455, 375, ""},
-    {"chk25", "25 FPS output", 4800, 3600, 1455, 375, ""},
-    {"chkMP2", "MPEG2 Recode", 1320, 3650, 255, 430, ""},
-    {"chkDVD", "  Fit to DVD (4.7)", 3000, 4080, 1575, 255, ""},
-    {"Check1", "Check1", 3000, 3720, 255, 435, ""},
-    {"cmdSubs", "Browse Subs", 1560, 4080, 1215, 255, ""},
-    {"Command3", "AC3Filter Options", 3000, 3480, 1695, 315, ""},
-    {"Frame1", "Streams", 1080, 2160, 1695, 1455, ""},
-    {"Label2", "Video track", 120, 0, 1335, 255, "Frame1"},
-    {"chkSubs", "Embed subs", 240, 840, 1335, 255, "Frame1"},
-    {"cmbSubs", "", 240, 1080, 1335, 315, "Frame1"},
-    {"lblSRTFound", "SRT Found !", 240, 1080, 1335, 255, "Frame1"},
-    {"lblSubs", "subtitles", 600, 600, 615, 255, "Frame1"},
-    {"txtS1", "1", 1320, 2400, 375, 285, ""},
-    {"txtS2", "2", 2160, 2400, 375, 285, ""},
-    {"Frame2", "Audio detected", 3000, 2160, 1695, 1455, ""},
-    {"cmbAudio", "", 120, 240, 1455, 315, "Frame2"},
-    {"Option1(0)", "AC3", 3120, 2760, 735, 255, ""},
-    {"Option1(1)", "DTS", 3120, 3000, 735, 255, ""},
-    {"Option1(2)", "OGG", 3120, 3240, 735, 255, ""},
-    {"Option1(3)", "MP3", 3840, 3000, 735, 255, ""},
-    {"Option1(4)", "AAC", 3840, 2760, 735, 255, ""},
-    {"Option1(5)", "MP2", 3840, 3240, 735, 255, ""},
-    {"Frame3", "FPS", 4920, 2160, 1095, 615, ""},
-    {"txtSFPS", "23.976", 120, 240, 735, 285, "Frame3"},
-    {"lblMulti", "", 0, 4500, 1575, 255, ""},
-    {"Label5(1)", "Sourcefile", 0, 1245, 1695, 255, ""},
-    {"Label5(0)", "Output folder", 0, 1725, 1455, 255, ""},
-    {"Label4", "Priority:", 0, 2880, 1095, 255, ""},
-    {"Label1", "Target:", 0, 3480, 1095, 255, ""},
-    {"Autosplit", "Split > 4GB ?", 3360, 3840, 1335, 255, ""},
-    {"Label3", "3Ivx", 4200, 2760, 495, 255, ""},
+struct Design {
+    std::vector<Expected> controls;
+    std::vector<std::string> tabOrder;
 };
 
-// The keyboard order of the controls one can reach, by the design's tab indices.
-const char* const kTabOrder[] = {
-    "txtFile",    "Command1", "Command2",   "txtS2",           "txtS1",       "Option1(0)",
-    "Option1(1)", "txtSFPS",  "txtTMP",     "Option1(2)",      "txtProgress", "Command3",
-    "cmbSubs",    "Check1",   "cmdFolder",  "Option1(3)",      "chkFF",       "chkVob",
-    "chkMP2",     "chk25",    "Option1(4)", "cmdTargetFolder", "chkSubs",     "chkDVD",
-    "cmdSubs",    "cmdConv",  "cmbAudio",   "chkAVCHD",        "cmbPlatform", "Option1(5)",
-    "cmbPrio"};
+// The design, read from window_design.txt: a table of its own, so that a wrong number in the
+// model's table fails the test instead of being copied into it.
+const Design& TheDesign() {
+    static const Design design = [] {
+        Design d;
+        std::ifstream in(std::string(KESTRUN_UI_TEST_DATA) + "/window_design.txt");
+        for (std::string line; std::getline(in, line);) {
+            if (line.empty() || line[0] == '#') continue;
+            std::vector<std::string> fields;
+            std::istringstream cells(line);
+            for (std::string cell; std::getline(cells, cell, '\t');) fields.push_back(cell);
+            if (fields[0] == "@tab") {
+                d.tabOrder.assign(fields.begin() + 1, fields.end());
+                continue;
+            }
+            fields.resize(7);
+            d.controls.push_back({fields[0], std::stoi(fields[1]), std::stoi(fields[2]),
+                                  std::stoi(fields[3]), std::stoi(fields[4]),
+                                  fields[5] == "-" ? "" : fields[5], fields[6]});
+        }
+        return d;
+    }();
+    return design;
+}
 
 int Pixels(int twips) { return static_cast<int>(std::lround(twips / 15.0)); }
 
@@ -99,15 +76,17 @@ class WindowLayout : public WindowTest {};
 
 TEST_F(WindowLayout, EveryControlHasItsCaptionAndPlace) {
     window->show();
-    for (const Expected& e : kControls) {
+    ASSERT_EQ(TheDesign().controls.size(), 43u);
+    for (const Expected& e : TheDesign().controls) {
         SCOPED_TRACE(e.name);
         QWidget* widget = window->WidgetFor(e.name);
         ASSERT_NE(widget, nullptr);
         EXPECT_EQ(CaptionOf(widget).toStdString(), e.caption);
         EXPECT_EQ(widget->geometry(),
                   QRect(Pixels(e.left), Pixels(e.top), Pixels(e.width), Pixels(e.height)));
-        QWidget* expectedParent = *e.frame ? window->WidgetFor(e.frame) : window.get();
+        QWidget* expectedParent = e.frame.empty() ? window.get() : window->WidgetFor(e.frame);
         EXPECT_EQ(widget->parentWidget(), expectedParent);
+        EXPECT_TRUE(widget->parentWidget()->rect().contains(widget->geometry()));
     }
     EXPECT_EQ(Widget<QLineEdit>("txtTMP")->text().toStdString(), DefaultOutputFolder());
     EXPECT_EQ(Widget<QLineEdit>("txtTMP")->geometry(), QRect(72, 112, 241, 25));
@@ -177,7 +156,7 @@ TEST_F(WindowLayout, TabFollowsTheDesignsOrder) {
             order.push_back(name);
         w = w->nextInFocusChain();
     } while (w != first);
-    EXPECT_EQ(order, std::vector<std::string>(std::begin(kTabOrder), std::end(kTabOrder)));
+    EXPECT_EQ(order, TheDesign().tabOrder);
 }
 
 }  // namespace
