@@ -8,6 +8,7 @@
 
 #include "support/process.h"
 #include "support/samples.h"
+#include "support/temp_folder.h"
 
 namespace kestrun::test {
 
@@ -23,7 +24,6 @@ std::map<std::string, std::string> ProbeStream(const std::string& path, const st
 // The MD5 of every decoded video frame, in display order.
 std::vector<std::string> DecodedFrameHashes(const std::string& path);
 
-std::vector<uint8_t> ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 
 // The SPS NAL units of a raw Annex B file.

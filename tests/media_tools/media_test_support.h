@@ -9,12 +9,14 @@
 
 #include "support/process.h"
 #include "support/samples.h"
+#include "support/temp_folder.h"
 
 namespace media_test {
 
 using kestrun::test::BuiltTool;
 using kestrun::test::Ffmpeg;
 using kestrun::test::ProgramRun;
+using kestrun::test::ReadBytes;
 using kestrun::test::RenumberMatroskaTracks;
 using kestrun::test::RunProgram;
 
@@ -32,7 +34,6 @@ std::vector<std::string> StreamTypes(const std::string& path);
 
 bool FileExists(const std::string& path);
 long long FileSize(const std::string& path);
-std::vector<uint8_t> ReadBytes(const std::string& path);
 void WriteText(const std::string& path, const std::string& text);
 std::vector<std::string> FolderEntries(const std::string& folder);
 

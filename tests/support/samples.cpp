@@ -11,6 +11,7 @@
 #include <stdexcept>
 
 #include "support/process.h"
+#include "support/temp_folder.h"
 
 namespace kestrun::test {
 namespace {
@@ -31,11 +32,6 @@ std::string Key(const std::string& text) {
     std::ostringstream hex;
     hex << std::hex << hash;
     return hex.str();
-}
-
-std::vector<uint8_t> ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 const std::map<std::string, std::vector<std::string>> kToneEncodings = {

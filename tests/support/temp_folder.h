@@ -1,8 +1,10 @@
 #pragma once
 // A fresh folder under the system's temporary folder, removed with everything in it at the end
 // (read-only parts included), and whole-file reading and writing.
+#include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace kestrun::test {
 
@@ -28,6 +30,7 @@ private:
 };
 
 std::string ReadWholeFile(const std::string& path);
+std::vector<uint8_t> ReadBytes(const std::string& path);
 void WriteWholeFile(const std::string& path, const std::string& content);
 
 }  // namespace kestrun::test
