@@ -114,14 +114,6 @@ std::string Fingerprint(const std::string& path) {
     return text.str();
 }
 
-std::vector<std::string> FolderNames(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 ProgramFolderCopy::ProgramFolderCopy(const fs::path& where) : path_(where / "kestrun") {
     const fs::path built = KESTRUN_PROGRAM_DIR;
     fs::create_directories(path_);

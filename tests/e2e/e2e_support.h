@@ -16,6 +16,7 @@
 namespace kestrun::e2e {
 
 using test::Ffmpeg;
+using test::FolderNames;
 using test::ProgramRun;
 using test::ReadWholeFile;
 using test::RunProgram;
@@ -64,9 +65,6 @@ MediaFacts Probe(const std::string& path);
 
 // A digest of the whole content with the size and modification time: changes when the file does.
 std::string Fingerprint(const std::string& path);
-
-// Names of the entries of a folder, sorted.
-std::vector<std::string> FolderNames(const std::filesystem::path& folder);
 
 // A private program folder: the built CLI hard-linked (or copied) so that it takes this folder
 // as its own, every tool folder linked to the built one. The settings, the log and the mkvinfo

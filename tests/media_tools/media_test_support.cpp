@@ -63,15 +63,6 @@ void WriteText(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
 }
 
-std::vector<std::string> FolderEntries(const std::string& folder) {
-    std::vector<std::string> names;
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, error))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 std::optional<Pcm16> ReadPcm16Wav(const std::string& path) {
     const auto b = ReadBytes(path);
     if (b.size() < 12 || std::memcmp(b.data(), "RIFF", 4) != 0 ||

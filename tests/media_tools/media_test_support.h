@@ -15,6 +15,7 @@ namespace media_test {
 
 using kestrun::test::BuiltTool;
 using kestrun::test::Ffmpeg;
+using kestrun::test::FolderNames;
 using kestrun::test::ProgramRun;
 using kestrun::test::ReadBytes;
 using kestrun::test::RenumberMatroskaTracks;
@@ -35,7 +36,6 @@ std::vector<std::string> StreamTypes(const std::string& path);
 bool FileExists(const std::string& path);
 long long FileSize(const std::string& path);
 void WriteText(const std::string& path, const std::string& text);
-std::vector<std::string> FolderEntries(const std::string& folder);
 
 // 16-bit WAV contents: channel count, rate and interleaved samples; nullopt for other formats.
 struct Pcm16 {

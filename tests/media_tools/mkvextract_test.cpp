@@ -89,7 +89,7 @@ TEST_F(MkvextractTest, UnknownTrackNumberIsRefusedAndNothingIsWritten) {
         const auto result = Extract({"9:" + Out("movie.h264"), number + ":" + Out("x.ac3")});
         EXPECT_EQ(result.exitCode, 2) << number;
         EXPECT_NE(result.err.find("no track number " + number), std::string::npos) << result.err;
-        EXPECT_TRUE(FolderEntries(out_).empty()) << number;
+        EXPECT_TRUE(FolderNames(out_).empty()) << number;
     }
 }
 
@@ -146,7 +146,7 @@ TEST_F(MkvextractTest, MalformedCommandLinesAreRefused) {
     EXPECT_EQ(RunProgram({BuiltTool(kMkvextract), "tracks", source_, "video.h264"}).exitCode, 2);
     EXPECT_EQ(
         RunProgram({BuiltTool(kMkvextract), source_, "tracks", "9:" + Out("a.h264")}).exitCode, 2);
-    EXPECT_TRUE(FolderEntries(out_).empty());
+    EXPECT_TRUE(FolderNames(out_).empty());
 }
 
 }  // namespace

@@ -37,7 +37,7 @@ TEST_F(MkvmergeSplitTest, PiecesKeepTheTracksNamedByTheirNumbers) {
     const auto result = RunProgram({BuiltTool(kMkvmerge), "-o", split_ + "/source film.mkv", "-d",
                                     "9", "-a", "5", "-s", "2", source_, "--split", "20K"});
     ASSERT_EQ(result.exitCode, 0) << result.err;
-    const auto pieces = FolderEntries(split_);
+    const auto pieces = FolderNames(split_);
     ASSERT_GE(pieces.size(), 2u);
     EXPECT_EQ(pieces.front(), "source film-001.mkv");
     for (const auto& piece : pieces) {
@@ -53,7 +53,7 @@ TEST_F(MkvmergeSplitTest, WithoutSubtitleOptionEverySubtitleTrackStays) {
     const auto result = RunProgram({BuiltTool(kMkvmerge), "-o", split_ + "/x.mkv", "-d", "9", "-a",
                                     "7", source_, "--split", "1000000K"});
     ASSERT_EQ(result.exitCode, 0) << result.err;
-    ASSERT_EQ(FolderEntries(split_), std::vector<std::string>{"x-001.mkv"});
+    ASSERT_EQ(FolderNames(split_), std::vector<std::string>{"x-001.mkv"});
     const std::string piece = split_ + "/x-001.mkv";
     EXPECT_EQ(SortedStreamTypes(piece),
               (std::vector<std::string>{"audio", "subtitle", "subtitle", "video"}));
@@ -75,7 +75,7 @@ TEST_F(MkvmergeSplitTest, BadTrackNumbersAndSourcesWriteNoPiece) {
         const auto result = RunProgram(line);
         EXPECT_EQ(result.exitCode, 2) << line[5];
         EXPECT_FALSE(result.err.empty());
-        EXPECT_TRUE(FolderEntries(split_).empty()) << line[5];
+        EXPECT_TRUE(FolderNames(split_).empty()) << line[5];
     }
     std::filesystem::remove(empty);
 }

@@ -32,5 +32,7 @@ private:
 std::string ReadWholeFile(const std::string& path);
 std::vector<uint8_t> ReadBytes(const std::string& path);
 void WriteWholeFile(const std::string& path, const std::string& content);
+// Names of the entries of a folder, sorted; none when it cannot be read.
+std::vector<std::string> FolderNames(const std::filesystem::path& folder);
 
 }  // namespace kestrun::test
