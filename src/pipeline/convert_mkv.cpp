@@ -63,6 +63,20 @@ std::string BaseNameOf(const std::string& fullname) {
     return name.size() >= 4 ? name.substr(0, name.size() - 4) : std::string();
 }
 
+}  // namespace
+
+void GatherConversion(Context& ctx, Conversion& conv) {
+    Form1& f = ctx.form;
+    BuildToolPaths(ctx, conv);
+    conv.fps = f.txtSFPS.text();
+    conv.audioFormat = AudioFormatText(f);
+    conv.baseName = BaseNameOf(f.strFullname);
+    const size_t slash = f.strFullname.rfind('/');
+    f.strMKVPath = slash == std::string::npos ? std::string() : f.strFullname.substr(0, slash + 1);
+}
+
+namespace {
+
 // Prologue steps 1 to 6; false when the conversion must not go on.
 bool Prologue(Context& ctx, Conversion& conv) {
     Form1& f = ctx.form;
@@ -79,12 +93,7 @@ bool Prologue(Context& ctx, Conversion& conv) {
         return false;
     }
     if (ctx.analysis.strVideoCodec.empty()) ReadInfo(ctx, f.strFullname);
-    BuildToolPaths(ctx, conv);
-    conv.fps = f.txtSFPS.text();
-    conv.audioFormat = AudioFormatText(f);
-    conv.baseName = BaseNameOf(f.strFullname);
-    const size_t slash = f.strFullname.rfind('/');
-    f.strMKVPath = slash == std::string::npos ? std::string() : f.strFullname.substr(0, slash + 1);
+    GatherConversion(ctx, conv);
     return true;
 }
 

@@ -10,6 +10,8 @@ struct Context;
 struct Conversion;
 
 // ---- extraction
+// The tool paths, frame rate, audio format and base name of the source in the window.
+void GatherConversion(Context& ctx, Conversion& conv);
 void ExtractStreams(Context& ctx, Conversion& conv);
 // " N:"movie.fmt"" for the chosen MKV subtitle track, or empty; `format` receives
 // "srt"/"SSA"/"ASS".

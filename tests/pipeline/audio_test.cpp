@@ -1,4 +1,6 @@
 // The audio steps of each chain: which tools run, with which command lines, and what is left.
+#include <filesystem>
+
 #include "pipeline/stages.h"
 #include "pipeline_fixture.h"
 #include "platform/tool_table.h"
@@ -16,8 +18,8 @@ protected:
     }
     // The decoder reads the real sample, so it succeeds.
     void UseRealSource() {
-        form.txtFile.SetText(SampleMkv());
-        form.strFullname = SampleMkv();
+        std::filesystem::copy_file(SampleMkv(), source,
+                                   std::filesystem::copy_options::overwrite_existing);
     }
     void Mp4Audio() {
         conv = MakeConversion();

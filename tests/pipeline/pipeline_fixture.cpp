@@ -1,5 +1,6 @@
 #include "pipeline_fixture.h"
 
+#include "pipeline/stages.h"
 #include "platform/tool_runner.h"
 #include "platform/tool_table.h"
 #include "support/samples.h"
@@ -28,21 +29,8 @@ void PipelineTest::Prepare(int audioFormat, int platform) {
 }
 
 Conversion PipelineTest::MakeConversion() {
-    static const char* formats[] = {"ac3", "dts", "ogg", "mp3", "aac", "mp2"};
     Conversion conv;
-    const int format = form.SelectedAudioFormat();
-    conv.audioFormat = format >= 0 ? formats[format] : "";
-    conv.baseName = "Film.2008";
-    conv.fps = form.txtSFPS.text();
-    conv.mkvextract = ctx.ToolPath(tool::kMkvExtract);
-    conv.mkvmerge = ctx.ToolPath(tool::kMkvMerge);
-    conv.ffmpeg = ctx.ToolPath(tool::kFFmpeg);
-    conv.mp4box = ctx.ToolPath(tool::kMP4Box);
-    conv.aften = ctx.ToolPath(tool::kAften);
-    conv.valdec = ctx.ToolPath(tool::kValdec);
-    conv.soundstretch = ctx.ToolPath(tool::kSoundStretch);
-    conv.besweet = ctx.ToolPath(tool::kBeSweet);
-    conv.h264info = ctx.ToolPath(tool::kH264Info);
+    GatherConversion(ctx, conv);
     return conv;
 }
 
