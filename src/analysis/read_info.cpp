@@ -1,6 +1,7 @@
 #include "analysis/read_info.h"
 
 #include "analysis/track_report_parser.h"
+#include "chains/decoder/track_starts.h"
 #include "model/context.h"
 #include "model/messages.h"
 #include "platform/file_api.h"
@@ -36,6 +37,9 @@ bool ReadInfo(Context& ctx, const std::string& source) {
     ctx.runner.RunCapture(commandLine, true, false, true);
     ctx.analysis.bInfoReportRead = FileExists(report);
     ParseMkvInfo(ctx);
+    ctx.analysis.trackStartMs.clear();
+    if (ctx.analysis.bInfoReportRead)
+        ctx.analysis.trackStartMs = ReadTrackStartsMs(TrimSpaces(source));
 
     Form1& f = ctx.form;
     if (ctx.analysis.strVideoCodec == "vc1") {

@@ -2,6 +2,8 @@
 // What the analysis of the current MKV source found; refilled by every analysis and read by the
 // conversion stages.
 #include <array>
+#include <cstdint>
+#include <map>
 #include <string>
 
 namespace kestrun {
@@ -26,6 +28,9 @@ struct Analysis {
     int intPixelHeight = 0;
     TrackTable strAudioTracks{};
     TrackTable strSubTracks{};
+    // Where the first video track and each audio track begin, in milliseconds, by track number;
+    // a track missing here has no known start.
+    std::map<int, std::int64_t> trackStartMs;
     bool bBatchMode = false;
     bool bCmdLineMode = false;
     // Whether the last analysis found mkvinfo's report (false: the source could not be read).

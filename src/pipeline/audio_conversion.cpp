@@ -88,6 +88,8 @@ void SpeedUpTo25Fps(Context& ctx, Conversion& conv) {
     digits.erase(std::remove(digits.begin(), digits.end(), '.'), digits.end());
     const long r = std::strtol(digits.c_str(), nullptr, 10);
     conv.fps = "25.000";
+    // A delay still to be added shrinks with the sound it precedes.
+    if (r > 0) conv.audioDelayMs = conv.audioDelayMs * r / 25000;
     Run(ctx, conv,
         Quoted(conv.soundstretch) + " " + Quoted(Work(ctx, work::kMovieWav)) + " " +
             Quoted(Work(ctx, work::kMovie2Wav)) + " -pitch=-1 ");

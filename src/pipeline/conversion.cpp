@@ -1,6 +1,7 @@
 #include "pipeline/conversion.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "model/context.h"
 #include "platform/file_api.h"
@@ -19,6 +20,16 @@ std::string TrimmedSource(const Context& ctx) {
     size_t first = s.find_first_not_of(' ');
     if (first == std::string::npos) return {};
     return s.substr(first, s.find_last_not_of(' ') - first + 1);
+}
+
+std::int64_t AudioDelayMs(const Context& ctx, const std::string& videoTrack,
+                          const std::string& audioTrack) {
+    const auto& starts = ctx.analysis.trackStartMs;
+    const auto number = [](const std::string& text) { return std::atoi(text.c_str()); };
+    const auto video = starts.find(number(videoTrack));
+    const auto audio = starts.find(number(audioTrack));
+    if (video == starts.end() || audio == starts.end()) return 0;
+    return audio->second - video->second;
 }
 
 int Run(Context& ctx, Conversion& conv, const std::string& commandLine) {

@@ -1,5 +1,6 @@
 #pragma once
 // The values one MKV conversion shares between its stages; made afresh by every ConvertMkv call.
+#include <cstdint>
 #include <string>
 
 namespace kestrun {
@@ -22,6 +23,11 @@ struct Conversion {
 
     bool h264Recode = false;
     bool xvidRecode = false;
+
+    // How much later the chosen audio track starts than the video, in milliseconds (negative:
+    // earlier), as far as the muxer still has to add it: decoding to movie.wav moves the sound
+    // into place itself and leaves 0 here.
+    std::int64_t audioDelayMs = 0;
 };
 
 // The quotation mark the command lines are built with.
@@ -34,6 +40,10 @@ std::string Work(const Context& ctx, std::string_view name);
 std::string WorkAudio(const Context& ctx, const Conversion& conv);
 // The source path with surrounding blanks removed, as the mkvextract commands carry it.
 std::string TrimmedSource(const Context& ctx);
+// The start of the audio track `audioTrack` less that of the video track `videoTrack` (track
+// numbers as text), in milliseconds; 0 when the analysis knows either start not.
+std::int64_t AudioDelayMs(const Context& ctx, const std::string& videoTrack,
+                          const std::string& audioTrack);
 // Runs a command line at the window's priority, remembering it as the last command.
 int Run(Context& ctx, Conversion& conv, const std::string& commandLine);
 // Deletes a work-folder file without force; missing or read-only files are skipped.

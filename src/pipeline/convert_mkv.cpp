@@ -71,6 +71,7 @@ void GatherConversion(Context& ctx, Conversion& conv) {
     conv.fps = f.txtSFPS.text();
     conv.audioFormat = AudioFormatText(f);
     conv.baseName = BaseNameOf(f.strFullname);
+    conv.audioDelayMs = AudioDelayMs(ctx, f.txtS1.text(), f.txtS2.text());
     const size_t slash = f.strFullname.rfind('/');
     f.strMKVPath = slash == std::string::npos ? std::string() : f.strFullname.substr(0, slash + 1);
 }

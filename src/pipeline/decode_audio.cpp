@@ -10,17 +10,21 @@
 
 namespace kestrun {
 
-bool DecodeAc3ToWav(Context& ctx, Conversion&) {
+bool DecodeAc3ToWav(Context& ctx, Conversion& conv) {
     const DecoderSettings settings =
         DecoderSettings::Load(ctx.ToolPath("/" + std::string(kDecoderSettingsFile)));
     const int track = std::atoi(ctx.form.txtS2.text().c_str());
     DecodeCallbacks callbacks;
     callbacks.progress = [&ctx](std::int64_t bytes) { ctx.Progress(WavProgressText(bytes)); };
     callbacks.pump = [&ctx] { ctx.host.DoEvents(); };
-    const DecodeResult result = kestrun::DecodeAc3ToWav(TrimmedSource(ctx), ctx.form.txtTMP.text(),
-                                                        track, settings, callbacks);
-    if (!result.ok) ctx.Log(result.error);
-    return result.ok;
+    const DecodeResult result = kestrun::DecodeAc3ToWav(
+        TrimmedSource(ctx), ctx.form.txtTMP.text(), track, settings, callbacks, conv.audioDelayMs);
+    if (!result.ok) {
+        ctx.Log(result.error);
+        return false;
+    }
+    conv.audioDelayMs = 0;  // the WAV starts where the video does
+    return true;
 }
 
 }  // namespace kestrun

@@ -17,6 +17,10 @@ std::string Mp4BoxCommand(const Context& ctx, const Conversion& conv, const std:
     const std::string workNoSlash = work.empty() ? work : work.substr(0, work.size() - 1);
     const std::string& par = ctx.analysis.strParOpt;
     const std::string tail = " " + Quoted(mp4Out) + " -tmp " + Quoted(workNoSlash);
+    // MP4Box's own piece for a track that starts later (or earlier) than the video.
+    const std::string aac =
+        Work(ctx, work::kMovieAac) +
+        (conv.audioDelayMs != 0 ? ":delay=" + std::to_string(conv.audioDelayMs) : std::string());
     const std::string video =
         Work(ctx, ctx.analysis.bVfwMode ? work::kMovieVideoH264 : work::kMovieH264);
     // The video goes alone into the file the Nero encoder wrote only when it really wrote it;
@@ -26,9 +30,9 @@ std::string Mp4BoxCommand(const Context& ctx, const Conversion& conv, const std:
         return Quoted(conv.mp4box) + fps + conv.fps + " -add " + Quoted(video + par) + tail;
     }
     if (ctx.analysis.bVfwMode)
-        return Quoted(conv.mp4box) + " -add " + Quoted(Work(ctx, work::kMovieAac)) + " -fps " +
-               conv.fps + " -add " + Quoted(video + par) + tail;
-    return Quoted(conv.mp4box) + " -add " + Quoted(Work(ctx, work::kMovieAac)) + " -add " +
+        return Quoted(conv.mp4box) + " -add " + Quoted(aac) + " -fps " + conv.fps + " -add " +
+               Quoted(video + par) + tail;
+    return Quoted(conv.mp4box) + " -add " + Quoted(aac) + " -add " +
            Quoted(video + ":fps=" + conv.fps + par) + tail;
 }
 

@@ -1,6 +1,7 @@
 // MP4 muxing with its three command forms and its checkpoint, the clean-up lists, and the
 // driver's prologue and decision tree.
 #include <functional>
+#include <map>
 
 #include "app/handlers.h"
 #include "pipeline/convert_mkv.h"
@@ -231,6 +232,33 @@ TEST_F(Driver, StaleIntermediatesNeverPassForThisRunsOutput) {
     ASSERT_FALSE(host.messages.empty());
     EXPECT_EQ(host.messages[0].text, "Error during aac conversion.");
     EXPECT_FALSE(Exists("movie.aac"));
+}
+
+TEST_F(Driver, ATrackDelayGoesToMp4BoxUnlessTheDecodedWavCarriesIt) {
+    const struct {
+        int format;
+        std::map<int, std::int64_t> starts;
+        bool realSource;
+        const char* piece;
+    } cases[] = {
+        {4, {{1, 0}, {2, 500}}, false, ":delay=500\""},  // AAC muxed as extracted
+        {4, {{1, 40}, {2, 0}}, false, ":delay=-40\""},
+        {4, {{1, 0}, {2, 0}}, false, "\""},
+        {4, {}, false, "\""},
+        {0, {{1, 0}, {2, 500}}, true, "\""},  // AC-3: the WAV starts with the silence
+    };
+    for (const auto& c : cases) {
+        Prepare(c.format, 0);
+        ctx.analysis.trackStartMs = c.starts;
+        form.strFullname = c.realSource ? SampleMkv() : source;
+        form.txtFile.SetText(form.strFullname);
+        const size_t before = Commands().size();
+        ConvertMkv(ctx);
+        ASSERT_GT(Commands().size(), before);
+        EXPECT_NE(Commands().back().find("MP4Box\" -add \"" + W("movie.aac") + c.piece),
+                  std::string::npos)
+            << Commands().back();
+    }
 }
 
 TEST_F(Driver, NeroIsProbedInOrder) {

@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 #include "chains/decoder/audio_track_selection.h"
 #include "chains/decoder/declared_duration.h"
@@ -222,11 +224,35 @@ private:
         writer_.Begin(format);
         const auto gain = static_cast<float>(GainFactorFromDb(request_.settings.gainDb));
         converter_.emplace(std::move(layout), frame.sample_rate, gain);
+        StartLead(format);
         fileBytes_ = static_cast<std::int64_t>(writer_.FileBytes());
     }
 
+    // The silence of a positive lead goes out now; a negative one is cut from what follows.
+    void StartLead(const WavFormat& format) {
+        const std::uint64_t frames = static_cast<std::uint64_t>(
+            std::llabs(request_.leadMs) * static_cast<std::int64_t>(format.sampleRate) / 1000);
+        const std::uint64_t bytes = frames * static_cast<std::uint64_t>(format.BlockAlign());
+        if (request_.leadMs < 0) {
+            bytesToCut_ = bytes;
+            return;
+        }
+        const std::vector<std::uint8_t> silence(std::min<std::uint64_t>(bytes, 1 << 16), 0);
+        for (std::uint64_t left = bytes; left > 0;) {
+            const auto chunk =
+                static_cast<std::size_t>(std::min<std::uint64_t>(left, silence.size()));
+            writer_.Write({silence.data(), chunk});
+            left -= chunk;
+        }
+        silenceBytes_ = bytes;
+    }
+
     void WriteSamples(std::span<const std::uint8_t> samples) {
-        writer_.Write(samples);
+        const auto cut =
+            static_cast<std::size_t>(std::min<std::uint64_t>(bytesToCut_, samples.size()));
+        bytesToCut_ -= cut;
+        cutBytes_ += cut;
+        writer_.Write(samples.subspan(cut));
         fileBytes_ = static_cast<std::int64_t>(writer_.FileBytes());
     }
 
@@ -242,8 +268,9 @@ private:
         if (!declaredEnd) return;
         const double declared = *declaredEnd - std::max(0.0, firstSeconds_.value_or(0.0));
         const auto& format = writer_.Format();
-        const double decoded = static_cast<double>(writer_.DataBytes()) /
-                               (static_cast<double>(format.BlockAlign()) * format.sampleRate);
+        const double decoded =
+            static_cast<double>(writer_.DataBytes() - silenceBytes_ + cutBytes_) /
+            (static_cast<double>(format.BlockAlign()) * format.sampleRate);
         if (decoded + kMissingAudioToleranceSeconds < declared) {
             throw DecodeError("the source is damaged: only " + Seconds(decoded) + " of the " +
                               Seconds(declared) + " of audio its track declares could be read" +
@@ -273,6 +300,9 @@ private:
     int streamIndex_ = -1;
     int lastDecoderError_ = 0;
     std::optional<double> firstSeconds_;
+    std::uint64_t silenceBytes_ = 0;  // written before the first sample
+    std::uint64_t bytesToCut_ = 0;    // of the track's beginning, still to leave out
+    std::uint64_t cutBytes_ = 0;
 };
 
 }  // namespace

@@ -57,10 +57,11 @@ DecodeResult DecodeToWav(const DecodeRequest& request, const DecodeProgress& pro
 
 DecodeResult DecodeAc3ToWav(const std::string& source, const std::string& workFolder,
                             int trackNumber, const DecoderSettings& settings,
-                            const DecodeCallbacks& callbacks) {
+                            const DecodeCallbacks& callbacks, std::int64_t leadMs) {
     DecodeRequest request;
     request.source = source;
     request.trackNumber = trackNumber;
+    request.leadMs = leadMs;
     request.outputWav = WorkFile(workFolder, work::kMovieWav);
     request.settings = settings;
     request.setupName = std::string(kAc3FilterSetup);

@@ -27,6 +27,11 @@ struct DecodeRequest {
     std::string outputWav;
     DecoderSettings settings;
     std::string setupName = std::string(kAc3FilterSetup);  // starts every error text
+    // Moves the sound against the start of the file: a positive value puts that many
+    // milliseconds of silence before the first sample, a negative one leaves out that much of
+    // the track's beginning. A track that starts later or earlier than its video keeps its place
+    // so in a file whose tracks all start together.
+    std::int64_t leadMs = 0;
     // Raised by the caller (a closing window) to stop the decode; may be null.
     std::atomic<bool>* cancel = nullptr;
 };
@@ -57,9 +62,10 @@ struct DecodeCallbacks {
 };
 
 // Work folder & "movie.wav" from track `trackNumber` of the MKV, with `settings` applied.
+// `leadMs` as in DecodeRequest.
 DecodeResult DecodeAc3ToWav(const std::string& source, const std::string& workFolder,
                             int trackNumber, const DecoderSettings& settings,
-                            const DecodeCallbacks& callbacks);
+                            const DecodeCallbacks& callbacks, std::int64_t leadMs = 0);
 // Work folder & "movie.wav" from the first audio stream of the WMV, unchanged.
 DecodeResult DecodeWmaToWav(const std::string& source, const std::string& workFolder,
                             const DecodeCallbacks& callbacks);
