@@ -9,6 +9,7 @@
 #include "model/analysis_state.h"
 #include "model/context.h"
 #include "model/form1.h"
+#include "model/messages.h"
 #include "platform/file_api.h"
 #include "platform/tool_table.h"
 
@@ -23,6 +24,8 @@ constexpr size_t kDisplayWidthCut = 21;
 constexpr size_t kAudioLanguageCut = 14;
 constexpr size_t kSubtitleLanguageOffset = 9;  // after the 1-based position of "Language:"
 constexpr size_t kAspectRatioDigits = 9;
+// What the report says in place of a frame rate or a size it could not find.
+constexpr std::string_view kReportUnknown = "unknown";
 // The report of even a file with hundreds of tracks is far below this.
 constexpr std::streamoff kMaxReportSize = 16 << 20;
 
@@ -186,18 +189,32 @@ private:
         cursor.ReadUntil("Pixel width");
         std::string widthText = Mid(cursor.Current(), kPixelSizeCut);
         if (widthText.empty()) widthText = "0";
-        if (const auto width = IntegerValue(widthText)) analysis_.intPixelWidth = *width;
+        ReadPixelSize(widthText, analysis_.intPixelWidth);
         cursor.Next();
         std::string heightText = Mid(cursor.Current(), kPixelSizeCut);
         if (heightText.empty()) heightText = "0";
-        if (const auto height = IntegerValue(heightText)) analysis_.intPixelHeight = *height;
+        ReadPixelSize(heightText, analysis_.intPixelHeight);
 
         cursor.ReadUntil("Display width");
         const std::string displayText = Mid(cursor.Current(), kDisplayWidthCut);
         SetAspectOptions(widthText, displayText);
-        log_("Video info: Pixel resolution: " + std::to_string(analysis_.intPixelWidth) + "x" +
-             std::to_string(analysis_.intPixelHeight) +
+        log_("Video info: Pixel resolution: " + SizeText(analysis_.intPixelWidth) + "x" +
+             SizeText(analysis_.intPixelHeight) +
              ". Display resolution adaptation: " + analysis_.strParOpt);
+    }
+
+    // A size the report does not know leaves 0, which nothing takes for a real size; other
+    // texts that are no number keep the value as the window's conversion did.
+    static void ReadPixelSize(const std::string& text, int& size) {
+        if (Trim(text) == kReportUnknown) {
+            size = 0;
+        } else if (const auto value = IntegerValue(text)) {
+            size = *value;
+        }
+    }
+
+    static std::string SizeText(int size) {
+        return size > 0 ? std::to_string(size) : std::string(msg::kUnknown);
     }
 
     void SetAspectOptions(const std::string& widthText, const std::string& displayText) {
@@ -319,6 +336,7 @@ std::optional<std::string> ReadReport(const std::string& path) {
 }  // namespace
 
 std::string FrameRateText(const std::string& line) {
+    if (Contains(line, std::string(kReportUnknown) + " fps")) return std::string(msg::kUnknown);
     const std::string key = "Default duration: ";
     const size_t start = line.find(key);
     if (start != std::string::npos) {

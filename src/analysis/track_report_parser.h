@@ -22,7 +22,7 @@ void ParseTrackReport(const std::vector<std::string>& lines, Analysis& analysis,
 
 // The frame rate of a default-duration line: six characters from character 34 when the duration
 // has two digits before its decimal point (the layout the cut was made for), otherwise the number
-// inside the parentheses.
+// inside the parentheses; "unknown" where the report says it knows none.
 std::string FrameRateText(const std::string& line);
 
 // The report's lines with their line ends (LF or CR LF) removed.

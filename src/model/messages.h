@@ -29,6 +29,9 @@ inline constexpr std::string_view kQuoteInPath =
 // Shown by outputs that this build does not make yet.
 inline constexpr std::string_view kNotAvailableYet = "This output is not available yet.";
 
+// The frame rate or picture size of a source whose track report could not give it.
+inline constexpr std::string_view kUnknown = "unknown";
+
 }  // namespace kestrun::msg
 
 namespace kestrun::msg {

@@ -121,8 +121,9 @@ void ConvertAudioForMp4(Context& ctx, Conversion& conv) {
         route == Mp4AudioRoute::NeroFromWav || route == Mp4AudioRoute::FFmpegFromWav;
     // The tempo change only makes sense on the audio that is muxed; otherwise the video keeps
     // its own frame rate so that picture and sound stay together.
+    // Nor can a source whose frame rate is unknown be sped up from it.
     if (f.chk25.value() == 1 && f.txtSFPS.text() != "25.000" && wavIsMuxed &&
-        FileFound(Work(ctx, work::kMovieWav)))
+        FrameRateKnown(f.txtSFPS.text()) && FileFound(Work(ctx, work::kMovieWav)))
         SpeedUpTo25Fps(ctx, conv);
 
     ctx.Progress(std::string(msg::kEncodingAudio));

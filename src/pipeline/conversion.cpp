@@ -32,6 +32,12 @@ std::int64_t AudioDelayMs(const Context& ctx, const std::string& videoTrack,
     return audio->second - video->second;
 }
 
+bool FrameRateKnown(const std::string& fps) {
+    char* end = nullptr;
+    const double value = std::strtod(fps.c_str(), &end);
+    return !fps.empty() && end == fps.c_str() + fps.size() && value > 0;
+}
+
 int Run(Context& ctx, Conversion& conv, const std::string& commandLine) {
     conv.lastCommand = commandLine;
     return ctx.runner.RunWait(commandLine, ctx.Priority());

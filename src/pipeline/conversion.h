@@ -44,6 +44,9 @@ std::string TrimmedSource(const Context& ctx);
 // numbers as text), in milliseconds; 0 when the analysis knows either start not.
 std::int64_t AudioDelayMs(const Context& ctx, const std::string& videoTrack,
                           const std::string& audioTrack);
+// Whether a frame rate text is a number: the analysis shows "unknown" where the source gives none,
+// and the tools are then left to take the rate from the stream.
+bool FrameRateKnown(const std::string& fps);
 // Runs a command line at the window's priority, remembering it as the last command.
 int Run(Context& ctx, Conversion& conv, const std::string& commandLine);
 // Deletes a work-folder file without force; missing or read-only files are skipped.

@@ -17,6 +17,8 @@ std::string Mp4BoxCommand(const Context& ctx, const Conversion& conv, const std:
     const std::string workNoSlash = work.empty() ? work : work.substr(0, work.size() - 1);
     const std::string& par = ctx.analysis.strParOpt;
     const std::string tail = " " + Quoted(mp4Out) + " -tmp " + Quoted(workNoSlash);
+    // Without a known rate MP4Box takes the one the stream declares.
+    const bool known = FrameRateKnown(conv.fps);
     // MP4Box's own piece for a track that starts later (or earlier) than the video.
     const std::string aac =
         Work(ctx, work::kMovieAac) +
@@ -27,13 +29,15 @@ std::string Mp4BoxCommand(const Context& ctx, const Conversion& conv, const std:
     // otherwise the AAC stream is added with the video so that the sound is never lost.
     if (conv.neroWroteMp4) {
         const char* fps = ctx.analysis.bVfwMode ? " -fps " : "  -fps ";
-        return Quoted(conv.mp4box) + fps + conv.fps + " -add " + Quoted(video + par) + tail;
+        return Quoted(conv.mp4box) + (known ? fps + conv.fps : std::string()) + " -add " +
+               Quoted(video + par) + tail;
     }
     if (ctx.analysis.bVfwMode)
-        return Quoted(conv.mp4box) + " -add " + Quoted(aac) + " -fps " + conv.fps + " -add " +
-               Quoted(video + par) + tail;
+        return Quoted(conv.mp4box) + " -add " + Quoted(aac) +
+               (known ? " -fps " + conv.fps : std::string()) + " -add " + Quoted(video + par) +
+               tail;
     return Quoted(conv.mp4box) + " -add " + Quoted(aac) + " -add " +
-           Quoted(video + ":fps=" + conv.fps + par) + tail;
+           Quoted(video + (known ? ":fps=" + conv.fps : std::string()) + par) + tail;
 }
 
 }  // namespace

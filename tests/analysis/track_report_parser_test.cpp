@@ -241,6 +241,23 @@ TEST_F(TrackReportParserTest, EachParseResetsFlagsButKeepsTheOldPixelSize) {
     EXPECT_EQ(analysis.intPixelWidth, 1440);
 }
 
+TEST_F(TrackReportParserTest, RateAndSizeTheReportDoesNotKnowAreShownAsUnknown) {
+    Parse(LegacyReport({VideoTrack(1, "V_MPEG4/ISO/AVC", 1440, 1080, 1920)}));
+    std::string track =
+        VideoTrack(1, "V_MPEG4/ISO/AVC", 0, 0, 0,
+                   "|  + Default duration: unknown (unknown fps for a video track)\n");
+    for (size_t at; (at = track.find(": 0\n")) != std::string::npos;)
+        track.replace(at, 4, ": unknown\n");
+    Parse(LegacyReport({track}));
+    EXPECT_EQ(form.txtSFPS.text(), "unknown");
+    EXPECT_EQ(analysis.intPixelWidth, 0);
+    EXPECT_EQ(analysis.intPixelHeight, 0);
+    EXPECT_EQ(analysis.strParOpt, "");
+    EXPECT_TRUE(
+        Logged("Video info: Pixel resolution: unknownxunknown. Display resolution "
+               "adaptation: "));
+}
+
 // Reports that end inside a video track, that are empty, or that hold CR LF line ends.
 TEST_F(TrackReportParserTest, ShortEmptyAndCrLfReportsParseWithoutHarm) {
     std::string cut = LegacyReport({VideoTrack(1, "V_MPEG4/ISO/AVC", 1280, 720, 1920)});

@@ -66,6 +66,20 @@ TEST_F(Mp4Mux, VfwFormTakesTheRawStreamFromTheAviAndKeepsTheSound) {
               T(tool::kMP4Box) + " -fps 23.976 -add \"" + W("movie_video.h264") + "\"" + Tail());
 }
 
+TEST_F(Mp4Mux, AnUnknownFrameRateIsLeftToTheStream) {
+    Prepare(0, 0);
+    form.txtSFPS.SetText("unknown");
+    Conversion conv = MakeConversion();
+    MuxMp4(ctx, conv);
+    ctx.analysis.bVfwMode = true;
+    MuxMp4(ctx, conv);
+    ASSERT_EQ(Commands().size(), 2u);
+    EXPECT_EQ(Commands()[0], T(tool::kMP4Box) + " -add \"" + W("movie.aac") + "\" -add \"" +
+                                 W("movie.h264") + "\"" + Tail());
+    EXPECT_EQ(Commands()[1], T(tool::kMP4Box) + " -add \"" + W("movie.aac") + "\" -add \"" +
+                                 W("movie_video.h264") + "\"" + Tail());
+}
+
 TEST_F(Mp4Mux, ANeroFileThatDidNotGrowHasNoVideo) {
     Prepare(0, 0);
     work.Write("Film_2008.mp4", std::string(300, 'a'));

@@ -11,6 +11,7 @@
 #include "app/cli/commands.h"
 #include "app/handlers.h"
 #include "model/context.h"
+#include "model/messages.h"
 
 namespace kestrun {
 namespace {
@@ -30,6 +31,9 @@ Json TrackRows(const TrackTable& table, int shown, const char* formatKey) {
     return rows;
 }
 
+// A size the analysis could not find is shown as such, not as 0.
+Json PixelSize(int size) { return size > 0 ? Json(size) : Json(std::string(msg::kUnknown)); }
+
 std::string AnalysisJson(const Context& ctx) {
     const Form1& f = ctx.form;
     const Analysis& a = ctx.analysis;
@@ -39,8 +43,8 @@ std::string AnalysisJson(const Context& ctx) {
         {"vfw", a.bVfwMode},
         {"videoTrack", f.txtS1.text()},
         {"fps", f.txtSFPS.text()},
-        {"pixelWidth", a.intPixelWidth},
-        {"pixelHeight", a.intPixelHeight},
+        {"pixelWidth", PixelSize(a.intPixelWidth)},
+        {"pixelHeight", PixelSize(a.intPixelHeight)},
         {"parOpt", a.strParOpt},
         {"aspectOpt", a.strAspectOpt},
         {"audio", TrackRows(a.strAudioTracks, f.cmbAudio.ListCount(), "format")},
