@@ -1,6 +1,9 @@
 #include "besweet_options.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <fstream>
+#include <optional>
 
 #include "common/legacy_options.h"
 
@@ -10,6 +13,8 @@ namespace {
 // The largest speed change accepted: a frame rate conversion never comes near it, and a larger
 // one means a mistyped rate (for example "25" for "25000").
 constexpr double kMaxSpeedChange = 2.0;
+// Taken when the input's own rate cannot be read; the run then fails on the input anyway.
+constexpr long long kUsualSampleRate = 48000;
 
 class GroupReader {
 public:
@@ -82,11 +87,29 @@ private:
     size_t i_ = 0;
 };
 
-std::string SpeedText(const TempoRequest& request) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.9f",
-                  static_cast<double>(request.toRate) / static_cast<double>(request.fromRate));
-    return text;
+// The sample rate in the WAV's format chunk (RIFF or RF64); nullopt when there is none.
+std::optional<long long> WavSampleRate(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    unsigned char head[12];
+    if (!in.read(reinterpret_cast<char*>(head), sizeof head)) return std::nullopt;
+    const std::string riff(reinterpret_cast<char*>(head), 4);
+    if ((riff != "RIFF" && riff != "RF64") ||
+        std::string(reinterpret_cast<char*>(head + 8), 4) != "WAVE")
+        return std::nullopt;
+    unsigned char chunk[16];
+    while (in.read(reinterpret_cast<char*>(chunk), 8)) {
+        const std::uint32_t size =
+            chunk[4] | chunk[5] << 8 | chunk[6] << 16 | static_cast<std::uint32_t>(chunk[7]) << 24;
+        if (std::string(reinterpret_cast<char*>(chunk), 4) == "fmt ") {
+            if (size < 16 || !in.read(reinterpret_cast<char*>(chunk + 8), 8)) return std::nullopt;
+            const std::uint32_t rate = chunk[12] | chunk[13] << 8 | chunk[14] << 16 |
+                                       static_cast<std::uint32_t>(chunk[15]) << 24;
+            if (rate == 0) return std::nullopt;
+            return rate;
+        }
+        in.seekg(size + (size & 1), std::ios::cur);
+    }
+    return std::nullopt;
 }
 
 }  // namespace
@@ -114,8 +137,15 @@ bool ParseBeSweetArgs(const std::vector<std::string>& args, TempoRequest* reques
 std::vector<std::string> FfmpegTempoArgs(const TempoRequest& request) {
     std::vector<std::string> args = {"-i", request.input, "-map", "0:a:0"};
     std::string filters;
-    if (request.fromRate != 0 && request.fromRate != request.toRate)
-        filters = "atempo=" + SpeedText(request);
+    if (request.fromRate != 0 && request.fromRate != request.toRate) {
+        // The samples are played at a rate TO/FROM times their own and brought back to that
+        // rate: tempo and pitch rise together, as when a film is sped up to 25 frames.
+        const long long rate = WavSampleRate(request.input).value_or(kUsualSampleRate);
+        filters =
+            "asetrate=" +
+            std::to_string((rate * request.toRate + request.fromRate / 2) / request.fromRate) +
+            ",aresample=" + std::to_string(rate);
+    }
     if (request.downmixToStereo)
         filters += (filters.empty() ? "" : ",") + std::string("aformat=channel_layouts=stereo");
     if (!filters.empty()) args.insert(args.end(), {"-af", filters});

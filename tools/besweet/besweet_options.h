@@ -22,7 +22,8 @@ bool ParseBeSweetArgs(const std::vector<std::string>& args, TempoRequest* reques
 
 // The FFmpeg arguments after the command head. A frame rate change FROM -> TO plays the audio
 // TO/FROM times as fast, so that it stays in step with video whose frames are shown at the new
-// rate; the pitch is kept.
+// rate. It is a resample, as the tool's was: the pitch rises with the tempo (23.976 to 25 frames
+// gives about +0.72 semitone, which is why the chain lowers it by a semitone first).
 std::vector<std::string> FfmpegTempoArgs(const TempoRequest& request);
 
 }  // namespace standin
