@@ -1,6 +1,6 @@
 // besweet/BeSweet: the WAV to WAV conversion of the 25-frames stage, "BeSweet -core( -input IN
-// -2ch -output OUT ) -ota( -r FROM TO )": a tempo change with the pitch kept, and an optional
-// stereo downmix, done with FFmpeg's filters.
+// -2ch -output OUT ) -ota( -r FROM TO )": a resample speed-up (the pitch rises with the tempo)
+// and an optional stereo downmix, done with FFmpeg's filters.
 #include "besweet_options.h"
 #include "common/conversion_main.h"
 
