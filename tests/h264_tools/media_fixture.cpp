@@ -18,7 +18,7 @@ void EncodeH264(const std::string& output, int width, int height, int frames,
 std::map<std::string, std::string> ProbeStream(const std::string& path, const std::string& stream) {
     return ProbeFields(path, stream,
                        "stream=codec_name,profile,level,width,height,nb_read_frames,r_frame_rate,"
-                       "sample_aspect_ratio,sample_rate,channels,start_time",
+                       "sample_aspect_ratio,sample_rate,channels,start_time,duration",
                        true);
 }
 

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <stdexcept>
+#include <tuple>
 
 #include "h264_tools/media_fixture.h"
 #include "mp4box/mp4box_command_line.h"
@@ -45,6 +46,10 @@ TEST(Mp4BoxCommandLine, OptionsAfterFileNamesAndMistakes) {
     EXPECT_TRUE(ParseAddedFile("/w/a.h264:par=none").par->remove);
     EXPECT_THROW(ParseAddedFile("/w/a.h264:par=0:3"), std::invalid_argument);
     EXPECT_THROW(ParseAddedFile("/w/a.h264:par=4"), std::invalid_argument);
+    EXPECT_EQ(ParseAddedFile("/w/movie.aac:delay=500").delayMs, 500);
+    EXPECT_EQ(ParseAddedFile("/w/movie.aac:delay=-40").delayMs, -40);
+    EXPECT_FALSE(ParseAddedFile("/w/movie.aac").delayMs);
+    EXPECT_THROW(ParseAddedFile("/w/movie.aac:delay=0.5"), std::invalid_argument);
     // A colon in a folder name is not an option.
     EXPECT_EQ(ParseAddedFile("/w/Part: One/a.h264:fps=25").path, "/w/Part: One/a.h264");
 
@@ -134,6 +139,21 @@ TEST_F(Mp4BoxMuxing, AudioAndVideoKeepEveryFrameInDisplayOrder) {
     EXPECT_EQ(expected.size(), 24u);
     EXPECT_EQ(DecodedFrameHashes(output_), expected);
     ExpectNoPartialFiles();
+}
+
+TEST_F(Mp4BoxMuxing, ADelayMovesTheAudioAgainstTheVideo) {
+    const double audioSeconds = std::stod(ProbeStream(work_ + "movie.aac", "a:0")["duration"]);
+    // A later start is kept as an edit before the audio; an earlier one leaves its head unplayed.
+    for (const auto& [delay, start, cut] : {std::tuple{"500", 0.5, 0.0}, {"-200", 0.0, 0.2}}) {
+        std::filesystem::remove(output_);
+        const auto result = Mp4Box({"-add", work_ + "movie.aac:delay=" + delay, "-add",
+                                    work_ + "movie.h264:fps=23.976", output_});
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+        auto audio = ProbeStream(output_, "a:0");
+        EXPECT_NEAR(std::stod(audio["start_time"]), start, 0.001) << delay;
+        EXPECT_NEAR(std::stod(audio["duration"]), audioSeconds - cut, 0.03) << delay;
+        EXPECT_EQ(ProbeStream(output_, "v:0")["start_time"], "0.000000") << delay;
+    }
 }
 
 TEST_F(Mp4BoxMuxing, VideoJoinsTheAudioAlreadyInTheMp4WithItsPixelAspect) {

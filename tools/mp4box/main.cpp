@@ -1,5 +1,6 @@
 // MP4Box: the MP4 muxer of the conversion chains.
-//   MP4Box [-fps RATE] -add FILE[:fps=RATE][:par=W:H] [-add ...] [-new] DEST.mp4 [-tmp DIR]
+//   MP4Box [-fps RATE] -add FILE[:fps=RATE][:par=W:H][:delay=MS] [-add ...] [-new] DEST.mp4
+//          [-tmp DIR]
 //     imports each FILE (a raw H.264 stream, ADTS AAC, or any file FFmpeg reads) into DEST.mp4,
 //     keeping the tracks DEST.mp4 already has unless -new is given.
 //   MP4Box -aviraw video FILE.avi
@@ -22,6 +23,7 @@ extern "C" {
 #include "common/file_checks.h"
 #include "common/libav_helpers.h"
 #include "container_source.h"
+#include "delayed_source.h"
 #include "mp4_writer.h"
 #include "mp4box_command_line.h"
 #include "raw_h264_source.h"
@@ -59,8 +61,8 @@ bool KeepsExistingTracks(const standin::Mp4BoxCommand& command) {
     return info.st_size > 0;
 }
 
-std::unique_ptr<standin::PacketSource> SourceFor(const standin::AddedFile& file,
-                                                 const standin::Mp4BoxCommand& command) {
+std::unique_ptr<standin::PacketSource> UndelayedSourceFor(const standin::AddedFile& file,
+                                                          const standin::Mp4BoxCommand& command) {
     if (IsRawH264File(file.path))
         return std::make_unique<standin::RawH264Source>(
             file.path, file.fps ? file.fps : command.fps, file.par);
@@ -68,6 +70,13 @@ std::unique_ptr<standin::PacketSource> SourceFor(const standin::AddedFile& file,
         std::cerr << kTool << ": frame rate and pixel aspect apply to raw video only; ignored for "
                   << file.path << std::endl;
     return std::make_unique<standin::ContainerSource>(file.path);
+}
+
+std::unique_ptr<standin::PacketSource> SourceFor(const standin::AddedFile& file,
+                                                 const standin::Mp4BoxCommand& command) {
+    auto source = UndelayedSourceFor(file, command);
+    if (!file.delayMs || *file.delayMs == 0) return source;
+    return std::make_unique<standin::DelayedSource>(std::move(source), *file.delayMs);
 }
 
 void ImportFiles(const standin::Mp4BoxCommand& command) {

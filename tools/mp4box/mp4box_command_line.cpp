@@ -28,6 +28,14 @@ PixelAspect ParsePixelAspect(const std::string& width, const std::string& height
     return PixelAspect{std::stoi(width), std::stoi(height), false};
 }
 
+// Milliseconds, with a sign for a track that starts before the others.
+long long ParseDelay(const std::string& text) {
+    const bool negative = text.starts_with("-");
+    const std::string digits = negative ? text.substr(1) : text;
+    if (!IsDecimal(digits)) throw std::invalid_argument("bad delay \"delay=" + text + "\"");
+    return negative ? -std::stoll(digits) : std::stoll(digits);
+}
+
 // Splits "fps=25:par=4:3" at the colons that separate options.
 void ParseFileOptions(const std::string& options, AddedFile& file) {
     std::vector<std::string> parts;
@@ -41,6 +49,8 @@ void ParseFileOptions(const std::string& options, AddedFile& file) {
         const std::string& part = parts[i];
         if (part.starts_with("fps=")) {
             file.fps = part.substr(4);
+        } else if (part.starts_with("delay=")) {
+            file.delayMs = ParseDelay(part.substr(6));
         } else if (part == "par=none") {
             file.par = PixelAspect{0, 0, true};
         } else if (part.starts_with("par=") && i + 1 < parts.size()) {
@@ -65,10 +75,10 @@ AddedFile ParseAddedFile(const std::string& text) {
         file.path = text;
         return file;
     }
-    // Options follow the file name: look for the first ":fps=" or ":par=" after the last '/'.
+    // Options follow the file name: look for the first option key after the last '/'.
     const size_t nameStart = text.rfind('/') == std::string::npos ? 0 : text.rfind('/') + 1;
     size_t optionStart = std::string::npos;
-    for (const char* key : {":fps=", ":par="})
+    for (const char* key : {":fps=", ":par=", ":delay="})
         optionStart = std::min(optionStart, text.find(key, nameStart));
     if (optionStart == std::string::npos) {
         // No option this tool knows: name an unknown one rather than a missing file.

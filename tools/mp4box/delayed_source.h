@@ -1,0 +1,24 @@
+#pragma once
+// ":delay=MS" of an added file: every stream of the file starts that many milliseconds later
+// (earlier for a negative value; the MP4's edit list then leaves the part before 0 unplayed).
+#include <memory>
+
+#include "packet_source.h"
+
+namespace standin {
+
+class DelayedSource : public PacketSource {
+public:
+    DelayedSource(std::unique_ptr<PacketSource> inner, long long delayMs)
+        : inner_(std::move(inner)), delayMs_(delayMs) {}
+
+    void AddStreams(AVFormatContext& output) override { inner_->AddStreams(output); }
+    bool Next(AVPacket& packet) override;
+    const std::string& Path() const override { return inner_->Path(); }
+
+private:
+    std::unique_ptr<PacketSource> inner_;
+    long long delayMs_;
+};
+
+}  // namespace standin
