@@ -9,8 +9,9 @@
 namespace standin::mkvinfo {
 namespace {
 
-// mkvtoolnix 74 writes version 17; the fields read here have kept their meaning through it.
-constexpr int64_t kKnownFormatVersions[] = {17};
+// mkvtoolnix 74 writes version 17. Later versions only add fields; the ones read here keep
+// their meaning, and a version that drops one of them is caught by the checks below.
+constexpr int64_t kFirstKnownFormatVersion = 17;
 
 constexpr uint32_t kDisplayUnitPixels = 0;
 constexpr size_t kMaxTrackEntries = 4096;
@@ -66,6 +67,20 @@ void SetDisplaySize(TrackFacts& track, const Json* properties) {
     track.displayHeight = track.pixelHeight;
 }
 
+// What every track must say for the report to mean anything; its absence is a failure, never an
+// empty line.
+void CheckTrackFields(const Json& track, size_t position) {
+    const auto lacks = [&](const std::string& what) {
+        return IdentificationError("mkvmerge's identification lacks the " + what + " of track " +
+                                   std::to_string(position + 1));
+    };
+    const Json* properties = Member(track, "properties");
+    if (!properties || !properties->is_object()) throw lacks("properties");
+    if (!TextOf(Member(track, "type"))) throw lacks("type");
+    if (!TextOf(Member(properties, "codec_id"))) throw lacks("codec ID");
+    if (!TextOf(Member(properties, "number"))) throw lacks("track number");
+}
+
 TrackFacts ReadTrack(const Json& track) {
     TrackFacts facts;
     const Json* properties = Member(track, "properties");
@@ -110,8 +125,9 @@ void CheckFormatVersion(const Json& root) {
     if (!number) throw IdentificationError("mkvmerge gave no identification format version");
     if (!IsKnownIdentificationFormat(*number))
         throw IdentificationError("mkvmerge identification format version " +
-                                  std::to_string(*number) +
-                                  " is not supported by this program (known: 17)");
+                                  std::to_string(*number) + " is older than version " +
+                                  std::to_string(kFirstKnownFormatVersion) +
+                                  ", the first this program reads");
 }
 
 void CheckContainer(const Json& root) {
@@ -121,6 +137,8 @@ void CheckContainer(const Json& root) {
         if (!text.empty()) throw IdentificationError(text);
     }
     const Json* container = Member(root, "container");
+    if (!container || !Member(container, "recognized"))
+        throw IdentificationError("mkvmerge's identification lacks the container");
     if (BoolOf(Member(container, "recognized")) != true)
         throw IdentificationError("not a Matroska file (the format was not recognised)");
     const std::string type = TextOr(Member(container, "type"));
@@ -129,12 +147,7 @@ void CheckContainer(const Json& root) {
 
 }  // namespace
 
-bool IsKnownIdentificationFormat(int64_t version) {
-    for (const int64_t known : kKnownFormatVersions) {
-        if (version == known) return true;
-    }
-    return false;
-}
+bool IsKnownIdentificationFormat(int64_t version) { return version >= kFirstKnownFormatVersion; }
 
 std::optional<std::pair<uint32_t, uint32_t>> ParseDimensions(std::string_view text) {
     const size_t x = text.find('x');
@@ -168,7 +181,10 @@ SegmentFacts ReadIdentification(std::string_view json) {
     segment.writingApplication = TextOr(Member(properties, "writing_application"));
     segment.dateUtc = TextOr(Member(properties, "date_utc"));
     segment.segmentUid = TextOr(Member(properties, "segment_uid"));
-    const Json& tracks = ItemsOf(Member(root, "tracks"));
+    const Json* trackList = Member(root, "tracks");
+    if (!trackList || !trackList->is_array())
+        throw IdentificationError("mkvmerge's identification lacks the track list");
+    const Json& tracks = ItemsOf(trackList);
     if (tracks.empty())
         throw IdentificationError("no track headers could be read (damaged or truncated file?)");
 
@@ -178,6 +194,7 @@ SegmentFacts ReadIdentification(std::string_view json) {
         const uint64_t id = UInt64Of(Member(track, "id")).value_or(segment.tracks.size());
         while (segment.tracks.size() < id && segment.tracks.size() < kMaxTrackEntries)
             segment.tracks.push_back(PlaceholderTrack());
+        CheckTrackFields(track, segment.tracks.size());
         segment.tracks.push_back(ReadTrack(track));
     }
     return segment;

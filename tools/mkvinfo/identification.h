@@ -13,10 +13,11 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// The identification format versions this reader has been checked against.
+// The identification format versions this reader takes: the one it was written for and later.
 bool IsKnownIdentificationFormat(int64_t version);
 
-// Throws IdentificationError with a message fit for the user (naming no JSON details).
+// Throws IdentificationError with a message fit for the user: also when the identification lacks
+// a field the report needs (the container, the track list, a track's type, codec or number).
 SegmentFacts ReadIdentification(std::string_view json);
 
 // "16x9" -> {16, 9}; nullopt for anything else.

@@ -9,6 +9,8 @@ namespace standin::mkvinfo {
 namespace {
 
 constexpr size_t kBiCompressionOffset = 16;
+// In place of a frame rate or size that neither the file nor its stream gives.
+constexpr const char* kUnknown = "unknown";
 
 std::string Printf(const char* format, auto... values) {
     char buffer[256];
@@ -83,14 +85,18 @@ std::string CodecPrivateLine(const TrackFacts& track) {
     return text;
 }
 
+std::string SizeText(std::optional<uint32_t> size) {
+    return size && *size > 0 ? std::to_string(*size) : std::string(kUnknown);
+}
+
 void WriteVideoBlock(ReportWriter& report, const TrackFacts& track) {
     report.Line(3, "Video track");
-    const uint32_t width = track.pixelWidth.value_or(0);
-    const uint32_t height = track.pixelHeight.value_or(0);
-    report.Line(4, "Pixel width: " + std::to_string(width));
-    report.Line(4, "Pixel height: " + std::to_string(height));
-    report.Line(4, "Display width: " + std::to_string(track.displayWidth.value_or(width)));
-    report.Line(4, "Display height: " + std::to_string(track.displayHeight.value_or(height)));
+    report.Line(4, "Pixel width: " + SizeText(track.pixelWidth));
+    report.Line(4, "Pixel height: " + SizeText(track.pixelHeight));
+    report.Line(4, "Display width: " +
+                       SizeText(track.displayWidth ? track.displayWidth : track.pixelWidth));
+    report.Line(4, "Display height: " +
+                       SizeText(track.displayHeight ? track.displayHeight : track.pixelHeight));
 }
 
 void WriteAudioBlock(ReportWriter& report, const TrackFacts& track) {
@@ -118,7 +124,13 @@ void WriteTrack(ReportWriter& report, const TrackFacts& track) {
     if (track.forced) report.Line(3, FlagText("Forced flag", *track.forced));
     report.Line(3, "Codec ID: " + track.codecId);
     if (track.codecPrivateLength > 0) report.Line(3, CodecPrivateLine(track));
-    if (track.defaultDurationNs) report.Line(3, DefaultDurationText(*track.defaultDurationNs));
+    if (track.defaultDurationNs) {
+        report.Line(3, DefaultDurationText(*track.defaultDurationNs));
+    } else if (track.type == "video") {
+        // The readers of the report look for this line in every video track.
+        report.Line(3, std::string("Default duration: ") + kUnknown + " (" + kUnknown +
+                           " fps for a video track)");
+    }
     report.Line(3, "Language: " + track.language);
     if (track.type == "video")
         WriteVideoBlock(report, track);

@@ -19,7 +19,6 @@
 namespace {
 
 constexpr const char* kTool = "mkvinfo";
-constexpr uint64_t kFallbackFrameDurationNs = 40000000;  // 25 fps
 
 struct Arguments {
     std::string source;
@@ -51,6 +50,8 @@ std::string SafeFileArgument(const std::string& path) {
     return (!path.empty() && path[0] == '-') ? "./" + path : path;
 }
 
+// A video track that stores no frame duration or size is measured; what even that cannot find
+// is reported as unknown, never guessed.
 void FillFromStream(standin::mkvinfo::SegmentFacts& segment, const std::string& source) {
     size_t videoOrdinal = 0;
     for (standin::mkvinfo::TrackFacts& track : segment.tracks) {
@@ -61,10 +62,10 @@ void FillFromStream(standin::mkvinfo::SegmentFacts& segment, const std::string& 
         const standin::mkvinfo::VideoStreamFacts probed =
             standin::mkvinfo::ProbeVideoStream(source, ordinal);
         if (!track.defaultDurationNs) {
-            if (!probed.frameDurationNs)
+            track.defaultDurationNs = probed.frameDurationNs;
+            if (!track.defaultDurationNs)
                 std::cerr << kTool << ": track " << track.number
-                          << " gives no frame rate; reporting 25 fps\n";
-            track.defaultDurationNs = probed.frameDurationNs.value_or(kFallbackFrameDurationNs);
+                          << " gives no frame rate; the report says unknown\n";
         }
         if (needsSize && probed.width) {
             track.pixelWidth = probed.width;
@@ -74,6 +75,9 @@ void FillFromStream(standin::mkvinfo::SegmentFacts& segment, const std::string& 
                 track.displayHeight = probed.height;
             }
         }
+        if (!track.pixelWidth || !track.pixelHeight)
+            std::cerr << kTool << ": track " << track.number
+                      << " gives no picture size; the report says unknown\n";
     }
 }
 
