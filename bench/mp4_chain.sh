@@ -14,6 +14,11 @@
 # with its in-process audio decoder, or any stand-in or Debian tool it ran). The script prints
 # the largest peak seen over all kestrun-cli runs (target: at most 256 MB).
 #
+# The MP4 carries its index (moov) before the media, in room MP4Box reserves ahead from the
+# sources' headers, so that no second pass over the file is needed. The script prints the top-level
+# boxes of the last result: the index's size, the room left unused (the "free" box after it) and,
+# in the stage times, what "Creating MP4" took.
+#
 # Environment:
 #   KESTRUN_BENCH_DIR   folder for the cached sample and the outputs (default /tmp/kestrun-bench)
 #   KESTRUN_BENCH_RUNS  runs of each side (default 3)
@@ -35,6 +40,21 @@ done
 mkdir -p "$bench"
 
 size_of() { stat -c %s "$1" 2>/dev/null || echo 0; }
+
+# The top-level boxes of an MP4 file, one "name size" line each.
+box_layout() {
+  local file=$1 offset=0 total hex size name
+  total=$(size_of "$file")
+  while [ "$offset" -lt "$total" ]; do
+    hex=$(od -An -tx1 -j "$offset" -N 16 "$file" | tr -d ' \n')
+    size=$((16#${hex:0:8}))
+    name=$(printf "\\x${hex:8:2}\\x${hex:10:2}\\x${hex:12:2}\\x${hex:14:2}")
+    [ "$size" -eq 1 ] && size=$((16#${hex:16:16}))
+    printf '  %s %d\n' "$name" "$size"
+    [ "$size" -lt 8 ] && break
+    offset=$((offset + size))
+  done
+}
 
 if [ "$(size_of "$sample")" -lt "$min_bytes" ]; then
   echo "Making the sample (once; cached in $bench)..."
@@ -101,6 +121,7 @@ for i in $(seq 1 "$runs"); do
   [ "$kb" -gt "$peak_kb" ] && peak_kb=$kb
   kestrun_times+=("$t")
   printf 'run %d: kestrun-cli %7.2f s  peak RSS %6d MB\n' "$i" "$t" $((kb / 1024))
+  layout=$(box_layout "$result")
   rm -rf "$out"
 
   ff_out="$bench/ffmpeg-out.mp4"
@@ -127,6 +148,9 @@ echo "audio decoding to WAV runs between \"Adjusting header\" and \"Encoding Aud
     BEGIN {t = s; text = "(start-up and analysis)"}
     {printf "  %7.2f  %s\n", $1 - t, text; t = $1; $1 = ""; text = substr($0, 2)}
     END {printf "  %7.2f  %s\n", e - t, text}'
+echo
+echo "Top-level boxes of the last result (index first; the free box is the room left unused):"
+echo "$layout"
 echo
 printf 'median kestrun-cli: %.2f s   median ffmpeg: %.2f s   ratio: %.2f (target <= 1.5)\n' \
   "$k" "$f" "$ratio"

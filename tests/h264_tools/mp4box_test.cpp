@@ -7,7 +7,10 @@
 #include <tuple>
 
 #include "h264_tools/media_fixture.h"
+#include "mp4box/container_source.h"
+#include "mp4box/mp4_writer.h"
 #include "mp4box/mp4box_command_line.h"
+#include "mp4box/raw_h264_source.h"
 #include "mp4box/video_timing.h"
 #include "support/temp_folder.h"
 
@@ -139,6 +142,45 @@ TEST_F(Mp4BoxMuxing, AudioAndVideoKeepEveryFrameInDisplayOrder) {
     EXPECT_EQ(expected.size(), 24u);
     EXPECT_EQ(DecodedFrameHashes(output_), expected);
     ExpectNoPartialFiles();
+}
+
+// The names of the file's top-level boxes, in order.
+std::vector<std::string> TopLevelBoxes(const std::string& path) {
+    const std::vector<uint8_t> bytes = ReadBytes(path);
+    std::vector<std::string> boxes;
+    for (size_t at = 0; at + 8 <= bytes.size();) {
+        uint64_t size =
+            uint64_t{bytes[at]} << 24 | bytes[at + 1] << 16 | bytes[at + 2] << 8 | bytes[at + 3];
+        if (size == 1 && at + 16 <= bytes.size()) {
+            size = 0;
+            for (int i = 8; i < 16; ++i) size = size << 8 | bytes[at + i];
+        }
+        boxes.emplace_back(bytes.begin() + at + 4, bytes.begin() + at + 8);
+        if (size < 8) break;
+        at += size;
+    }
+    return boxes;
+}
+
+TEST_F(Mp4BoxMuxing, TheIndexComesFirstAlsoWhenItsRoomWasTooSmall) {
+    const auto expected = DecodedFrameHashes(source_);
+    // The estimate, and a room far too small, which costs one rewrite.
+    for (const int64_t room : {int64_t{0}, int64_t{64}}) {
+        std::filesystem::remove(output_);
+        std::vector<std::unique_ptr<standin::PacketSource>> sources;
+        sources.push_back(std::make_unique<standin::ContainerSource>(work_ + "movie.aac"));
+        sources.push_back(
+            std::make_unique<standin::RawH264Source>(work_ + "movie.h264", "23.976", std::nullopt));
+        standin::WriteMp4(sources, output_, room);
+        const auto boxes = TopLevelBoxes(output_);
+        ASSERT_GE(boxes.size(), 3u) << room;
+        EXPECT_EQ(boxes[0], "ftyp");
+        EXPECT_EQ(boxes[1], "moov") << room;
+        EXPECT_EQ(boxes.back(), "mdat") << room;
+        EXPECT_EQ(DecodedFrameHashes(output_), expected) << room;
+        EXPECT_EQ(ProbeStream(output_, "a:0")["codec_name"], "aac");
+        ExpectNoPartialFiles();
+    }
 }
 
 TEST_F(Mp4BoxMuxing, ADelayMovesTheAudioAgainstTheVideo) {

@@ -36,6 +36,33 @@ void ContainerSource::AddStreams(AVFormatContext& output) {
     }
 }
 
+std::optional<double> ContainerSource::DurationSeconds() const {
+    if (input_->duration > 0) return static_cast<double>(input_->duration) / AV_TIME_BASE;
+    return std::nullopt;
+}
+
+std::vector<std::pair<int, double>> ContainerSource::ExpectedPackets(double filmSeconds) const {
+    std::vector<std::pair<int, double>> expected;
+    for (unsigned i = 0; i < input_->nb_streams; ++i) {
+        const AVStream& in = *input_->streams[i];
+        if (tracks_[i].outputIndex < 0) continue;
+        double packets = static_cast<double>(in.nb_frames);
+        if (packets <= 0) {
+            const double seconds = in.duration > 0 ? in.duration * av_q2d(in.time_base)
+                                                   : DurationSeconds().value_or(filmSeconds);
+            const AVCodecParameters& codec = *in.codecpar;
+            // AAC frames hold 1024 samples; an unknown video rate counts as a fast one.
+            const double rate =
+                codec.codec_type == AVMEDIA_TYPE_AUDIO
+                    ? codec.sample_rate / double(codec.frame_size > 0 ? codec.frame_size : 1024)
+                    : (in.avg_frame_rate.num > 0 ? av_q2d(in.avg_frame_rate) : 60.0);
+            packets = seconds * rate;
+        }
+        expected.emplace_back(tracks_[i].outputIndex, packets);
+    }
+    return expected;
+}
+
 bool ContainerSource::Next(AVPacket& packet) {
     for (;;) {
         av_packet_unref(&packet);

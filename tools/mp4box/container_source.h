@@ -16,6 +16,8 @@ public:
     void AddStreams(AVFormatContext& output) override;
     bool Next(AVPacket& packet) override;
     const std::string& Path() const override { return path_; }
+    std::optional<double> DurationSeconds() const override;
+    std::vector<std::pair<int, double>> ExpectedPackets(double filmSeconds) const override;
 
 private:
     struct TrackState {

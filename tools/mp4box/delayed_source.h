@@ -15,6 +15,14 @@ public:
     void AddStreams(AVFormatContext& output) override { inner_->AddStreams(output); }
     bool Next(AVPacket& packet) override;
     const std::string& Path() const override { return inner_->Path(); }
+    std::optional<double> DurationSeconds() const override {
+        const auto inner = inner_->DurationSeconds();
+        if (!inner) return std::nullopt;
+        return *inner + static_cast<double>(delayMs_) / 1000.0;
+    }
+    std::vector<std::pair<int, double>> ExpectedPackets(double filmSeconds) const override {
+        return inner_->ExpectedPackets(filmSeconds);
+    }
 
 private:
     std::unique_ptr<PacketSource> inner_;

@@ -1,12 +1,27 @@
 #include "mp4_writer.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <map>
 #include <stdexcept>
+
+extern "C" {
+#include <libavutil/opt.h>
+}
 
 #include "common/libav_helpers.h"
 #include "common/partial_output_file.h"
+#include "container_source.h"
 
 namespace standin {
 namespace {
+
+// Each stream's packets are written in runs of half a second, as the tool interleaved them: a
+// player reading over a network gets sound and picture close together, and the index holds few
+// chunks.
+constexpr double kInterleaveSeconds = 0.5;
+// FFmpeg's MP4 writer starts a new chunk at 1 MiB.
+constexpr int64_t kMaxChunkBytes = 1 << 20;
 
 struct OutputFree {
     void operator()(AVFormatContext* context) const {
@@ -34,6 +49,7 @@ struct Lane {
     bool ended = false;
 
     void Advance() { ended = !source->Next(*packet); }
+    double Seconds() const { return packet->dts * av_q2d(packet->time_base); }
 };
 
 Lane* EarliestLane(std::vector<Lane>& lanes) {
@@ -47,38 +63,184 @@ Lane* EarliestLane(std::vector<Lane>& lanes) {
     return earliest;
 }
 
-void WritePackets(AVFormatContext& output, std::vector<Lane>& lanes, const std::string& path) {
-    for (Lane& lane : lanes) lane.Advance();
-    while (Lane* lane = EarliestLane(lanes)) {
-        AVPacket& packet = *lane->packet;
-        const AVRational target = output.streams[packet.stream_index]->time_base;
-        av_packet_rescale_ts(&packet, packet.time_base, target);
-        packet.time_base = target;
-        Check(av_interleaved_write_frame(&output, &packet), "cannot write", path);
-        lane->Advance();
+// What the index of one track will hold, counted as its packets are written; the sizes of the
+// index tables follow from it.
+struct TrackTally {
+    int64_t packets = 0;
+    int64_t keyFrames = 0;
+    int64_t durationRuns = 0;  // time-to-sample entries
+    int64_t offsetRuns = 0;    // composition offset entries
+    int64_t chunks = 0;
+    int64_t chunkBytes = 0;
+    int64_t lastDuration = -1;
+    int64_t lastOffset = INT64_MIN;
+
+    void Count(const AVPacket& packet, bool continuesChunk) {
+        ++packets;
+        if (packet.flags & AV_PKT_FLAG_KEY) ++keyFrames;
+        if (packet.duration != lastDuration) ++durationRuns;
+        lastDuration = packet.duration;
+        const int64_t offset = packet.pts - packet.dts;
+        if (offset != lastOffset) ++offsetRuns;
+        lastOffset = offset;
+        if (!continuesChunk || chunkBytes + packet.size >= kMaxChunkBytes) {
+            ++chunks;
+            chunkBytes = 0;
+        }
+        chunkBytes += packet.size;
     }
+};
+
+// Bytes of one track's part of the index at most: the boxes around the tables with the codec's
+// set-up data, and every table at its largest for these counts.
+int64_t TrackIndexBound(const TrackTally& t, int extradataBytes) {
+    constexpr int64_t kBoxesAroundTables = 1536;
+    return kBoxesAroundTables + extradataBytes + 20 + 4 * t.packets  // sample sizes
+           + 16 + 8 * (t.durationRuns + 1)                           // times
+           + 16 + 8 * t.offsetRuns                                   // composition offsets
+           + 16 + 4 * t.keyFrames                                    // sync samples
+           + 2 * 16 + (12 + 8) * t.chunks;                           // chunk map and offsets
 }
+constexpr int64_t kMovieBoxesBound = 2048;
+
+// A reservation for the index from what the sources' headers say: the tables at their usual
+// sizes, with room to spare. A reservation that proves too small costs one rewrite, never a
+// broken file.
+int64_t IndexReservation(const std::vector<std::unique_ptr<PacketSource>>& sources,
+                         const AVFormatContext& output) {
+    double filmSeconds = 0;
+    for (const auto& source : sources)
+        filmSeconds = std::max(filmSeconds, source->DurationSeconds().value_or(0.0));
+    int64_t bytes = kMovieBoxesBound;
+    for (const auto& source : sources) {
+        for (const auto& [index, packets] : source->ExpectedPackets(filmSeconds)) {
+            const AVCodecParameters& codec = *output.streams[index]->codecpar;
+            const bool video = codec.codec_type == AVMEDIA_TYPE_VIDEO;
+            const double seconds = filmSeconds > 0 ? filmSeconds : packets / 25.0;
+            TrackTally usual;
+            usual.packets = static_cast<int64_t>(packets);
+            usual.keyFrames = video ? usual.packets / 10 : 0;
+            usual.durationRuns = 4;
+            usual.offsetRuns = video ? usual.packets : 1;
+            usual.chunks = static_cast<int64_t>(seconds / kInterleaveSeconds) + 2;
+            bytes += TrackIndexBound(usual, codec.extradata_size);
+        }
+    }
+    return bytes + bytes / 4;
+}
+
+struct WrittenFile {
+    bool indexFirst = true;
+    int64_t indexBytesBound = 0;
+};
+
+class Mp4Muxer {
+public:
+    Mp4Muxer(const std::vector<std::unique_ptr<PacketSource>>& sources, std::string path)
+        : sources_(sources), path_(std::move(path)), output_(CreateMp4Output()) {}
+
+    // Writes the file with `reservation` bytes kept for the index before the media (the estimate
+    // when 0).
+    WrittenFile Write(int64_t reservation) {
+        for (const auto& source : sources_) {
+            source->AddStreams(*output_);
+            lanes_.push_back(Lane{source.get()});
+        }
+        tallies_.resize(output_->nb_streams);
+        if (reservation <= 0) reservation = IndexReservation(sources_, *output_);
+        reservation = std::min<int64_t>(reservation, INT32_MAX);
+        Check(avio_open(&output_->pb, AvFilePath(path_).c_str(), AVIO_FLAG_WRITE), "cannot create",
+              path_);
+        AVDictionary* options = nullptr;
+        av_dict_set_int(&options, "moov_size", reservation, 0);
+        const int rc = avformat_write_header(output_.get(), &options);
+        av_dict_free(&options);
+        Check(rc, "cannot write", path_);
+        WritePackets();
+
+        WrittenFile written;
+        written.indexBytesBound = IndexBound();
+        written.indexFirst = written.indexBytesBound <= reservation;
+        // The index would not fit its room: it goes to the end, and the room becomes a free box.
+        if (!written.indexFirst) av_opt_set_int(output_->priv_data, "moov_size", 0, 0);
+        Check(av_write_trailer(output_.get()), "cannot write", path_);
+        Check(output_->pb->error, "cannot write", path_);
+        Check(avio_closep(&output_->pb), "cannot write", path_);
+        if (!written.indexFirst) MarkRoomFree(reservation);
+        return written;
+    }
+
+private:
+    void WritePackets() {
+        for (Lane& lane : lanes_) lane.Advance();
+        int lastStream = -1;
+        while (Lane* lane = EarliestLane(lanes_)) {
+            const double runEnd = lane->Seconds() + kInterleaveSeconds;
+            do {
+                AVPacket& packet = *lane->packet;
+                const AVRational target = output_->streams[packet.stream_index]->time_base;
+                av_packet_rescale_ts(&packet, packet.time_base, target);
+                packet.time_base = target;
+                tallies_[packet.stream_index].Count(packet, packet.stream_index == lastStream);
+                lastStream = packet.stream_index;
+                Check(av_write_frame(output_.get(), &packet), "cannot write", path_);
+                lane->Advance();
+            } while (!lane->ended && lane->Seconds() < runEnd);
+        }
+    }
+
+    int64_t IndexBound() const {
+        int64_t bytes = kMovieBoxesBound;
+        for (unsigned i = 0; i < output_->nb_streams; ++i)
+            bytes += TrackIndexBound(tallies_[i], output_->streams[i]->codecpar->extradata_size);
+        return bytes;
+    }
+
+    // The writer skipped the reserved room after the file type box; a free box header makes it
+    // part of the file's structure.
+    void MarkRoomFree(int64_t reservation) const {
+        std::FILE* file = std::fopen(path_.c_str(), "r+b");
+        if (!file) throw std::runtime_error("cannot write " + path_);
+        unsigned char head[8];
+        const bool read = std::fread(head, 1, 8, file) == 8;
+        const long roomAt =
+            read ? (long(head[0]) << 24 | head[1] << 16 | head[2] << 8 | head[3]) : 0;
+        const unsigned char free[8] = {static_cast<unsigned char>(reservation >> 24),
+                                       static_cast<unsigned char>(reservation >> 16),
+                                       static_cast<unsigned char>(reservation >> 8),
+                                       static_cast<unsigned char>(reservation),
+                                       'f',
+                                       'r',
+                                       'e',
+                                       'e'};
+        const bool ok =
+            read && std::fseek(file, roomAt, SEEK_SET) == 0 && std::fwrite(free, 1, 8, file) == 8;
+        if (std::fclose(file) != 0 || !ok) throw std::runtime_error("cannot write " + path_);
+    }
+
+    const std::vector<std::unique_ptr<PacketSource>>& sources_;
+    std::string path_;
+    OutputPtr output_;
+    std::vector<Lane> lanes_;
+    std::vector<TrackTally> tallies_;
+};
 
 }  // namespace
 
 void WriteMp4(const std::vector<std::unique_ptr<PacketSource>>& sources,
-              const std::string& destination) {
+              const std::string& destination, int64_t indexReservation) {
     PartialOutputFile partial(destination);
-    const std::string& path = partial.TempPath();
-    {
-        OutputPtr output = CreateMp4Output();
-        std::vector<Lane> lanes;
-        for (const auto& source : sources) {
-            source->AddStreams(*output);
-            lanes.push_back(Lane{source.get()});
-        }
-        Check(avio_open(&output->pb, AvFilePath(path).c_str(), AVIO_FLAG_WRITE), "cannot create",
-              path);
-        Check(avformat_write_header(output.get(), nullptr), "cannot write", path);
-        WritePackets(*output, lanes, path);
-        Check(av_write_trailer(output.get()), "cannot write", path);
-        Check(output->pb->error, "cannot write", path);
-        Check(avio_closep(&output->pb), "cannot write", path);
+    const WrittenFile written = Mp4Muxer(sources, partial.TempPath()).Write(indexReservation);
+    if (!written.indexFirst) {
+        // The one rewrite: the finished file copied with room for the index it turned out to have.
+        PartialOutputFile rewrite(destination + ".rewrite");
+        std::vector<std::unique_ptr<PacketSource>> copy;
+        copy.push_back(std::make_unique<ContainerSource>(partial.TempPath()));
+        // (The copy stores the codecs' set-up data in the MP4's own form, a few bytes more or
+        // less.)
+        Mp4Muxer(copy, rewrite.TempPath()).Write(written.indexBytesBound * 5 / 4);
+        if (std::rename(rewrite.TempPath().c_str(), partial.TempPath().c_str()) != 0)
+            throw std::runtime_error("cannot write " + partial.TempPath());
     }
     partial.Commit();
 }

@@ -1,7 +1,10 @@
 #pragma once
 // Something that feeds streams into the MP4 being written: a raw H.264 file, or the tracks of a
 // file FFmpeg can read (ADTS AAC, an existing MP4).
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 struct AVFormatContext;
 struct AVPacket;
@@ -20,6 +23,15 @@ public:
     virtual bool Next(AVPacket& packet) = 0;
 
     virtual const std::string& Path() const = 0;
+
+    // The length the source's headers give, in seconds; nullopt when only reading it through
+    // would tell (a raw stream).
+    virtual std::optional<double> DurationSeconds() const = 0;
+
+    // About how many packets each of this source's output streams will give (output stream index,
+    // count), from its headers alone; `filmSeconds` is the film's length where the other sources
+    // know it (0 when none does). Only the room reserved for the MP4's index depends on it.
+    virtual std::vector<std::pair<int, double>> ExpectedPackets(double filmSeconds) const = 0;
 };
 
 }  // namespace standin

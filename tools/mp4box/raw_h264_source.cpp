@@ -1,6 +1,7 @@
 #include "raw_h264_source.h"
 
 #include <cstring>
+#include <filesystem>
 #include <numeric>
 #include <stdexcept>
 
@@ -59,6 +60,16 @@ void RawH264Source::AddStreams(AVFormatContext& output) {
     stream->time_base = AVRational{timing_.frameDuration, timing_.timescale};
     stream->avg_frame_rate = AVRational{timing_.timescale, timing_.frameDuration};
     stream->r_frame_rate = stream->avg_frame_rate;
+}
+
+std::vector<std::pair<int, double>> RawH264Source::ExpectedPackets(double filmSeconds) const {
+    if (filmSeconds > 0)
+        return {{streamIndex_, filmSeconds * timing_.timescale / timing_.frameDuration}};
+    // Alone, its frames are counted from its size: few streams average under this per frame.
+    constexpr double kSmallAverageFrameBytes = 1000;
+    std::error_code error;
+    const auto bytes = std::filesystem::file_size(path_, error);
+    return {{streamIndex_, error ? 0.0 : static_cast<double>(bytes) / kSmallAverageFrameBytes}};
 }
 
 bool RawH264Source::Next(AVPacket& packet) {
