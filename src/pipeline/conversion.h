@@ -41,7 +41,7 @@ std::string WorkAudio(const Context& ctx, const Conversion& conv);
 // The source path with surrounding blanks removed, as the mkvextract commands carry it.
 std::string TrimmedSource(const Context& ctx);
 // The start of the audio track `audioTrack` less that of the video track `videoTrack` (track
-// numbers as text), in milliseconds; 0 when the analysis knows either start not.
+// numbers as text), in milliseconds; 0 unless the analysis knows both starts.
 std::int64_t AudioDelayMs(const Context& ctx, const std::string& videoTrack,
                           const std::string& audioTrack);
 // Whether a frame rate text is a number: the analysis shows "unknown" where the source gives none,
