@@ -11,6 +11,8 @@ namespace kestrun {
 namespace {
 
 constexpr char kQuote = '"';
+constexpr int kPs3 = 0, kPs3Stereo = 2;           // places in the platform list
+constexpr int kRecodeMpeg2 = 0, kRecodeH264 = 1;  // places in the re-encode format list
 
 std::string TrimSpaces(const std::string& text) {
     const size_t first = text.find_first_not_of(' ');
@@ -60,6 +62,14 @@ void CheckDecodedPictureBuffer(Context& ctx, const std::string& source) {
     if (!quiet)
         ctx.host.MsgBox(DpbWarning(), std::string(msg::kAppTitle), MsgIcon::None, MsgButtons::Ok);
     ctx.form.chkMP2.SetValue(1);
+    // "MPEG2 Recode" without a format in the list re-encodes nothing; the stream would be muxed
+    // as it is. MPEG-2 for the PS3, H.264 where the Xbox 360 (which plays no MPEG-2) may be meant.
+    Form1& f = ctx.form;
+    if (f.cmdConv.selectedIndex() < 0) {
+        const int platform = f.cmbPlatform.selectedIndex();
+        f.cmdConv.SetSelectedIndex(platform == kPs3 || platform == kPs3Stereo ? kRecodeMpeg2
+                                                                              : kRecodeH264);
+    }
 }
 
 }  // namespace kestrun

@@ -119,10 +119,14 @@ public:
         analysis_.strParOpt.clear();
         analysis_.strVideoCodec.clear();
         analysis_.strAspectOpt.clear();
+        // Rows of the previous source would pass for this one's where this parse finds none.
+        analysis_.strAudioTracks = {};
+        analysis_.strSubTracks = {};
         CopyToLogAndFindVfw();
         ClassifyVideo();
-        const bool vfwOtherThanVc1 = analysis_.bVfwMode && analysis_.strVideoCodec != "vc1";
-        if (analysis_.strVideoCodec != "mpeg2" && !vfwOtherThanVc1) {
+        // A VFW-mode track is read like any other: its frame rate, size and the audio tracks
+        // beside it are what the MP4 chain muxes.
+        if (analysis_.strVideoCodec != "mpeg2") {
             ReadVideoAndAudioTracks();
             ReadSubtitleTracks();
         }
@@ -294,6 +298,8 @@ private:
         if (const auto format = IntegerValue(first.format);
             format && *format >= 0 && *format < kAudioFormatCount)
             form_.SelectAudioFormat(*format);
+        else
+            form_.SelectAudioFormat(-1);  // none that converts: not a format of another track
         form_.txtS2.SetText(first.track);
 
         if (subtitleRows_ == 0) {

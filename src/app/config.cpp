@@ -16,6 +16,8 @@ namespace kestrun {
 namespace {
 
 constexpr int kConfigLines = 14;
+constexpr size_t kH264OptsLine = 8;
+constexpr size_t kSubOptsLine = 10;
 
 // The tolerant integer conversion of number lines: surrounding blanks are ignored; anything
 // else that is not a whole number fails.
@@ -90,6 +92,14 @@ void SaveConfig(Context& ctx) {
                                              LinePrinterNumber(f.chkMP2.value()),
                                              LinePrinterNumber(f.cmbPrio.selectedIndex())};
     for (const auto& line : lines) out << line << "\r\n";
+}
+
+void LoadOptionStrings(Context& ctx) {
+    const std::string path = ConfigPath(ctx);
+    if (!FileFound(path)) return;
+    const std::vector<std::string> lines = ReadLines(path);
+    if (lines.size() >= kH264OptsLine) ctx.form.strH264Opts = lines[kH264OptsLine - 1];
+    if (lines.size() >= kSubOptsLine) ctx.form.strSubOpts = lines[kSubOptsLine - 1];
 }
 
 void LoadConfig(Context& ctx) {

@@ -13,6 +13,10 @@ void SaveConfig(Context& ctx);
 // restored check box and list runs its rule, in line order.
 void LoadConfig(Context& ctx);
 
+// Takes only the option strings of lines 8 (x264) and 10 (subtitles), which nothing but this
+// file sets, for runs that keep their own defaults for the rest and never write the file.
+void LoadOptionStrings(Context& ctx);
+
 // " 1 " / "-1 ": sign position, digits, one trailing space.
 std::string LinePrinterNumber(int value);
 

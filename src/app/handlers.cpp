@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <functional>
 
 #include "analysis/check_avi.h"
 #include "analysis/read_info.h"
@@ -10,10 +11,13 @@
 #include "chains/source_chains.h"
 #include "model/context.h"
 #include "model/messages.h"
+#include "pipeline/conversion.h"
 #include "pipeline/convert_mkv.h"
+#include "platform/file_api.h"
 #include "platform/registration.h"
 #include "platform/tool_runner.h"
 #include "platform/tool_table.h"
+#include "platform/work_folder_lock.h"
 
 namespace kestrun {
 namespace {
@@ -43,14 +47,50 @@ std::string DialogFolder(const std::string& remembered) {
     return home && *home ? std::string(home) + "/" : "/";
 }
 
+void Dispatch(Context& ctx) {
+    Form1& f = ctx.form;
+    if (f.strType == "wmv") {
+        ConvertWmv(ctx);
+    } else if (f.strType != "avi") {
+        ConvertMkv(ctx);
+    } else if (CheckAviVideo(ctx, f.txtFile.text(), ctx.ToolPath(tool::kMmcl), f.txtTMP.text())) {
+        RecodeAviAudio(ctx);
+    } else {
+        RecodeAviVideo(ctx);
+    }
+}
+
+// Runs `convert` holding the work folder's lock, so that a second conversion into the same
+// folder cannot clear or overwrite this one's intermediate files; refused at once while another
+// conversion holds it. The pieces of a split source run inside their source's lock.
+void WithWorkFolderLock(Context& ctx, const std::function<void()>& convert) {
+    const std::string folder = ctx.form.txtTMP.text();
+    if (ctx.workFolderLocked || folder.empty() || !FolderExists(folder)) {
+        convert();
+        return;
+    }
+    WorkFolderLock lock(folder);
+    if (lock.Busy()) {
+        Report(ctx, std::string(msg::kWorkFolderBusy) + folder,
+               std::string(msg::kFolderErrorTitle));
+        return;
+    }
+    ctx.workFolderLocked = true;
+    struct Unmark {
+        Context& ctx;
+        ~Unmark() { ctx.workFolderLocked = false; }
+    } unmark{ctx};
+    convert();
+}
+
 }  // namespace
 
 bool RefuseUnquotablePath(Context& ctx, const std::string& path) {
     // A quote ends the quoted piece early, and so does a backslash right before the closing
-    // quote the command line puts after the path.
-    if (path.find('"') == std::string::npos && (path.empty() || path.back() != '\\')) return false;
-    ctx.host.MsgBox(std::string(msg::kQuoteInPath) + path, std::string(msg::kAppTitle),
-                    MsgIcon::Critical, MsgButtons::Ok);
+    // quote the command line puts after the path; a line break splits the log and the reports.
+    if (path.find_first_of("\"\r\n") == std::string::npos && (path.empty() || path.back() != '\\'))
+        return false;
+    Report(ctx, std::string(msg::kQuoteInPath) + path, std::string(msg::kAppTitle));
     return true;
 }
 
@@ -110,23 +150,19 @@ void ChooseSource(Context& ctx, const std::string& path) {
 
 void Command2_Click(Context& ctx) {
     Form1& f = ctx.form;
-    const std::string& folder = f.txtTMP.text();
-    if (folder.empty() || folder.back() != '/') f.txtTMP.SetText(folder + "/");
+    const std::string folder = f.txtTMP.text();
+    // Checked without the separator, which would hide a trailing backslash.
+    const bool hasSeparator = !folder.empty() && folder.back() == '/';
+    const std::string typed = hasSeparator ? folder.substr(0, folder.size() - 1) : folder;
+    if (RefuseUnquotablePath(ctx, typed) || RefuseUnquotablePath(ctx, f.txtFile.text())) return;
+    // An empty folder text stays empty, for the conversion to report, rather than becoming "/".
+    if (!folder.empty() && !hasSeparator) f.txtTMP.SetText(folder + "/");
     const int platform = f.cmbPlatform.selectedIndex();
     f.b360 = platform != 0 && platform != 2;
-    if (RefuseUnquotablePath(ctx, f.txtTMP.text()) || RefuseUnquotablePath(ctx, f.txtFile.text()))
-        return;
-    SaveConfig(ctx);
-
-    if (f.strType == "wmv") {
-        ConvertWmv(ctx);
-    } else if (f.strType != "avi") {
-        ConvertMkv(ctx);
-    } else if (CheckAviVideo(ctx, f.txtFile.text(), ctx.ToolPath(tool::kMmcl), f.txtTMP.text())) {
-        RecodeAviAudio(ctx);
-    } else {
-        RecodeAviVideo(ctx);
-    }
+    WithWorkFolderLock(ctx, [&ctx] {
+        if (ctx.saveSettings) SaveConfig(ctx);
+        Dispatch(ctx);
+    });
 }
 
 void cmdSubs_Click(Context& ctx) {
@@ -137,7 +173,7 @@ void cmdSubs_Click(Context& ctx) {
     request.filters = {{"Subtitle Files", "*.srt; *.ssa; *.ass"}};
     request.initialFolder = DialogFolder(f.strMKVPath);
     std::string chosen = ctx.host.OpenFile(request);
-    if (chosen.empty()) return;
+    if (chosen.empty() || RefuseUnquotablePath(ctx, TrimBlanksAndNuls(chosen))) return;
     f.chkMP2.enabled = true;
     f.chkSubs.enabled = true;
     f.chkSubs.visible = true;

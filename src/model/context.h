@@ -26,6 +26,12 @@ struct Context {
     // The final file of the last conversion that reached its success text; empty otherwise.
     std::string finishedOutput;
 
+    // Whether Convert saves the settings file (the window); the command line never writes it.
+    bool saveSettings = true;
+
+    // A conversion holds the work folder's lock (the pieces of a split source run inside it).
+    bool workFolderLocked = false;
+
     // Convert, as the batch loops and the piece loop of a split source call it again.
     std::function<void()> command2Click;
 

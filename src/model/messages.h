@@ -22,8 +22,8 @@ inline constexpr std::string_view kStoreInSourceFolder = "Store resulting files 
 
 // Paths that the tools' command lines cannot carry.
 inline constexpr std::string_view kQuoteInPath =
-    "This path holds a double quote (\") or ends with a backslash, which the tools' command "
-    "lines cannot carry. "
+    "This path holds a double quote (\"), a line break or ends with a backslash, which the "
+    "tools' command lines cannot carry. "
     "Please rename it: ";
 
 // Shown by outputs that this build does not make yet.
@@ -52,6 +52,10 @@ inline constexpr std::string_view kConversionErrorRecode = "Conversion error.";
 inline constexpr std::string_view kCreatingAvchd = "Creating AVCHD";
 inline constexpr std::string_view kMuxingM2ts = "Muxing M2TS";
 inline constexpr std::string_view kBytesWavWritten = " Bytes WAV written";
+// + the source's frame rate
+inline constexpr std::string_view kFps25Kept =
+    "25 FPS output skipped: the sound cannot follow (its audio is not decoded here, or the frame "
+    "rate is unknown). The film keeps its frame rate of ";
 
 // ---- MKV conversion: messages and their titles
 inline constexpr std::string_view kOutputFolderMissing = "Output folder does not exist.";
@@ -72,6 +76,13 @@ inline constexpr std::string_view kResultExists =
     "The result of an earlier conversion is in the way; move or rename it and convert again: ";
 inline constexpr std::string_view kSourceMissing = "The source file cannot be found: ";
 inline constexpr std::string_view kSourceErrorTitle = "Source error";
+inline constexpr std::string_view kVc1Error =
+    "The VC-1 conversion did not write its files (the video stream and movie.wma); the "
+    "intermediate files stay in the output folder.";
+inline constexpr std::string_view kVc1ErrorTitle = "VC-1 error";
+inline constexpr std::string_view kWorkFolderBusy =
+    "Another conversion is writing into this output folder. Wait until it has ended, or choose "
+    "another output folder: ";
 
 // ---- The Qt window's own texts: the busy indicator, closing during a conversion, and the
 // "AC3Filter Options" dialog.

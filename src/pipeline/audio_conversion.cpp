@@ -110,7 +110,9 @@ void ShowAacError(Context& ctx) {
 void ConvertAudioForMp4(Context& ctx, Conversion& conv) {
     const Form1& f = ctx.form;
     const bool safeSync = f.chkFF.value() == 1;
-    if ((!safeSync && Is(conv, {"ac3", "dts", "mp3", "mp2"})) ||
+    // Safe Sync encodes the extracted track with FFmpeg, but never DTS: DTS is decoded as
+    // without it (a DTS source keeps the box ticked from an earlier AC-3 source).
+    if ((!safeSync && Is(conv, {"ac3", "mp3", "mp2"})) || conv.audioFormat == "dts" ||
         (conv.audioFormat == "aac" && f.b360)) {
         if (!DecodeAc3ToWav(ctx, conv) || !FileFound(Work(ctx, work::kMovieWav)))
             BackupDecode(ctx, conv);
@@ -122,9 +124,16 @@ void ConvertAudioForMp4(Context& ctx, Conversion& conv) {
     // The tempo change only makes sense on the audio that is muxed; otherwise the video keeps
     // its own frame rate so that picture and sound stay together.
     // Nor can a source whose frame rate is unknown be sped up from it.
-    if (f.chk25.value() == 1 && f.txtSFPS.text() != "25.000" && wavIsMuxed &&
-        FrameRateKnown(f.txtSFPS.text()) && FileFound(Work(ctx, work::kMovieWav)))
-        SpeedUpTo25Fps(ctx, conv);
+    if (f.chk25.value() == 1 && f.txtSFPS.text() != "25.000") {
+        if (wavIsMuxed && FrameRateKnown(f.txtSFPS.text()) &&
+            FileFound(Work(ctx, work::kMovieWav))) {
+            SpeedUpTo25Fps(ctx, conv);
+        } else {
+            const std::string note = std::string(msg::kFps25Kept) + f.txtSFPS.text();
+            ctx.Progress(note);
+            ctx.Log(note);
+        }
+    }
 
     ctx.Progress(std::string(msg::kEncodingAudio));
     ctx.host.DoEvents();

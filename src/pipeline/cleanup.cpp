@@ -17,9 +17,9 @@ void DeleteAll(Context& ctx, std::initializer_list<std::string_view> names) {
 
 void CleanupAfterMp4(Context& ctx) {
     using namespace work;
-    DeleteAll(ctx, {kMovieAac, kMovieH264, kMovieAvi, kMovieVideoH264, kMovieSrt, kMovieSsa,
-                    kMovieSsaUpper, kMovieAss, kMovieAssUpper, kMovieAc3, kMovieDts, kMovieMp3,
-                    kMovieMp2, kMovieOgg});
+    DeleteAll(ctx, {kMovieAac, kMovieH264, kMovieAvi, kMovieVideoH264, kMovieVideoCmp, kMovieSrt,
+                    kMovieSsa, kMovieSsaUpper, kMovieAss, kMovieAssUpper, kMovieAc3, kMovieDts,
+                    kMovieMp3, kMovieMp2, kMovieOgg});
 }
 
 void CleanupAfterVc1(Context& ctx) {
@@ -29,9 +29,9 @@ void CleanupAfterVc1(Context& ctx) {
 
 void CleanupAfterTs(Context& ctx) {
     using namespace work;
-    DeleteAll(ctx, {kMovieAac, kMovieH264, kMovieAvi, kMovieVideoH264, kMovieMeta, kMovieSrt,
-                    kMovieSsa, kMovieSsaUpper, kMovieAss, kMovieAssUpper, kMovieAc3, kMovieDts,
-                    kMovieMp3, kMovieMp2, kMovieOgg, kMovieRawH264});
+    DeleteAll(ctx, {kMovieAac, kMovieH264, kMovieAvi, kMovieVideoH264, kMovieVideoCmp, kMovieMeta,
+                    kMovieSrt, kMovieSsa, kMovieSsaUpper, kMovieAss, kMovieAssUpper, kMovieAc3,
+                    kMovieDts, kMovieMp3, kMovieMp2, kMovieOgg, kMovieRawH264});
 }
 
 }  // namespace kestrun

@@ -9,6 +9,11 @@
 
 namespace kestrun {
 
+bool ReencodesVideo(const Form1& form) {
+    const int format = form.cmdConv.selectedIndex();
+    return form.chkMP2.value() == 1 && format >= 0 && format <= 2;
+}
+
 std::string Work(const Context& ctx, std::string_view name) { return ctx.WorkPath(name); }
 
 std::string WorkAudio(const Context& ctx, const Conversion& conv) {

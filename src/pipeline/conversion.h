@@ -6,6 +6,7 @@
 namespace kestrun {
 
 struct Context;
+class Form1;
 
 struct Conversion {
     std::string audioFormat;  // "ac3", "dts", "ogg", "mp3", "aac", "mp2" or ""
@@ -29,6 +30,10 @@ struct Conversion {
     // into place itself and leaves 0 here.
     std::int64_t audioDelayMs = 0;
 };
+
+// "MPEG2 Recode" with a format chosen in the list (0 MPEG-2, 1 H.264, 2 Xvid). Without a format
+// nothing is re-encoded and the source's video goes to the muxing chains.
+bool ReencodesVideo(const Form1& form);
 
 // The quotation mark the command lines are built with.
 inline constexpr char Q = '"';

@@ -89,8 +89,8 @@ bool Prologue(Context& ctx, Conversion& conv) {
     f.strFullname = f.txtFile.text();
     if (!FileFound(TrimmedSource(ctx))) {
         // Every tool would fail on it one after another; say so once instead.
-        ShowError(ctx, std::string(msg::kSourceMissing) + f.strFullname,
-                  std::string(msg::kSourceErrorTitle));
+        Report(ctx, std::string(msg::kSourceMissing) + f.strFullname,
+               std::string(msg::kSourceErrorTitle));
         return false;
     }
     if (ctx.analysis.strVideoCodec.empty()) ReadInfo(ctx, f.strFullname);
@@ -138,20 +138,18 @@ bool RefuseExistingMp4(Context& ctx, const Conversion& conv) {
 }
 
 // Outputs this build does not make yet say so before any file is touched. The chains keep their
-// places in the decision tree below; each drops out of this list once it is built.
+// places in the decision tree below; each drops out of this list once it is built. "MPEG2
+// Recode" without a format in the list re-encodes nothing: the muxing chains take the source.
 bool RefuseOutputNotBuilt(Context& ctx, Conversion& conv) {
     const Form1& f = ctx.form;
     if (ctx.analysis.strVideoCodec == "mpeg2") {
         RepackVob(ctx, conv);
-    } else if (f.chkMP2.value() == 1) {
-        const int format = f.cmdConv.selectedIndex();
-        if (format == 1) {
-            EncodeH264(ctx, conv);
-        } else if (format == 2) {
-            RunXvidChain(ctx, conv);
-        } else {
-            RunMpeg2Chain(ctx, conv);
-        }
+    } else if (f.chkMP2.value() == 1 && f.cmdConv.selectedIndex() == 0) {
+        RunMpeg2Chain(ctx, conv);
+    } else if (f.chkMP2.value() == 1 && f.cmdConv.selectedIndex() == 1) {
+        EncodeH264(ctx, conv);
+    } else if (f.chkMP2.value() == 1 && f.cmdConv.selectedIndex() == 2) {
+        RunXvidChain(ctx, conv);
     } else if (f.chkAVCHD.value() == 1) {
         RunAvchdChain(ctx, conv);
     } else if (f.chkVob.value() == 1) {
@@ -164,10 +162,14 @@ bool RefuseOutputNotBuilt(Context& ctx, Conversion& conv) {
 
 // Intermediate files that a failed earlier run left behind would pass for this run's output
 // when a tool of this run fails; the names belong to the conversion, so they go first.
-void ClearStaleIntermediates(Context& ctx) {
+void ClearStaleIntermediates(Context& ctx, bool vc1Chain) {
     CleanupAfterTs(ctx);
     DeleteWork(ctx, work::kMovieWav);
     DeleteWork(ctx, work::kMovie2Wav);
+    // The VC-1 chain's results carry fixed names too: an earlier run's would pass for this one's.
+    if (vc1Chain)
+        for (std::string_view name : {work::kMovieWvc1, work::kMovieWma, work::kMovieVc1})
+            DeleteWork(ctx, name);
 }
 
 }  // namespace
@@ -185,7 +187,7 @@ void ConvertMkv(Context& ctx) {
     if (!vc1Chain && (RefuseOutputNotBuilt(ctx, conv) || RefuseUnknownAudio(ctx, conv) ||
                       RefuseExistingMp4(ctx, conv)))
         return;
-    ClearStaleIntermediates(ctx);
+    ClearStaleIntermediates(ctx, vc1Chain);
 
     if (vc1Chain) {
         RunVc1Chain(ctx, conv);

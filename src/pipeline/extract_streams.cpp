@@ -6,6 +6,7 @@
 #include "model/messages.h"
 #include "pipeline/conversion.h"
 #include "pipeline/stages.h"
+#include "platform/file_api.h"
 #include "platform/work_files.h"
 
 namespace kestrun {
@@ -44,11 +45,16 @@ std::string ChooseExtraction(Context& ctx, Conversion& conv) {
     return TracksCommand(ctx, conv) + TrackTarget(ctx, s1, work::kMovieH264);
 }
 
+bool WrittenNotEmpty(const std::string& path) {
+    const std::int64_t size = FileSizeForOutput(path);
+    return size > 0 && size != kInvalidFileSize;
+}
+
 }  // namespace
 
 void ExtractStreams(Context& ctx, Conversion& conv) {
     const Form1& f = ctx.form;
-    if (f.chkMP2.value() == 1 || (f.chkAVCHD.value() == 1 && f.chkFF.value() == 1)) return;
+    if (ReencodesVideo(f) || (f.chkAVCHD.value() == 1 && f.chkFF.value() == 1)) return;
     std::string command = ChooseExtraction(ctx, conv);
     if (f.chkAVCHD.value() == 1 && f.chkFF.value() == 0)
         command = TracksCommand(ctx, conv) + TrackTarget(ctx, f.txtS1.text(), work::kMovieRawH264);
@@ -71,19 +77,21 @@ std::string SubtitlePiece(Context& ctx, std::string* format) {
 
 void RunVc1Chain(Context& ctx, Conversion& conv) {
     const Form1& f = ctx.form;
-    if (ctx.analysis.bVfwMode) {
-        Run(ctx, conv,
-            TracksCommand(ctx, conv) + TrackTarget(ctx, f.txtS1.text(), work::kMovieAvi));
+    const std::string_view video = ctx.analysis.bVfwMode ? work::kMovieAvi : work::kMovieWvc1;
+    Run(ctx, conv, TracksCommand(ctx, conv) + TrackTarget(ctx, f.txtS1.text(), video));
+    if (ctx.analysis.bVfwMode)
         Run(ctx, conv,
             Quoted(conv.mp4box) + " -aviraw video " + Quoted(Work(ctx, work::kMovieAvi)));
-    } else {
-        Run(ctx, conv,
-            TracksCommand(ctx, conv) + TrackTarget(ctx, f.txtS1.text(), work::kMovieWvc1));
-    }
     DecodeAc3ToWav(ctx, conv);
     Run(ctx, conv,
         Quoted(conv.ffmpeg) + " -i " + Quoted(Work(ctx, work::kMovieWav)) +
             " -acodec wmav2 -ab 192000 -ac 2 " + Quoted(Work(ctx, work::kMovieWma)));
+    // The driver cleared both names before the chain, so only this run can have written them.
+    if (!WrittenNotEmpty(Work(ctx, video)) || !WrittenNotEmpty(Work(ctx, work::kMovieWma))) {
+        ctx.Progress(std::string(msg::kConversionErrorRecode));
+        Report(ctx, std::string(msg::kVc1Error), std::string(msg::kVc1ErrorTitle));
+        return;
+    }
     CleanupAfterVc1(ctx);
     ctx.Progress(std::string(msg::kConversionDoneVc1));
     ctx.finishedOutput = Work(ctx, work::kMovieWma);

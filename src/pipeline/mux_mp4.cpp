@@ -7,10 +7,19 @@
 #include "pipeline/conversion.h"
 #include "pipeline/stages.h"
 #include "platform/file_api.h"
+#include "platform/tool_runner.h"
 #include "platform/work_files.h"
 
 namespace kestrun {
 namespace {
+
+// The raw stream MP4Box took out of a VFW-mode track's AVI: H.264, or MPEG-4 Part 2, which the
+// consoles play in an MP4 as well.
+std::string_view VfwRawVideo(const Context& ctx) {
+    if (!FileFound(Work(ctx, work::kMovieVideoH264)) && FileFound(Work(ctx, work::kMovieVideoCmp)))
+        return work::kMovieVideoCmp;
+    return work::kMovieVideoH264;
+}
 
 std::string Mp4BoxCommand(const Context& ctx, const Conversion& conv, const std::string& mp4Out) {
     const std::string& work = ctx.form.txtTMP.text();
@@ -24,7 +33,7 @@ std::string Mp4BoxCommand(const Context& ctx, const Conversion& conv, const std:
         Work(ctx, work::kMovieAac) +
         (conv.audioDelayMs != 0 ? ":delay=" + std::to_string(conv.audioDelayMs) : std::string());
     const std::string video =
-        Work(ctx, ctx.analysis.bVfwMode ? work::kMovieVideoH264 : work::kMovieH264);
+        Work(ctx, ctx.analysis.bVfwMode ? VfwRawVideo(ctx) : work::kMovieH264);
     // The video goes alone into the file the Nero encoder wrote only when it really wrote it;
     // otherwise the AAC stream is added with the video so that the sound is never lost.
     if (conv.neroWroteMp4) {

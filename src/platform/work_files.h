@@ -8,6 +8,8 @@ namespace kestrun::work {
 inline constexpr std::string_view kMovieH264 = "movie.h264";
 inline constexpr std::string_view kMovieRawH264 = "movie_raw.h264";
 inline constexpr std::string_view kMovieVideoH264 = "movie_video.h264";
+// MP4Box's raw stream of an AVI holding MPEG-4 Part 2 video (XviD, DivX).
+inline constexpr std::string_view kMovieVideoCmp = "movie_video.cmp";
 inline constexpr std::string_view kMovieMpg = "movie.mpg";
 inline constexpr std::string_view kMovieAvi = "movie.avi";
 inline constexpr std::string_view kMovieWvc1 = "movie.wvc1";
@@ -32,6 +34,8 @@ inline constexpr std::string_view kMovieMp4 = "movie.mp4";
 inline constexpr std::string_view kAviMuxScript = "kestrun.amg";
 inline constexpr std::string_view kTestAvi = "test.avi";
 inline constexpr std::string_view kSplitFolder = "split";
+// Held with flock while a conversion writes into the folder; no clean-up removes it.
+inline constexpr std::string_view kWorkFolderLock = "kestrun.lock";
 // "movie." followed by an audio extension ("ac3", "dts", ...).
 inline constexpr std::string_view kMoviePrefix = "movie.";
 

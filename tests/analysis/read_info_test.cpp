@@ -76,15 +76,20 @@ TEST_F(ReadInfoTest, WideDisplayGivesParAndAspectOptions) {
 }
 
 TEST_F(ReadInfoTest, Mpeg2AndVfwSourcesNeverRunTheChecker) {
+    ASSERT_TRUE(ReadInfo(ctx, Sample("vc1.mkv")));  // its audio row must not outlive it
+
     ASSERT_TRUE(ReadInfo(ctx, Sample("mpeg2.mkv")));
     EXPECT_EQ(analysis.strVideoCodec, "mpeg2");
     EXPECT_EQ(form.cmbAudio.ListCount(), 0);
+    EXPECT_EQ(analysis.strAudioTracks[0].track, "");
 
     ASSERT_TRUE(ReadInfo(ctx, Sample("xvid.mkv")));
     EXPECT_TRUE(analysis.bVfwMode);
     EXPECT_EQ(analysis.strVideoCodec, "");
     EXPECT_EQ(form.txtS1.text(), "1");
-    EXPECT_EQ(form.cmbAudio.ListCount(), 0);
+    // The VFW track's audio is read as any MKV's.
+    ASSERT_EQ(form.cmbAudio.ListCount(), 1);
+    EXPECT_EQ(form.txtS2.text(), "2");
 
     ASSERT_TRUE(ReadInfo(ctx, Sample("vc1.mkv")));
     EXPECT_EQ(analysis.strVideoCodec, "vc1");
@@ -119,6 +124,18 @@ TEST_F(ReadInfoTest, BatchCommandLineAndSplitRunsSetMpeg2RecodeSilently) {
         EXPECT_EQ(form.chkMP2.value(), 1) << run;
     }
     EXPECT_TRUE(host.messages.empty());
+}
+
+// "MPEG2 Recode" with no format re-encodes nothing: the check gives it the platform's format
+// and leaves a chosen one alone.
+TEST_F(ReadInfoTest, TheDpbCheckNeverLeavesRecodeWithoutAFormat) {
+    for (const auto& [platform, chosen, expected] :
+         {std::tuple{0, -1, 0}, {2, -1, 0}, {1, -1, 1}, {-1, -1, 1}, {0, 2, 2}}) {
+        form.cmbPlatform.SetSelectedIndex(platform);
+        form.cmdConv.SetSelectedIndex(chosen);
+        ReadInfo(ctx, Sample("dpb.mkv"));
+        EXPECT_EQ(form.cmdConv.selectedIndex(), expected) << platform << " " << chosen;
+    }
 }
 
 TEST_F(ReadInfoTest, FortyAudioTracksListThirtyThree) {

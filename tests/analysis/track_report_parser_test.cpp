@@ -164,9 +164,9 @@ TEST_F(TrackReportParserTest, UnknownAudioCodecInheritsThePreviousTracksFormat) 
     EXPECT_EQ(analysis.strAudioTracks[1].format, "1");
     EXPECT_EQ(analysis.strAudioTracks[2].format, "1");
     EXPECT_EQ(analysis.strAudioTracks[2].track, "3");
-    // The first row has no format: the window keeps the format the pass selected last, and the
-    // track number comes from the first row.
-    EXPECT_EQ(form.SelectedAudioFormat(), 1);
+    // The first row has no format: no format is selected, rather than another track's (which
+    // would convert the PCM track as DTS); the track number comes from the first row.
+    EXPECT_EQ(form.SelectedAudioFormat(), -1);
     EXPECT_EQ(form.txtS2.text(), "1");
 }
 
@@ -188,7 +188,9 @@ TEST_F(TrackReportParserTest, TextSubtitlesAreListedWithOrdinalsAndVobSubIsNot) 
     EXPECT_EQ(form.cmbSubs.selectedIndex(), 0);
 }
 
-TEST_F(TrackReportParserTest, Mpeg2AndNonVc1VfwSourcesSkipTheTrackPasses) {
+TEST_F(TrackReportParserTest, Mpeg2SourcesSkipTheTrackPassesAndKeepNoEarlierRows) {
+    Parse(LegacyReport({VideoTrack(1, "V_MPEG4/ISO/AVC", 320, 240, 320),
+                        AudioTrack(2, "A_DTS", "eng"), SubtitleTrack(3, "S_TEXT/UTF8", "eng")}));
     Parse(LegacyReport({VideoTrack(1, "V_MPEG2", 720, 576, 1024), AudioTrack(2, "A_AC3", "eng"),
                         SubtitleTrack(3, "S_TEXT/UTF8", "eng")}));
     EXPECT_EQ(analysis.strVideoCodec, "mpeg2");
@@ -197,17 +199,26 @@ TEST_F(TrackReportParserTest, Mpeg2AndNonVc1VfwSourcesSkipTheTrackPasses) {
     EXPECT_EQ(form.cmbSubs.ListCount(), 0);
     EXPECT_FALSE(form.cmbSubs.visible);
     EXPECT_EQ(analysis.strParOpt, "");
+    EXPECT_EQ(analysis.strAudioTracks[0].track, "");
+    EXPECT_EQ(analysis.strSubTracks[0].track, "");
+    EXPECT_EQ(form.SelectedAudioFormat(), -1);
+}
 
-    std::string xvid = VideoTrack(1, "V_MS/VFW/FOURCC", 640, 480, 640);
+// A VFW-mode track is read like any other: the MP4 chain needs its rate and the audio beside it.
+TEST_F(TrackReportParserTest, VfwSourcesReadTheirTracks) {
+    std::string xvid = VideoTrack(2, "V_MS/VFW/FOURCC", 640, 480, 640);
     xvid.replace(xvid.find("CodecPrivate, length 39"), 23,
                  "CodecPrivate, length 40 (FourCC: XVID, 0x44495658)");
     form.txtS1.SetText("7");
-    Parse(LegacyReport({xvid, AudioTrack(2, "A_MPEG/L3", "eng")}));
+    Parse(LegacyReport({AudioTrack(1, "A_MPEG/L3", "eng"), xvid}));
     EXPECT_TRUE(analysis.bVfwMode);
     EXPECT_EQ(analysis.strVideoCodec, "");
-    EXPECT_EQ(form.txtS1.text(), "1");
+    EXPECT_EQ(form.txtS1.text(), "2");
+    EXPECT_EQ(form.txtSFPS.text(), "23.976");
     EXPECT_TRUE(Logged("Embedded VFW/FOURCC file in mkv"));
-    EXPECT_EQ(form.cmbAudio.ListCount(), 0);
+    ASSERT_EQ(form.cmbAudio.ListCount(), 1);
+    EXPECT_EQ(form.SelectedAudioFormat(), 3);
+    EXPECT_EQ(form.txtS2.text(), "1");
 }
 
 TEST_F(TrackReportParserTest, Vc1InVfwModeReadsItsTracks) {

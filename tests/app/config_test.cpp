@@ -123,6 +123,22 @@ TEST_F(Config, LoadingFiresTheRulesInLineOrder) {
     EXPECT_EQ(form.cmdConv.selectedIndex(), 1);
 }
 
+// The command line takes lines 8 and 10 only; the window's folder and choices stay the window's.
+TEST_F(Config, OptionStringsAloneAreTakenFromLinesEightAndTen) {
+    prog.Write("Kestrun.conf",
+               Lines({"", "", "", "/films/out", " 1 ", " 0 ", "/films/", ":frameref=3", " 2 ",
+                      "-subfont-text-scale 4", " 1 ", " 1 ", " 1 ", " 1 "}));
+    const std::string folder = form.txtTMP.text();
+    const int platform = form.cmbPlatform.selectedIndex();
+    LoadOptionStrings(ctx);
+    EXPECT_EQ(form.strH264Opts, ":frameref=3");
+    EXPECT_EQ(form.strSubOpts, "-subfont-text-scale 4");
+    EXPECT_EQ(form.txtTMP.text(), folder);
+    EXPECT_EQ(form.cmdConv.selectedIndex(), -1);
+    EXPECT_EQ(form.chkMP2.value(), 0);
+    EXPECT_EQ(form.cmbPlatform.selectedIndex(), platform);
+}
+
 TEST_F(Config, LfOnlyFilesAreReadToo) {
     prog.Write("Kestrun.conf", "a\nb\nc\n/lf/\n 0 \n 1 \n/in/\nx\n 1 \ns\n 0 \n 0 \n 0 \n 0 \n");
     LoadConfig(ctx);

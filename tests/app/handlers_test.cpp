@@ -2,7 +2,12 @@
 // output-folder choosers.
 #include "app/handlers.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include "app_fixture.h"
+#include "platform/tool_runner.h"
 
 namespace kestrun::test {
 namespace {
@@ -88,6 +93,48 @@ TEST_F(Handlers, ConvertAddsTheSeparatorDerivesThePlatformAndSavesTheSettings) {
     }
     EXPECT_EQ(form.txtTMP.text(), media.slash());
     EXPECT_TRUE(FileFound(ConfigPath()));
+}
+
+// Folder texts the tools cannot carry are refused before anything runs or is saved; an empty one
+// stays empty for the conversion to report, instead of becoming the root folder.
+TEST_F(Handlers, ConvertRefusesFolderTextsNoToolCanCarry) {
+    form.strType = "wmv";
+    for (const std::string folder :
+         {media.slash() + "back\\", media.slash() + "back\\/", media.slash() + "two\nlines/"}) {
+        host.messages.clear();
+        form.txtTMP.SetText(folder);
+        Command2_Click(ctx);
+        ASSERT_EQ(host.messages.size(), 1u) << folder;
+        EXPECT_NE(host.messages[0].text.find("Please rename it"), std::string::npos);
+    }
+    EXPECT_FALSE(FileFound(ConfigPath()));
+
+    form.strType = "mkv";
+    form.txtFile.SetText(media.Write("film.mkv", "x"));
+    form.txtTMP.SetText("");
+    host.messages.clear();
+    Command2_Click(ctx);
+    EXPECT_EQ(form.txtTMP.text(), "");
+    ASSERT_FALSE(host.messages.empty());
+    EXPECT_EQ(host.messages[0].text, "Output folder does not exist.");
+}
+
+// While another conversion holds the output folder, Convert is refused at once, naming it.
+TEST_F(Handlers, ConvertIntoAFolderAnotherConversionHoldsIsRefused) {
+    form.strType = "wmv";
+    form.txtTMP.SetText(media.slash());
+    const int held = open((media / "kestrun.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
+    Command2_Click(ctx);
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_NE(host.messages[0].text.find("Another conversion"), std::string::npos);
+    EXPECT_NE(host.messages[0].text.find(media.slash()), std::string::npos);
+    EXPECT_FALSE(FileFound(ConfigPath()));
+    close(held);
+
+    Command2_Click(ctx);  // released: it runs, and leaves no lock file behind
+    EXPECT_TRUE(FileFound(ConfigPath()));
+    EXPECT_FALSE(FileFound(media / "kestrun.lock"));
 }
 
 TEST_F(Handlers, ChoosingASubtitleFileShowsAndChecksEmbedSubs) {

@@ -167,3 +167,56 @@ TEST(ConvertPaths, AnamorphicPictureKeepsItsDisplayAspect) {
 
 }  // namespace
 }  // namespace kestrun::e2e
+
+namespace kestrun::e2e {
+namespace {
+
+// An AVI muxed by mkvmerge keeps its video in VFW mode: MP4Box takes the raw stream out of the
+// AVI, and the MP3 beside it is read like any MKV's audio. H.264 (kept in VFW mode on request)
+// and MPEG-4 Part 2 both end in an MP4 with every frame and the sound.
+TEST(ConvertPaths, VfwModeVideoGoesThroughTheMp4Chain) {
+    const struct {
+        std::vector<std::string> video;
+        std::vector<std::string> mkvmerge;
+        std::string codec;
+    } cases[] = {
+        {{"-pix_fmt", "yuv420p", "-c:v", "libx264", "-preset", "ultrafast"},
+         {"--engage", "allow_avc_in_vfw_mode"},
+         "h264"},
+        {{"-c:v", "mpeg4", "-vtag", "XVID"}, {}, "mpeg4"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.codec);
+        test::TempFolder temp("kestrun-e2e");
+        const ProgramFolderCopy program(temp.path());
+        const fs::path out = temp.path() / "out";
+        fs::create_directories(out);
+        std::vector<std::string> args = PictureInput("320x240");
+        for (const auto& part : {ToneInput(2, 2), std::vector<std::string>{"-t", "2"}, c.video,
+                                 std::vector<std::string>{"-c:a", "libmp3lame", "-b:a", "128k"}})
+            args.insert(args.end(), part.begin(), part.end());
+        const std::string avi = test::FfmpegSample(args, "avi");
+        const std::string vfw = test::CachedSample("VFW mode from " + avi, "mkv", [&](auto& path) {
+            std::vector<std::string> merge = {"-o", path};
+            merge.insert(merge.end(), c.mkvmerge.begin(), c.mkvmerge.end());
+            merge.push_back(avi);
+            test::Mkvmerge(merge);
+        });
+        const std::string mkv = (temp.path() / "Film.mkv").string();
+        fs::copy_file(vfw, mkv);
+
+        const ProgramRun run = RunProgram({program.Cli(), "convert", "--out", out.string(), mkv});
+
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(FolderNames(out), std::vector<std::string>{"Film.mp4"});
+        const MediaFacts got = Probe((out / "Film.mp4").string());
+        ASSERT_EQ(got.OfType("video").size(), 1u);
+        ASSERT_EQ(got.OfType("audio").size(), 1u);
+        EXPECT_EQ(got.OfType("video")[0].codec, c.codec);
+        EXPECT_EQ(got.OfType("video")[0].framesDecoded, 48);
+        EXPECT_NEAR(got.OfType("audio")[0].duration.value_or(0), 2.0, kDurationTolerance);
+    }
+}
+
+}  // namespace
+}  // namespace kestrun::e2e

@@ -118,6 +118,23 @@ TEST_F(Audio, SafeSyncWithAacNeverEncodesTheAacOntoItself) {
     EXPECT_EQ(Commands(), std::vector<std::string>{WavToAac(2)});
 }
 
+// Safe Sync stays ticked (and disabled) when a DTS source follows an AC-3 one; DTS is then
+// decoded as without it instead of ending in the AAC error.
+TEST_F(Audio, DtsWithSafeSyncIsDecodedAsWithout) {
+    UseRealSource();
+    form.chkFF.SetValue(1);
+    Prepare(1, 0);
+    bool decoded = false;
+    form.txtProgress.onChange = [&](const Control& c) {
+        decoded = decoded || c.text().find(" Bytes WAV written") != std::string::npos;
+    };
+    prog.Rules().Write("FFmpeg", "arg:-1", 100);
+    Mp4Audio();
+    EXPECT_TRUE(decoded);
+    EXPECT_EQ(Commands(), std::vector<std::string>{WavToAac(6)});
+    EXPECT_TRUE(host.messages.empty());
+}
+
 TEST_F(Audio, TwentyFiveFpsChangesTheTempoOfTheAudioThatIsMuxed) {
     UseRealSource();
     Prepare(0, 0);
@@ -141,6 +158,12 @@ TEST_F(Audio, TwentyFiveFpsIsSkippedWhereTheMuxedAudioIsNotTheWav) {
     Mp4Audio();
     EXPECT_TRUE(Commands().empty());
     EXPECT_EQ(conv.fps, "23.976");
+    // Said in the progress line and the log, not kept silently.
+    EXPECT_NE(ReadWholeFile(ctx.ToolPath(tool::kDebugLog))
+                  .find("25 FPS output skipped: the sound cannot follow (its audio is not "
+                        "decoded here, or the frame rate is unknown). The film keeps its frame "
+                        "rate of 23.976"),
+              std::string::npos);
 
     UseRealSource();
     form.txtSFPS.SetText("25.000");

@@ -70,6 +70,7 @@ TEST_F(Extraction, AvchdWithoutSafeSyncTakesOnlyTheRawVideo) {
 
 TEST_F(Extraction, RecodeAndAvchdWithSafeSyncExtractNothing) {
     Prepare(0, 0);
+    form.cmdConv.SetSelectedIndex(0);
     form.chkMP2.SetValue(1);
     EXPECT_TRUE(Extract().empty());
     form.chkMP2.SetValue(0);
@@ -111,7 +112,7 @@ TEST_F(Extraction, Vc1ChainTakesTheVideoAndTurnsTheAudioIntoWma) {
     Prepare(0, 0);
     form.txtFile.SetText(SampleMkv());
     form.strFullname = SampleMkv();
-    prog.Rules().Write("FFmpeg", "arg:-1", 500);
+    prog.Rules().Write("mkvextract", "cut:1:", 500).Write("FFmpeg", "arg:-1", 500);
     Conversion conv = MakeConversion();
     RunVc1Chain(ctx, conv);
     const auto& c = Commands();

@@ -275,6 +275,37 @@ TEST_F(Driver, ATrackDelayGoesToMp4BoxUnlessTheDecodedWavCarriesIt) {
     }
 }
 
+// The DPB check ticks "MPEG2 Recode" whatever the list shows; with no format chosen nothing is
+// re-encoded and the source's video goes to the MP4 chain.
+TEST_F(Driver, RecodeWithoutAFormatTakesTheMuxingChain) {
+    Prepare(4, 0);
+    form.cmdConv.SetSelectedIndex(-1);
+    form.chkMP2.SetValue(1);
+    prog.Rules().Write("mkvextract", "cut:1:", 2048).Write("MP4Box", "arg:-3", 4096);
+    ConvertMkv(ctx);
+    EXPECT_TRUE(host.messages.empty());
+    EXPECT_EQ(form.txtProgress.text(), "Conversion done");
+}
+
+// A failed VC-1 run must not report the movie.wma an earlier run left in the folder.
+TEST_F(Driver, Vc1ChainJudgesOnlyFilesThisRunWrote) {
+    Prepare(0, 0);
+    ctx.analysis.strVideoCodec = "vc1";
+    work.Write("movie.wma", "earlier run");
+    work.Write("movie.wvc1", "earlier run");
+    ConvertMkv(ctx);  // the recorder writes nothing
+    EXPECT_TRUE(ctx.finishedOutput.empty());
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages[0].title, "VC-1 error");
+    EXPECT_FALSE(Exists("movie.wma") || Exists("movie.wvc1"));
+
+    host.messages.clear();
+    prog.Rules().Write("mkvextract", "cut:1:", 100).Write("FFmpeg", "arg:-1", 100);
+    ConvertMkv(ctx);
+    EXPECT_TRUE(host.messages.empty());
+    EXPECT_EQ(ctx.finishedOutput, W("movie.wma"));
+}
+
 TEST_F(Driver, NeroIsProbedInOrder) {
     Prepare(4, 0);
     prog.Install("/neroAacEnc_SSE");

@@ -17,9 +17,8 @@ namespace {
 
 int BatchUsage(const std::string& problem) {
     std::cerr << "kestrun-cli batch: " << problem << "\n"
-              << "usage: kestrun-cli batch [options] FOLDER\n"
-              << ConvertOptionsHelp()
-              << "    --audio, --subs and --subs-file choose per source and are not taken here.\n";
+              << "usage: kestrun-cli batch [options] FOLDER (the options of convert but --audio, "
+                 "--subs and --subs-file, which choose per source)\n";
     return 2;
 }
 
@@ -43,6 +42,13 @@ struct BatchTally {
 }  // namespace
 
 int RunBatchCommand(Context& ctx, CliHost& host, const std::vector<std::string>& args) {
+    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+        std::cout
+            << "usage: kestrun-cli batch [options] FOLDER\n"
+            << ConvertOptionsHelp()
+            << "    --audio, --subs and --subs-file choose per source and are not taken here.\n";
+        return 0;
+    }
     std::string error;
     const auto options = ParseConvertOptions(args, &error);
     if (!options) return BatchUsage(error);
@@ -57,7 +63,9 @@ int RunBatchCommand(Context& ctx, CliHost& host, const std::vector<std::string>&
         return 1;
     }
     if (RefuseUnquotablePath(ctx, folder)) return 1;
-    ApplyOutputFolder(ctx, *options);
+    if (std::string refusal = ApplyOutputFolder(ctx, *options); !refusal.empty())
+        return BatchUsage(refusal);
+    StartRecodeFormat(ctx, *options);
     if (std::string refusal = ApplyConvertOptions(ctx, host, *options); !refusal.empty()) {
         std::cerr << "kestrun-cli batch: " << refusal << std::endl;
         return 2;

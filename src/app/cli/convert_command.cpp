@@ -29,19 +29,24 @@ int RunConvertCommand(Context& ctx, CliHost& host, const std::vector<std::string
     if (!options || options->positional.size() != 1) {
         std::cerr << "kestrun-cli convert: " << (options ? "give exactly one SOURCE" : error)
                   << "\n"
-                  << "usage: kestrun-cli convert [options] SOURCE\n"
-                  << ConvertOptionsHelp();
+                  << "usage: kestrun-cli convert [options] SOURCE (--help lists the options)\n";
         return 2;
     }
-    ApplyOutputFolder(ctx, *options);
-    const std::string& source = options->positional.front();
+    ConvertOptions checked = *options;
+    for (const std::string& problem : {ApplyOutputFolder(ctx, checked), CheckSubtitleFile(checked)})
+        if (!problem.empty()) {
+            std::cerr << "kestrun-cli convert: " << problem << std::endl;
+            return 2;
+        }
+    const std::string& source = checked.positional.front();
     if (!FileFound(source)) {
         std::cerr << "kestrun-cli convert: the source cannot be read: " << source << std::endl;
         return 1;
     }
+    StartRecodeFormat(ctx, checked);
     ChooseSource(ctx, source);
     if (ctx.form.strType.empty()) return 1;  // refused with a message
-    if (std::string refusal = ApplyConvertOptions(ctx, host, *options); !refusal.empty()) {
+    if (std::string refusal = ApplyConvertOptions(ctx, host, checked); !refusal.empty()) {
         std::cerr << "kestrun-cli convert: " << refusal << std::endl;
         return 2;
     }

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <charconv>
 #include <climits>
 #include <functional>
 #include <map>
@@ -9,6 +10,7 @@
 #include "app/cli/cli_host.h"
 #include "app/handlers.h"
 #include "model/context.h"
+#include "platform/tool_runner.h"
 
 namespace kestrun {
 namespace {
@@ -24,10 +26,11 @@ struct OptionDef {
     Setter set;
 };
 
+// A place in a list: plain decimal digits whose value an int holds; anything else is refused.
 bool ToIndex(const std::string& text, int* out) {
     if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) return false;
-    *out = std::stoi(text);
-    return true;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), *out);
+    return ec == std::errc() && end == text.data() + text.size();
 }
 
 template <typename T>
@@ -95,10 +98,19 @@ const std::vector<OptionDef>& OptionTable() {
 
 // ---- applying
 
+constexpr int kXbox360 = 1;                       // place of "Xbox 360" in the platform list
+constexpr int kRecodeMpeg2 = 0, kRecodeH264 = 1;  // places in the re-encode format list
+
+// Only the re-encodes draw subtitles into the picture; the muxed outputs carry none.
+constexpr const char* kSubtitlesNeedRecode =
+    ": subtitles are burned in only by a re-encode; add --recode mpeg2, h264 or xvid";
+
+// The path made absolute against the current folder; empty when the current folder cannot be
+// named (removed, or out of reach) and the path is relative.
 std::string Absolute(const std::string& path) {
     if (!path.empty() && path.front() == '/') return path;
     char cwd[PATH_MAX];
-    if (!getcwd(cwd, sizeof cwd)) return path;
+    if (!getcwd(cwd, sizeof cwd) || cwd[0] != '/') return {};
     std::string base = cwd;
     if (base != "/") base += '/';
     return path.empty() ? base : base + path;
@@ -198,11 +210,11 @@ std::string ApplyTrackChoices(Context& ctx, CliHost& host, const ConvertOptions&
         if (!f.cmbSubs.SetSelectedIndex(*o.subs))
             return "--subs " + std::to_string(*o.subs) + ": the source has " +
                    std::to_string(f.cmbSubs.ListCount()) + " subtitle track(s) in the list";
-        if (!Tick(f.chkSubs))
-            return "--subs: subtitles are burned in only by a re-encode; add --recode";
+        if (!Tick(f.chkSubs)) return "--subs" + std::string(kSubtitlesNeedRecode);
     }
     if (o.subsFile) {
-        host.fileAnswer = Absolute(*o.subsFile);
+        if (f.chkMP2.value() != 1) return "--subs-file" + std::string(kSubtitlesNeedRecode);
+        host.fileAnswer = *o.subsFile;
         cmdSubs_Click(ctx);
         host.fileAnswer.clear();
     }
@@ -247,10 +259,31 @@ std::optional<ConvertOptions> ParseConvertOptions(const std::vector<std::string>
     return options;
 }
 
-void ApplyOutputFolder(Context& ctx, const ConvertOptions& options) {
+std::string ApplyOutputFolder(Context& ctx, const ConvertOptions& options) {
     std::string folder = Absolute(options.out.value_or(""));
+    if (folder.empty())
+        return "--out: the current folder cannot be named; give the output folder as a full path";
     if (folder.back() != '/') folder += '/';
     ctx.form.txtTMP.SetText(folder);
+    return {};
+}
+
+std::string CheckSubtitleFile(ConvertOptions& options) {
+    if (!options.subsFile) return {};
+    const std::string path = Absolute(*options.subsFile);
+    if (path.empty())
+        return "--subs-file: the current folder cannot be named; give the file as a full path";
+    if (!FileFound(path)) return "--subs-file: no such file: " + *options.subsFile;
+    if (path.find_first_of("\"\r\n") != std::string::npos)
+        return "--subs-file: the tools' command lines cannot carry this name (a double quote or "
+               "a line break): " +
+               path;
+    options.subsFile = path;
+    return {};
+}
+
+void StartRecodeFormat(Context& ctx, const ConvertOptions& options) {
+    ctx.form.cmdConv.SetSelectedIndex(options.platform == kXbox360 ? kRecodeH264 : kRecodeMpeg2);
 }
 
 std::string ApplyConvertOptions(Context& ctx, CliHost& host, const ConvertOptions& options) {

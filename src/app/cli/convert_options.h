@@ -35,8 +35,17 @@ std::optional<ConvertOptions> ParseConvertOptions(const std::vector<std::string>
 // option took; otherwise the text names the option that could not be set and what prevents it.
 std::string ApplyConvertOptions(Context& ctx, CliHost& host, const ConvertOptions& options);
 
-// Applies only the output folder (default: the current folder), before a source is chosen.
-void ApplyOutputFolder(Context& ctx, const ConvertOptions& options);
+// Applies only the output folder (default: the current folder), before a source is chosen. An
+// empty result means it took; otherwise the text names --out and what is wrong.
+std::string ApplyOutputFolder(Context& ctx, const ConvertOptions& options);
+
+// The re-encode format a source starts with, as the window has one after loading its settings:
+// MPEG-2, or H.264 for the Xbox 360, which does not play MPEG-2. Set before the source is chosen,
+// so that a DPB check that turns on "MPEG2 Recode" finds it; --recode still chooses.
+void StartRecodeFormat(Context& ctx, const ConvertOptions& options);
+
+// Makes --subs-file's path absolute and refuses a file that is not there, before any work.
+std::string CheckSubtitleFile(ConvertOptions& options);
 
 // The help text of the options.
 std::string ConvertOptionsHelp();

@@ -5,6 +5,7 @@
 
 #include "app/cli/cli_host.h"
 #include "app/cli/commands.h"
+#include "app/config.h"
 #include "app/handlers.h"
 #include "model/context.h"
 #include "platform/program_folder.h"
@@ -45,6 +46,10 @@ int main(int argc, char** argv) {
         host.FollowProgress(ctx.form);
         host.StopToolsOnInterrupt(ctx.runner);
         ctx.command2Click = [&ctx] { kestrun::Command2_Click(ctx); };
+        // The window's settings stay the window's: only the option strings that nothing else
+        // sets are taken, and the file is never written.
+        kestrun::LoadOptionStrings(ctx);
+        ctx.saveSettings = false;
         return c.run(ctx, host, args);
     }
     return Usage();

@@ -1,0 +1,126 @@
+// kestrun-cli's own contract: bad arguments are refused with one message naming the option and
+// exit 2 (never an abort), the window's settings file is neither read for the window's choices
+// nor written, one output folder takes one conversion at a time, and "MPEG2 Recode" forced by the
+// DPB check always has a format.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "e2e/e2e_support.h"
+#include "support/temp_folder.h"
+
+namespace kestrun::e2e {
+namespace {
+namespace fs = std::filesystem;
+
+class CliTest : public ::testing::Test {
+protected:
+    CliTest() : program_(temp_.path()) { fs::create_directories(out_); }
+
+    ProgramRun Convert(std::vector<std::string> options, const std::string& source) {
+        std::vector<std::string> argv = {program_.Cli(), "convert", "--out", out_.string()};
+        argv.insert(argv.end(), options.begin(), options.end());
+        argv.push_back(source);
+        return RunProgram(argv);
+    }
+    std::string Sample() {
+        const std::string source = (temp_.path() / "Film.mkv").string();
+        if (!fs::exists(source)) MakeMkv(source, {"-c:a", "ac3", "-b:a", "192k"}, 2, {}, 1);
+        return source;
+    }
+
+    test::TempFolder temp_{"kestrun-e2e"};
+    ProgramFolderCopy program_;
+    fs::path out_ = temp_.path() / "out";
+};
+
+TEST_F(CliTest, BadArgumentsAreRefusedNamingTheOption) {
+    const std::string srt = temp_.Write("film.srt", "1\n00:00:00,000 --> 00:00:01,000\nhi\n");
+    const struct {
+        std::vector<std::string> options;
+        std::string named;
+    } cases[] = {
+        {{"--audio", "99999999999999"}, "--audio"},
+        {{"--subs", "99999999999999"}, "--subs"},
+        {{"--audio", "-1"}, "--audio"},
+        {{"--subs", "x"}, "--subs"},
+        {{"--platform", "wii"}, "--platform"},
+        {{"--bogus"}, "--bogus"},
+        {{"--out", ""}, "--out"},
+        {{"--subs-file", (temp_.path() / "missing.srt").string()}, "--subs-file"},
+        // An MP4 without a re-encode carries no subtitles: say which options would.
+        {{"--subs-file", srt}, "--recode"},
+        {{"--audio", "3"}, "--audio 3"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.options[0] + " " + (c.options.size() > 1 ? c.options[1] : ""));
+        const ProgramRun run = Convert(c.options, Sample());
+        EXPECT_EQ(run.exitCode, 2) << run.err;
+        EXPECT_NE(run.err.find(c.named), std::string::npos) << run.err;
+        EXPECT_TRUE(fs::is_empty(out_));
+    }
+}
+
+TEST_F(CliTest, TheSettingsFileIsNeverWritten) {
+    const std::string settings =
+        "a\r\nb\r\nc\r\n/films/\r\n 0 \r\n 1 \r\n/src/\r\n:frameref=3\r\n 2 \r\n-subpos 80\r\n"
+        " 1 \r\n 0 \r\n 0 \r\n 0 \r\n";
+    const std::string conf = (program_.path() / "Kestrun.conf").string();
+    std::ofstream(conf, std::ios::binary) << settings;
+
+    const ProgramRun run = Convert({}, Sample());
+
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(ReadWholeFile(conf), settings);
+}
+
+TEST_F(CliTest, ASecondConversionIntoAHeldFolderIsRefusedAtOnce) {
+    const int held = open((out_ / "kestrun.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
+
+    const ProgramRun refused = Convert({}, Sample());
+
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.err.find("Another conversion"), std::string::npos) << refused.err;
+    EXPECT_NE(refused.err.find(out_.string()), std::string::npos) << refused.err;
+    EXPECT_EQ(FolderNames(out_), std::vector<std::string>{"kestrun.lock"});
+    close(held);
+
+    const ProgramRun run = Convert({}, Sample());
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(FolderNames(out_), std::vector<std::string>{"Film.mp4"});
+}
+
+// A source the consoles' decoded picture buffer cannot hold (six reference frames at 1080p)
+// turns on "MPEG2 Recode"; the format is MPEG-2 for the PS3 and H.264 for the Xbox 360, never
+// none, which would mux the unplayable stream.
+TEST_F(CliTest, TheDpbCheckRecodesInThePlatformsFormat) {
+    const std::string source =
+        test::FfmpegSample({"-f",           "lavfi",
+                            "-i",           "testsrc=size=1920x1080:rate=25",
+                            "-f",           "lavfi",
+                            "-i",           "sine=frequency=440:sample_rate=48000",
+                            "-t",           "0.2",
+                            "-pix_fmt",     "yuv420p",
+                            "-c:v",         "libx264",
+                            "-preset",      "ultrafast",
+                            "-x264-params", "ref=6:level=4.1",
+                            "-c:a",         "ac3"},
+                           "mkv");
+    for (const auto& [platform, recode] :
+         {std::pair<std::string, std::string>{"ps3", "MPEG-2 re-encode"},
+          {"xbox360", "H.264 re-encode"}}) {
+        const ProgramRun run = Convert({"--platform", platform}, source);
+        EXPECT_EQ(run.exitCode, 1) << platform;
+        EXPECT_NE(run.err.find("not available yet. (" + recode + ")"), std::string::npos)
+            << run.err;
+        EXPECT_TRUE(fs::is_empty(out_));
+    }
+}
+
+}  // namespace
+}  // namespace kestrun::e2e
