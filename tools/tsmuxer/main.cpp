@@ -1,0 +1,149 @@
+// tsMuxeR: the transport-stream muxer of the AVCHD, M2TS and WMV chains.
+//   tsmuxer META OUT
+// reads the meta file META (see meta_file.h) and writes
+//   - for OUT ending in ".m2ts": one Blu-ray transport stream (192-byte source packets);
+//   - with --blu-ray on the MUXOPT line and any other OUT: the folder OUT holding a Blu-ray
+//     structure with one title, cut into several clips with --split-size=, with a chapter mark
+//     every N minutes for --auto-chapters=N.
+// Text subtitle lines are accepted and left out, with a warning. Failure: exit status 1 (2 for a
+// bad command line) and a line on standard error; no output is left behind.
+extern "C" {
+#include <libavutil/log.h>
+}
+
+#include <filesystem>
+#include <iostream>
+#include <stdexcept>
+#include <system_error>
+
+#include "bdmv_folder.h"
+#include "common/fail.h"
+#include "common/file_checks.h"
+#include "common/partial_output_file.h"
+#include "meta_file.h"
+#include "mux_inputs.h"
+#include "ts_mux.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace standin::ts;
+
+constexpr const char* kTool = "tsMuxeR";
+
+bool EndsWith(const std::string& text, const std::string& tail) {
+    return text.size() >= tail.size() &&
+           text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+void CheckTracks(const MetaFile& meta) {
+    int videos = 0, audios = 0;
+    for (const MetaTrack& track : meta.tracks) {
+        if (track.IsVideo()) ++videos;
+        if (track.IsAudio()) ++audios;
+        if (track.IsSubtitle())
+            std::cerr << kTool << ": warning: subtitle track of meta file line " << track.lineNumber
+                      << " left out; text subtitles are not rendered" << std::endl;
+    }
+    if (videos != 1) throw std::runtime_error("the meta file must name exactly one video track");
+    if (meta.options.bluRay && audios > 32)
+        throw std::runtime_error("a Blu-ray title holds at most 32 audio tracks");
+}
+
+void CheckBluRayStreams(const MuxResult& result) {
+    for (const StreamAttributes& s : result.streams)
+        if (s.codingType == 0)
+            throw std::runtime_error(std::string("a Blu-ray structure cannot carry this ") +
+                                     (s.video ? "video" : "audio") +
+                                     " format; AC-3, DTS or PCM audio and H.264, VC-1 or MPEG-2 "
+                                     "video are needed");
+}
+
+void WriteStreamFile(const MetaFile& meta, const std::string& out) {
+    const std::string problem = standin::OutputFolderProblem(out);
+    if (!problem.empty()) throw std::runtime_error(problem);
+    if (meta.options.splitSize)
+        std::cerr << kTool << ": warning: --split-size applies to Blu-ray output only" << std::endl;
+    standin::PartialOutputFile partial(out);
+    const auto inputs = OpenMuxInputs(meta);
+    MuxM2ts(
+        inputs, [&](int) { return partial.TempPath(); }, 0);
+    partial.Commit();
+}
+
+// The structure is made under OUT.partial and renamed into place when complete.
+class PartialFolder {
+public:
+    explicit PartialFolder(fs::path finalPath)
+        : final_(std::move(finalPath)), temp_(final_.string() + ".partial") {
+        std::error_code ignored;
+        fs::remove_all(temp_, ignored);
+    }
+    ~PartialFolder() {
+        std::error_code ignored;
+        if (!committed_) fs::remove_all(temp_, ignored);
+    }
+    const fs::path& Temp() const { return temp_; }
+    void Commit() {
+        std::error_code error;
+        if (fs::is_directory(final_)) fs::remove(final_, error);  // only an empty one goes
+        fs::rename(temp_, final_, error);
+        if (error)
+            throw std::runtime_error("cannot rename " + temp_.string() + " to " + final_.string());
+        committed_ = true;
+    }
+
+private:
+    fs::path final_, temp_;
+    bool committed_ = false;
+};
+
+void WriteBluRayFolder(const MetaFile& meta, const std::string& out) {
+    const fs::path root = fs::path(out).lexically_normal();
+    if (fs::exists(root) && !(fs::is_directory(root) && fs::is_empty(root)))
+        throw std::runtime_error("the output already exists: " + out);
+    const std::string problem = standin::OutputFolderProblem(root.string());
+    if (!problem.empty()) throw std::runtime_error(problem);
+    PartialFolder folder(root);
+    CreateBdmvFolders(folder.Temp());
+    const auto inputs = OpenMuxInputs(meta);
+    const MuxResult result = MuxM2ts(
+        inputs, [&](int clip) { return StreamFilePath(folder.Temp(), clip); },
+        meta.options.splitSize.value_or(0));
+    CheckBluRayStreams(result);
+    if (result.overLimit)
+        std::cerr << kTool << ": warning: key frames lie too far apart to keep every clip below "
+                  << *meta.options.splitSize << " bytes" << std::endl;
+    WriteBdmvNavigation(folder.Temp(), result.clips, result.streams,
+                        meta.options.autoChapterMinutes);
+    folder.Commit();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    av_log_set_level(getenv("TSMUXER_DEBUG") ? AV_LOG_VERBOSE : AV_LOG_QUIET);
+    if (argc != 3) {
+        standin::Fail(kTool, "usage: tsmuxer META OUT");
+        return 2;
+    }
+    const std::string metaPath = argv[1], out = argv[2];
+    try {
+        const MetaFile meta = ReadMetaFile(metaPath);
+        CheckTracks(meta);
+        const bool streamFile = EndsWith(out, ".m2ts") || EndsWith(out, ".M2TS");
+        if (streamFile) {
+            WriteStreamFile(meta, out);
+        } else if (meta.options.bluRay) {
+            WriteBluRayFolder(meta, out);
+        } else {
+            throw std::runtime_error(
+                "the output must end in .m2ts, or be a folder with --blu-ray: " + out);
+        }
+        std::cout << kTool << ": wrote " << out << std::endl;
+        return 0;
+    } catch (const std::exception& e) {
+        standin::Fail(kTool, e.what());
+        return 1;
+    }
+}
