@@ -13,7 +13,6 @@ void NotAvailable(Context& ctx) {
 
 }  // namespace
 
-void ConvertWmv(Context& ctx) { NotAvailable(ctx); }
 void RecodeAviVideo(Context& ctx) { NotAvailable(ctx); }
 void RecodeAviAudio(Context& ctx) { NotAvailable(ctx); }
 

@@ -1,10 +1,19 @@
 #pragma once
+#include <string>
+#include <vector>
 
 namespace kestrun {
 struct Context;
+struct Conversion;
 
 // WMV source (VC-1 video, WMA audio) to an AVCHD structure.
 void ConvertWmv(Context& ctx);
+// Its steps: asf2vc1 writes movie.vc1; aften turns movie.wav into movie.ac3 and the WAV goes;
+// movie.meta (three lines) and tsMuxeR write the folder work & baseName.
+void ExtractVc1(Context& ctx, Conversion& conv, const std::string& source);
+void EncodeWavToAc3(Context& ctx, Conversion& conv);
+void MuxWmvAvchd(Context& ctx, Conversion& conv, const std::string& baseName);
+std::vector<std::string> WmvMetaLines(const Context& ctx);
 // AVI source: re-encode the video to Xvid, or the audio to MP3.
 void RecodeAviVideo(Context& ctx);
 void RecodeAviAudio(Context& ctx);

@@ -83,6 +83,19 @@ inline constexpr std::string_view kVc1ErrorTitle = "VC-1 error";
 inline constexpr std::string_view kWorkFolderBusy =
     "Another conversion is writing into this output folder. Wait until it has ended, or choose "
     "another output folder: ";
+// "Error: " + result + " was not created." with the title "info" (AVCHD, M2TS and WMV chains).
+inline constexpr std::string_view kNotCreatedHead = "Error: ";
+inline constexpr std::string_view kNotCreatedTail = " was not created.";
+inline constexpr std::string_view kInfoTitle = "info";
+inline constexpr std::string_view kNoBaseName =
+    "The source's name is too short to name the result after it: ";
+
+// ---- WMV conversion: progress texts
+inline constexpr std::string_view kExtractingVc1 = "Extracting VC1 data";
+inline constexpr std::string_view kExtractingAudioData = "Extracting Audio data";
+inline constexpr std::string_view kConvertingToAc3 = "Converting to AC3";
+inline constexpr std::string_view kCreatingAvchdFormat = "Creating AVCHD format";
+inline constexpr std::string_view kConversionDoneWmv = "Conversion done.";
 
 // ---- The Qt window's own texts: the busy indicator, closing during a conversion, and the
 // "AC3Filter Options" dialog.

@@ -190,8 +190,10 @@ void ConvertAudioForM2ts(Context& ctx, Conversion& conv) {
     DeleteWork(ctx, work::kMovieWav);
 }
 
+bool AvchdConvertsAudio(const Conversion& conv) { return Is(conv, {"ogg", "aac", "mp3", "mp2"}); }
+
 void ConvertAudioForAvchd(Context& ctx, Conversion& conv) {
-    if (!Is(conv, {"ogg", "aac"})) return;
+    if (!AvchdConvertsAudio(conv)) return;
     DecodeAc3ToWav(ctx, conv);
     AftenToAc3(ctx, conv);
     DeleteWork(ctx, work::kMovieWav);

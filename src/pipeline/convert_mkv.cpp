@@ -122,18 +122,30 @@ void RunMuxingChains(Context& ctx, Conversion& conv) {
     }
 }
 
-bool TargetIsMp4(const Form1& f) {
-    const bool recodeElsewhere =
-        f.chkMP2.value() == 1 && (f.cmdConv.selectedIndex() == 0 || f.cmdConv.selectedIndex() == 2);
-    return f.chkAVCHD.value() != 1 && f.chkVob.value() != 1 && !recodeElsewhere;
+bool RecodesElsewhere(const Form1& f) {
+    return f.chkMP2.value() == 1 &&
+           (f.cmdConv.selectedIndex() == 0 || f.cmdConv.selectedIndex() == 2);
 }
 
-// MP4Box adds tracks to an MP4 that is already there; a result of an earlier run would end up
-// with its tracks twice. Say so before any work is done, and touch neither file.
-bool RefuseExistingMp4(Context& ctx, const Conversion& conv) {
-    const std::string mp4 = Mp4OutputPath(ctx, conv);
-    if (!TargetIsMp4(ctx.form) || !FileExists(mp4)) return false;
-    Report(ctx, std::string(msg::kResultExists) + mp4, std::string(msg::kMp4ErrorTitle));
+// The final result of the chosen target when it is an MP4, an AVCHD folder or an M2TS stream
+// (".mpg"); empty for the others.
+std::string ResultPath(const Context& ctx, const Conversion& conv) {
+    const Form1& f = ctx.form;
+    if (RecodesElsewhere(f)) return {};
+    if (f.chkAVCHD.value() == 1) return Work(ctx, conv.baseName);
+    if (f.chkVob.value() == 1) return Work(ctx, conv.baseName + ".mpg");
+    return Mp4OutputPath(ctx, conv);
+}
+
+// MP4Box adds tracks to an MP4 that is already there, tsMuxeR writes into an existing folder,
+// and a stale ".mpg" would pass for this run's result. Say so before any work is done, and touch
+// nothing.
+bool RefuseExistingResult(Context& ctx, const Conversion& conv) {
+    const std::string result = ResultPath(ctx, conv);
+    if (result.empty() || !PathExists(result, true)) return false;
+    const bool mp4 = ctx.form.chkAVCHD.value() != 1 && ctx.form.chkVob.value() != 1;
+    Report(ctx, std::string(msg::kResultExists) + result,
+           std::string(mp4 ? msg::kMp4ErrorTitle : msg::kAppTitle));
     return true;
 }
 
@@ -150,10 +162,6 @@ bool RefuseOutputNotBuilt(Context& ctx, Conversion& conv) {
         EncodeH264(ctx, conv);
     } else if (f.chkMP2.value() == 1 && f.cmdConv.selectedIndex() == 2) {
         RunXvidChain(ctx, conv);
-    } else if (f.chkAVCHD.value() == 1) {
-        RunAvchdChain(ctx, conv);
-    } else if (f.chkVob.value() == 1) {
-        RunM2tsChain(ctx, conv);
     } else {
         return false;
     }
@@ -185,7 +193,7 @@ void ConvertMkv(Context& ctx) {
     const bool vc1Chain =
         a.strVideoCodec == "vc1" && f.chkMP2.value() != 1 && f.chkAVCHD.value() != 1;
     if (!vc1Chain && (RefuseOutputNotBuilt(ctx, conv) || RefuseUnknownAudio(ctx, conv) ||
-                      RefuseExistingMp4(ctx, conv)))
+                      RefuseExistingResult(ctx, conv)))
         return;
     ClearStaleIntermediates(ctx, vc1Chain);
 

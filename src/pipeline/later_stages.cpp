@@ -19,7 +19,5 @@ void RepackVob(Context& ctx, Conversion&) { NotAvailable(ctx, "MPEG-2 video repa
 void EncodeH264(Context& ctx, Conversion&) { NotAvailable(ctx, "H.264 re-encode"); }
 void RunMpeg2Chain(Context& ctx, Conversion&) { NotAvailable(ctx, "MPEG-2 re-encode"); }
 void RunXvidChain(Context& ctx, Conversion&) { NotAvailable(ctx, "Xvid re-encode"); }
-void RunAvchdChain(Context& ctx, Conversion&) { NotAvailable(ctx, "AVCHD"); }
-void RunM2tsChain(Context& ctx, Conversion&) { NotAvailable(ctx, "M2TS"); }
 
 }  // namespace kestrun

@@ -3,6 +3,7 @@
 // window, the analysis and the conversion's shared values.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace kestrun {
 
@@ -28,11 +29,25 @@ bool DecodeAc3ToWav(Context& ctx, Conversion& conv);
 void ConvertAudioForMp4(Context& ctx, Conversion& conv);
 void ConvertAudioForM2ts(Context& ctx, Conversion& conv);
 void ConvertAudioForAvchd(Context& ctx, Conversion& conv);
+// Whether the AVCHD chain makes movie.ac3 from the source's audio: Vorbis and AAC, and MP3 and
+// MP2, which Blu-ray and AVCHD streams cannot carry.
+bool AvchdConvertsAudio(const Conversion& conv);
 
 // ---- muxing
 void MuxMp4(Context& ctx, Conversion& conv);
 // The final MP4: work folder, base name with every '.' made '_', ".mp4".
 std::string Mp4OutputPath(const Context& ctx, const Conversion& conv);
+
+// ---- AVCHD and M2TS muxing (tsMuxeR)
+void RunAvchdChain(Context& ctx, Conversion& conv);
+void RunM2tsChain(Context& ctx, Conversion& conv);
+// The lines of movie.meta for each chain, without their line ends.
+std::vector<std::string> AvchdMetaLines(const Context& ctx, const Conversion& conv);
+std::vector<std::string> M2tsMetaLines(const Context& ctx, const Conversion& conv);
+// " --split-size=NMB " for "Split > 4GB ?", " --split-size=4.5GB " for "Fit to DVD", or empty.
+std::string AvchdSplitOption(const Context& ctx);
+// Distance of the subtitles from the picture's bottom, as text ("50", "180", "171.5").
+std::string SubtitleBottomOffset(const Context& ctx, const Conversion& conv);
 
 // ---- clean-up
 void CleanupAfterMp4(Context& ctx);
@@ -47,7 +62,5 @@ void RepackVob(Context& ctx, Conversion& conv);
 void EncodeH264(Context& ctx, Conversion& conv);
 void RunMpeg2Chain(Context& ctx, Conversion& conv);
 void RunXvidChain(Context& ctx, Conversion& conv);
-void RunAvchdChain(Context& ctx, Conversion& conv);
-void RunM2tsChain(Context& ctx, Conversion& conv);
 
 }  // namespace kestrun

@@ -15,6 +15,7 @@ namespace kestrun {
 
 bool FinishedWithOutput(const Context& ctx) {
     if (ctx.finishedOutput.empty()) return false;
+    if (FolderExists(ctx.finishedOutput)) return true;  // an AVCHD structure, checked by its chain
     const std::int64_t size = FileSizeForOutput(ctx.finishedOutput);
     return size > 0 && size != kInvalidFileSize;
 }
