@@ -1,0 +1,97 @@
+#!/usr/bin/env bash
+# The M2TS chain against one FFmpeg command writing the same transport stream, on the benchmark
+# sample of bench/sample.sh (1080p H.264 High 5.1 with B-frames, AC-3 5.1, at least 500 MB).
+# Alternately and several times each, runs
+#   kestrun-cli convert --out DIR --container m2ts SAMPLE
+#   ffmpeg -i SAMPLE -map 0:v -map 0:a -c copy -f mpegts -mpegts_m2ts_mode 1 OUT
+# and prints the wall-clock times and the ratio of the medians (target: at most 1.5).
+#
+# Memory: while kestrun-cli runs, its process tree is sampled every 0.1 s and the peak resident
+# size (VmHWM) of each process is kept, so the peak of every tool of the chain is printed by
+# name; FFmpeg's own peak comes from GNU time.
+#
+# Environment: KESTRUN_BENCH_DIR, KESTRUN_BENCH_RUNS, KESTRUN_PROGRAM_DIR as for mp4_chain.sh.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+program=${KESTRUN_PROGRAM_DIR:-$root/build/kestrun}
+bench=${KESTRUN_BENCH_DIR:-/tmp/kestrun-bench}
+runs=${KESTRUN_BENCH_RUNS:-3}
+
+for need in ffmpeg ffprobe /usr/bin/time "$program/kestrun-cli"; do
+  if ! command -v "$need" >/dev/null 2>&1; then
+    echo "missing: $need (run scripts/setup.sh, then scripts/build.sh)" >&2
+    exit 1
+  fi
+done
+mkdir -p "$bench"
+. "$root/bench/sample.sh"
+
+now() { date +%s.%N; }
+elapsed() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.3f", b - a}'; }
+median() { printf '%s\n' "$@" | sort -g | awk '{v[NR]=$1} END {print (NR%2) ? v[(NR+1)/2] : (v[NR/2]+v[NR/2+1])/2}'; }
+
+# Prints "name peak_kB" for every process below $1 (and itself) until it ends.
+watch_tree() {
+  local top=$1
+  declare -A peak=()
+  while kill -0 "$top" 2>/dev/null; do
+    local pids=("$top") i=0
+    while [ $i -lt ${#pids[@]} ]; do
+      for child in $(cat /proc/"${pids[$i]}"/task/*/children 2>/dev/null); do pids+=("$child"); done
+      i=$((i + 1))
+    done
+    for pid in "${pids[@]}"; do
+      local name hwm
+      name=$(cat /proc/"$pid"/comm 2>/dev/null) || continue
+      hwm=$(awk '/^VmHWM/ {print $2}' /proc/"$pid"/status 2>/dev/null) || continue
+      [ -n "$hwm" ] || continue
+      if [ -z "${peak[$name]:-}" ] || [ "$hwm" -gt "${peak[$name]}" ]; then peak[$name]=$hwm; fi
+    done
+    sleep 0.1
+  done
+  for name in "${!peak[@]}"; do echo "$name ${peak[$name]}"; done
+}
+
+kestrun_times=()
+ffmpeg_times=()
+for i in $(seq 1 "$runs"); do
+  out="$bench/kestrun-m2ts"
+  rm -rf "$out"; mkdir -p "$out"
+  start=$(now)
+  "$program/kestrun-cli" convert --out "$out" --container m2ts "$sample" >/dev/null 2>"$bench/m2ts.log" &
+  cli=$!
+  watch_tree "$cli" >"$bench/m2ts-peaks.txt"
+  set +e; wait "$cli"; status=$?; set -e
+  end=$(now)
+  result="$out/bench 1080p ac3.mpg"
+  if [ "$status" -ne 0 ] || [ ! -s "$result" ]; then
+    echo "kestrun-cli convert failed (exit $status):" >&2
+    cat "$bench/m2ts.log" >&2
+    exit 1
+  fi
+  t=$(elapsed "$start" "$end")
+  kestrun_times+=("$t")
+  printf 'run %d: kestrun-cli %7.2f s\n' "$i" "$t"
+  rm -rf "$out"
+
+  ff_out="$bench/ffmpeg-out.m2ts"
+  start=$(now)
+  /usr/bin/time -v -o "$bench/time-ffmpeg.txt" ffmpeg -nostdin -v error -y -i "$sample" \
+    -map 0:v -map 0:a -c copy -f mpegts -mpegts_m2ts_mode 1 "$ff_out"
+  end=$(now)
+  t=$(elapsed "$start" "$end")
+  ffmpeg_times+=("$t")
+  ff_kb=$(sed -n 's/^[[:space:]]*Maximum resident set size (kbytes): //p' "$bench/time-ffmpeg.txt")
+  printf 'run %d: ffmpeg      %7.2f s\n' "$i" "$t"
+  rm -f "$ff_out"
+done
+
+k=$(median "${kestrun_times[@]}")
+f=$(median "${ffmpeg_times[@]}")
+echo
+echo "Peak resident size of each process of the last kestrun-cli run:"
+sort -k2 -n -r "$bench/m2ts-peaks.txt" | awk '{printf "  %-16s %6d MB\n", $1, $2 / 1024}'
+printf '  %-16s %6d MB\n' "ffmpeg (alone)" $((ff_kb / 1024))
+echo
+printf 'median kestrun-cli: %.2f s   median ffmpeg: %.2f s   ratio: %.2f (target <= 1.5)\n' \
+  "$k" "$f" "$(awk -v k="$k" -v f="$f" 'BEGIN {print k / f}')"
