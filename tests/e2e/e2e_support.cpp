@@ -131,6 +131,16 @@ ProgramFolderCopy::ProgramFolderCopy(const fs::path& where) : path_(where / "kes
         }
         fs::create_symlink(entry.path(), path_ / name);
     }
+    // h264info reads its settings from the folder its program lies in, so each copy needs a
+    // program file of its own (a hard link) there, or runs side by side would share one file.
+    const std::string h264info = "h264info/h264info";
+    if (fs::exists(built / h264info)) {
+        RemoveTool(h264info);
+        fs::remove(path_ / "h264info" / "h264info.ini");
+        std::error_code linkError;
+        fs::create_hard_link(built / h264info, path_ / h264info, linkError);
+        if (linkError) fs::copy_file(built / h264info, path_ / h264info);
+    }
 }
 
 void ProgramFolderCopy::OwnSubFolder(const std::string& subPath) {
