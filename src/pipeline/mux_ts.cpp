@@ -32,8 +32,13 @@ std::string VideoFromMkv(const Context& ctx, const Conversion& conv) {
            ", level=4.1, fps=" + conv.fps;
 }
 
-std::string ConvertedAc3(const Context& ctx) {
-    return "A_AC3, " + Quoted(Work(ctx, work::kMovieAc3));
+// movie.ac3 starts with the source's audio; where that was not moved into place on the way
+// (decoding to movie.wav does it), tsMuxeR shifts it by the track's delay against the video.
+// An audio track read from the MKV keeps its place by itself.
+std::string ConvertedAc3(const Context& ctx, const Conversion& conv) {
+    const std::string shift =
+        conv.audioDelayMs != 0 ? ", timeshift=" + std::to_string(conv.audioDelayMs) + "ms" : "";
+    return "A_AC3, " + Quoted(Work(ctx, work::kMovieAc3)) + shift;
 }
 
 std::string MkvAudio(const Context& ctx, const std::string& codec) {
@@ -152,7 +157,7 @@ std::vector<std::string> AvchdMetaLines(const Context& ctx, const Conversion& co
                         ", fps=" + conv.fps);
     else
         lines.push_back(f.chkFF.value() != 1 ? VideoFromWork(ctx, conv) : VideoFromMkv(ctx, conv));
-    lines.push_back(AvchdConvertsAudio(conv) ? ConvertedAc3(ctx)
+    lines.push_back(AvchdConvertsAudio(conv) ? ConvertedAc3(ctx, conv)
                                              : MkvAudio(ctx, Upper("A_" + conv.audioFormat)));
     const std::string subtitles = SubtitleLine(ctx, conv);
     if (!subtitles.empty()) lines.push_back(subtitles);
@@ -163,7 +168,7 @@ std::vector<std::string> M2tsMetaLines(const Context& ctx, const Conversion& con
     const Form1& f = ctx.form;
     const bool videoFromWork = f.chkFF.value() != 1 || conv.h264Recode || ctx.analysis.bVfwMode;
     return {videoFromWork ? VideoFromWork(ctx, conv) : VideoFromMkv(ctx, conv),
-            conv.audioFormat == "ac3" ? MkvAudio(ctx, "A_AC3") : ConvertedAc3(ctx)};
+            conv.audioFormat == "ac3" ? MkvAudio(ctx, "A_AC3") : ConvertedAc3(ctx, conv)};
 }
 
 void RunAvchdChain(Context& ctx, Conversion& conv) {

@@ -131,6 +131,16 @@ TEST_F(TsMuxerProgram, StreamFileFromRawH264WithBFrames) {
     EXPECT_EQ(DecodedFrameHashes(out), DecodedFrameHashes(F("av.mkv")));
 }
 
+TEST_F(TsMuxerProgram, TimeshiftMovesTheAudio) {
+    const std::string out = F("shifted.m2ts");
+    const auto run = TsMuxer(Meta("V_MPEG4/ISO/AVC, \"" + F("movie.h264") + "\", fps=23.976\r\n" +
+                                  "A_AC3, \"" + F("movie.ac3") + "\", timeshift=500ms\r\n"),
+                             out);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    auto video = ProbeStream(out, "v:0"), audio = ProbeStream(out, "a:0");
+    EXPECT_NEAR(std::stod(audio["start_time"]) - std::stod(video["start_time"]), 0.5, 0.042);
+}
+
 TEST_F(TsMuxerProgram, BluRayFolderFromTheMkvWithTheLevelSet) {
     const std::string root = F("disc");
     const auto run = TsMuxer(

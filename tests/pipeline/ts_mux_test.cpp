@@ -191,6 +191,8 @@ TEST_F(TsMux, M2tsMetaHasTwoLines) {
         M2tsMetaLines(ctx, conv),
         (std::vector<std::string>{"V_MPEG4/ISO/AVC, " + Src() + ", track=1, level=4.1, fps=23.976",
                                   "A_AC3, " + Q(W("movie.ac3"))}));
+    conv.audioDelayMs = 500;  // not moved into place by a decoder on the way
+    EXPECT_EQ(M2tsMetaLines(ctx, conv)[1], "A_AC3, " + Q(W("movie.ac3")) + ", timeshift=500ms");
     ctx.analysis.bVfwMode = true;  // a VFW video is only ever in the work folder
     EXPECT_EQ(M2tsMetaLines(ctx, conv)[0],
               "V_MPEG4/ISO/AVC, " + Q(W("movie.h264")) + ", fps=23.976");
