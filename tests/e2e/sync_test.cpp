@@ -40,6 +40,7 @@ struct SyncCase {
     std::string name;
     std::vector<std::string> audioCodec;
     std::string sync;  // mkvmerge's --sync, IDs from 0: 0 the video, 1 the audio
+    std::string container = "mp4";
 };
 void PrintTo(const SyncCase& c, std::ostream* os) { *os << c.name; }
 
@@ -67,10 +68,16 @@ TEST_P(SyncTest, PictureAndSoundKeepTheirDistance) {
     const std::string source = (temp.path() / "Delayed.mkv").string();
     fs::copy_file(delayed, source);
 
-    const ProgramRun run = RunProgram({program.Cli(), "convert", "--out", out.string(), source});
+    const ProgramRun run = RunProgram(
+        {program.Cli(), "convert", "--out", out.string(), "--container", c.container, source});
     ASSERT_EQ(run.exitCode, 0) << run.err;
 
-    const std::string mp4 = (out / "Delayed.mp4").string();
+    std::string mp4 = (out / "Delayed.mp4").string();
+    if (c.container == "m2ts") mp4 = (out / "Delayed.mpg").string();
+    if (c.container == "avchd") {
+        mp4 = (temp.path() / "title.m2ts").string();
+        RunProgram({"bd_splice", "-p", "0", (out / "Delayed").string(), mp4});
+    }
     const double sourceDistance = BeepTime(source) - StartTime(source, "v");
     const double resultDistance = BeepTime(mp4) - StartTime(mp4, "v");
     EXPECT_NEAR(resultDistance, sourceDistance, kFrameSeconds)
@@ -79,12 +86,19 @@ TEST_P(SyncTest, PictureAndSoundKeepTheirDistance) {
 
 const std::vector<std::string> kAc3 = {"-c:a", "ac3", "-b:a", "192k"};
 const std::vector<std::string> kAac = {"-c:a", "aac", "-b:a", "128k"};
+const std::vector<std::string> kDts = {"-c:a", "dca", "-strict", "-2"};
 
 INSTANTIATE_TEST_SUITE_P(Delays, SyncTest,
                          ::testing::Values(SyncCase{"Ac3AudioLate", kAc3, "1:500"},
                                            SyncCase{"Ac3VideoLate", kAc3, "0:500"},
                                            SyncCase{"AacAudioLate", kAac, "1:500"},
-                                           SyncCase{"AacVideoLate", kAac, "0:500"}),
+                                           SyncCase{"AacVideoLate", kAac, "0:500"},
+                                           // The M2TS chain: AC-3 read from the MKV, DTS
+                                           // decoded by valdec and shifted by tsMuxeR.
+                                           SyncCase{"M2tsAc3AudioLate", kAc3, "1:500", "m2ts"},
+                                           SyncCase{"M2tsDtsAudioLate", kDts, "1:500", "m2ts"},
+                                           SyncCase{"M2tsDtsVideoLate", kDts, "0:500", "m2ts"},
+                                           SyncCase{"AvchdAacAudioLate", kAac, "1:500", "avchd"}),
                          [](const auto& info) { return info.param.name; });
 
 }  // namespace
