@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "chains/source_chains.h"
+#include "pipeline/convert_mkv.h"
 #include "pipeline/stages.h"
 #include "pipeline_fixture.h"
 #include "platform/tool_table.h"
@@ -18,6 +19,7 @@ constexpr const char* kMuxOpt =
 // Public, so that the rows of a table can set up fresh fixtures of their own.
 class TsMux : public PipelineTest {
 public:
+    using PipelineTest::Commands;
     using PipelineTest::ctx;
     using PipelineTest::form;
     using PipelineTest::host;
@@ -254,6 +256,25 @@ TEST_F(TsMux, AvchdChainChecksTheStructure) {
     EXPECT_EQ(form.txtProgress.text(), "Conversion done");
     EXPECT_EQ(ctx.finishedOutput, W("Film.2008"));
     EXPECT_FALSE(Exists("movie.h264") || Exists("movie.meta"));
+}
+
+// A result of an earlier run would pass for this run's (".mpg") or be written into (the folder).
+TEST_F(TsMux, EarlierResultIsRefusedBeforeAnyWork) {
+    for (const bool avchd : {false, true}) {
+        SCOPED_TRACE(avchd ? "AVCHD" : "M2TS");
+        TsMux t;
+        t.Prepare(0, 0);
+        (avchd ? t.form.chkAVCHD : t.form.chkVob).SetValue(1);
+        const std::string result = t.W(avchd ? "Film.2008" : "Film.2008.mpg");
+        if (avchd)
+            std::filesystem::create_directory(result);
+        else
+            t.work.Write("Film.2008.mpg", "an earlier result");
+        ConvertMkv(t.ctx);
+        EXPECT_TRUE(t.Commands().empty());
+        ASSERT_EQ(t.host.messages.size(), 1u);
+        EXPECT_NE(t.host.messages[0].text.find(result), std::string::npos);
+    }
 }
 
 class WmvChain : public TsMux {
