@@ -19,6 +19,8 @@ enum CodingType : uint8_t {
     kCodingDts = 0x82,
     kCodingTrueHd = 0x83,
     kCodingEac3 = 0x84,
+    kCodingDtsHdHra = 0x85,
+    kCodingDtsHdMa = 0x86,
 };
 
 struct StreamAttributes {

@@ -97,8 +97,8 @@ uint8_t VideoFormatCode(const AVCodecParameters& codec) {
     return interlaced ? 1 : 3;
 }
 
-uint8_t CodingType(AVCodecID codec) {
-    switch (codec) {
+uint8_t CodingType(const AVCodecParameters& codec) {
+    switch (codec.codec_id) {
         case AV_CODEC_ID_H264:
             return kCodingH264;
         case AV_CODEC_ID_VC1:
@@ -110,6 +110,8 @@ uint8_t CodingType(AVCodecID codec) {
         case AV_CODEC_ID_EAC3:
             return kCodingEac3;
         case AV_CODEC_ID_DTS:
+            if (codec.profile == FF_PROFILE_DTS_HD_MA) return kCodingDtsHdMa;
+            if (codec.profile == FF_PROFILE_DTS_HD_HRA) return kCodingDtsHdHra;
             return kCodingDts;
         case AV_CODEC_ID_TRUEHD:
             return kCodingTrueHd;
@@ -124,7 +126,7 @@ StreamAttributes AttributesOf(const AVStream& stream) {
     const AVCodecParameters& codec = *stream.codecpar;
     StreamAttributes s;
     s.pid = static_cast<uint16_t>(stream.id);
-    s.codingType = CodingType(codec.codec_id);
+    s.codingType = CodingType(codec);
     s.video = codec.codec_type == AVMEDIA_TYPE_VIDEO;
     if (s.video) {
         s.videoFormat = VideoFormatCode(codec);
