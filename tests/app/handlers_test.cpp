@@ -99,7 +99,7 @@ TEST_F(Handlers, ConvertAddsTheSeparatorDerivesThePlatformAndSavesTheSettings) {
 // stays empty for the conversion to report, instead of becoming the root folder.
 TEST_F(Handlers, ConvertRefusesFolderTextsNoToolCanCarry) {
     form.strType = "wmv";
-    for (const std::string folder :
+    for (const std::string& folder :
          {media.slash() + "back\\", media.slash() + "back\\/", media.slash() + "two\nlines/"}) {
         host.messages.clear();
         form.txtTMP.SetText(folder);

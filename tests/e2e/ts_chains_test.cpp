@@ -77,8 +77,9 @@ TEST_P(TsChains, ConsoleReadyStream) {
     EXPECT_EQ(video[0].level, 41);
     EXPECT_EQ(video[0].framesDecoded, in.OfType("video").at(0).framesDecoded);
     EXPECT_EQ(audio[0].codec, ExpectedAudioCodec(c));
-    if (audio[0].codec == in.OfType("audio").at(0).codec)  // copied, not converted
+    if (audio[0].codec == in.OfType("audio").at(0).codec) {  // copied, not converted
         EXPECT_EQ(audio[0].framesDecoded, in.OfType("audio").at(0).framesDecoded);
+    }
     EXPECT_NEAR(got.duration, in.duration, 0.2);
 }
 

@@ -201,7 +201,7 @@ TEST_F(TsMuxerProgram, RefusalsLeaveNoOutput) {
         {"V_MPEG4/ISO/AVC, \"" + mkv + "\", track=2\r\n", "is no video track"},
     };
     for (const auto& [meta, message] : rows) {
-        for (const std::string out : {F("refused.m2ts"), F("refused")}) {
+        for (const std::string& out : {F("refused.m2ts"), F("refused")}) {
             const auto run = TsMuxer(Meta("MUXOPT --blu-ray\r\n" + meta), out);
             EXPECT_EQ(run.exitCode, 1) << meta;
             EXPECT_NE(run.err.find(message), std::string::npos) << run.err;

@@ -214,8 +214,9 @@ TEST_F(Driver, LaterOutputsSayTheyAreNotAvailableAndTouchNothing) {
         host.messages.clear();
         ConvertMkv(ctx);
         EXPECT_EQ(host.messages.size(), 1u);
-        if (!host.messages.empty())
+        if (!host.messages.empty()) {
             EXPECT_NE(host.messages[0].text.find("not available yet"), std::string::npos);
+        }
     };
     tryOutput([&] { ctx.analysis.strVideoCodec = "mpeg2"; });
     for (int format : {0, 1, 2})
