@@ -5,7 +5,7 @@ packages=(
   build-essential cmake pkg-config libgtest-dev
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
   qt6-base-dev libgl-dev
-  ffmpeg mkvtoolnix faad soundstretch mpgtx libbluray-bin x264
+  ffmpeg mkvtoolnix faad soundstretch mpgtx libbluray-bin x264 mencoder fontconfig
   fonts-dejavu-core fonts-dejavu-extra xvfb xauth time
   clang-format nlohmann-json3-dev ccache git
 )

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -17,5 +18,8 @@ std::vector<std::string> WmvMetaLines(const Context& ctx);
 // AVI source: re-encode the video to Xvid, or the audio to MP3.
 void RecodeAviVideo(Context& ctx);
 void RecodeAviAudio(Context& ctx);
+// The Xvid target of the video re-encode: minus the source's size in KiB ("-716800" for
+// 734003200 bytes), which the encoder reads as a size.
+std::string AviTargetSize(std::int64_t sourceBytes);
 
 }  // namespace kestrun

@@ -57,6 +57,29 @@ inline constexpr std::string_view kFps25Kept =
     "25 FPS output skipped: the sound cannot follow (its audio is not decoded here, or the frame "
     "rate is unknown). The film keeps its frame rate of ";
 
+// ---- Re-encoding: progress texts
+inline constexpr std::string_view kEncodingH264 = "Encoding H264";
+inline constexpr std::string_view kEncodingMpeg2Audio = "Encoding mpeg2.";
+inline constexpr std::string_view kEncodingMpeg2 = "Encoding Mpeg2";
+inline constexpr std::string_view kEncodingXvidStart = "Encoding Xvid.";
+inline constexpr std::string_view kEncodingXvid = "Encoding Xvid";
+inline constexpr std::string_view kRepackingVob = "Repacking to mpeg2 container";
+inline constexpr std::string_view kSplittingMkv = "Splitting MKV";
+inline constexpr std::string_view kSplitConversion = "Performing Split file conversion";
+inline constexpr std::string_view kRecodingAudio = "Recoding audio.";
+inline constexpr std::string_view kRecodingVideo = "Recoding video.";
+inline constexpr std::string_view kConversionDoneAvi = "Conversion done.";
+// The encoder's progress after the stage's text: " 40% (3 min left)".
+inline constexpr std::string_view kPercentSuffix = "% (";
+inline constexpr std::string_view kMinutesLeftSuffix = " min left)";
+// A chain whose final file was not written: kOutputMissingHead + file + kOutputMissingTail.
+inline constexpr std::string_view kOutputMissingHead = "Error creating ";
+inline constexpr std::string_view kOutputMissingTail =
+    ", quitting attempt. Temp files not deleted.";
+inline constexpr std::string_view kEncodingErrorTitle = "Encoding error";
+inline constexpr std::string_view kSplitFailed =
+    "mkvmerge wrote no pieces of the source; nothing was converted.";
+
 // ---- MKV conversion: messages and their titles
 inline constexpr std::string_view kOutputFolderMissing = "Output folder does not exist.";
 inline constexpr std::string_view kFolderErrorTitle = "Folder error";

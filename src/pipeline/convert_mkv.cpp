@@ -7,6 +7,7 @@
 #include "model/context.h"
 #include "model/messages.h"
 #include "pipeline/conversion.h"
+#include "pipeline/recode.h"
 #include "pipeline/stages.h"
 #include "platform/file_api.h"
 #include "platform/tool_runner.h"
@@ -149,25 +150,6 @@ bool RefuseExistingResult(Context& ctx, const Conversion& conv) {
     return true;
 }
 
-// Outputs this build does not make yet say so before any file is touched. The chains keep their
-// places in the decision tree below; each drops out of this list once it is built. "MPEG2
-// Recode" without a format in the list re-encodes nothing: the muxing chains take the source.
-bool RefuseOutputNotBuilt(Context& ctx, Conversion& conv) {
-    const Form1& f = ctx.form;
-    if (ctx.analysis.strVideoCodec == "mpeg2") {
-        RepackVob(ctx, conv);
-    } else if (f.chkMP2.value() == 1 && f.cmdConv.selectedIndex() == 0) {
-        RunMpeg2Chain(ctx, conv);
-    } else if (f.chkMP2.value() == 1 && f.cmdConv.selectedIndex() == 1) {
-        EncodeH264(ctx, conv);
-    } else if (f.chkMP2.value() == 1 && f.cmdConv.selectedIndex() == 2) {
-        RunXvidChain(ctx, conv);
-    } else {
-        return false;
-    }
-    return true;
-}
-
 // Intermediate files that a failed earlier run left behind would pass for this run's output
 // when a tool of this run fails; the names belong to the conversion, so they go first.
 void ClearStaleIntermediates(Context& ctx, bool vc1Chain) {
@@ -192,8 +174,10 @@ void ConvertMkv(Context& ctx) {
 
     const bool vc1Chain =
         a.strVideoCodec == "vc1" && f.chkMP2.value() != 1 && f.chkAVCHD.value() != 1;
-    if (!vc1Chain && (RefuseOutputNotBuilt(ctx, conv) || RefuseUnknownAudio(ctx, conv) ||
-                      RefuseExistingResult(ctx, conv)))
+    // The VOB repack copies whatever audio the source holds and writes no MP4.
+    const bool vobRepack = a.strVideoCodec == "mpeg2";
+    if (!vc1Chain && !vobRepack &&
+        (RefuseUnknownAudio(ctx, conv) || RefuseExistingResult(ctx, conv)))
         return;
     ClearStaleIntermediates(ctx, vc1Chain);
 

@@ -101,30 +101,66 @@ void ToolRunner::RunWaitHidden(const std::string& commandLine, int priorityIndex
     Run(commandLine, priorityIndex);
 }
 
+void ToolRunner::SetOutputListener(OutputListener listener) {
+    outputListener_ = std::move(listener);
+}
+
 int ToolRunner::Run(const std::string& commandLine, int priorityIndex) {
     Notify(commandLine);
     int logFd = OpenToolLog(toolLog_);
+    int pipeFds[2] = {-1, -1};
+    const bool listening = outputListener_ && pipe2(pipeFds, O_CLOEXEC) == 0;
+    if (listening) fcntl(pipeFds[0], F_SETFL, O_NONBLOCK);
     child::Started started =
-        child::Start(SplitCommandLine(commandLine), {logFd, logFd}, NiceFor(priorityIndex));
+        child::Start(SplitCommandLine(commandLine), {listening ? pipeFds[1] : logFd, logFd},
+                     NiceFor(priorityIndex));
+    if (listening) close(pipeFds[1]);
+    int exitCode = -1;
+    if (started.Ok()) exitCode = WaitPumping(started.pid, listening ? pipeFds[0] : -1, logFd);
+    if (listening) close(pipeFds[0]);
     if (logFd != child::kNullStream) close(logFd);
-    if (!started.Ok()) return -1;
-    return WaitPumping(started.pid);
+    return exitCode;
 }
 
-int ToolRunner::WaitPumping(int pid) {
+int ToolRunner::WaitPumping(int pid, int outputFd, int logFd) {
     runningPid_ = pid;
     stopRequested_ = false;
+    partialLine_.clear();
     int exitCode = -1;
     for (;;) {
         if (child::TryReap(pid, exitCode)) break;
         child::WaitForEndOrTimeout(pid, interval_);
+        if (outputFd >= 0) DrainOutput(outputFd, logFd);
         if (child::TryReap(pid, exitCode)) break;
         if (pump_) pump_();
         KillIfGraceOver(pid);
     }
+    if (outputFd >= 0) DrainOutput(outputFd, logFd);
+    if (!partialLine_.empty() && outputListener_) outputListener_(partialLine_);
+    partialLine_.clear();
     runningPid_ = -1;
     stopRequested_ = false;
     return exitCode;
+}
+
+void ToolRunner::DrainOutput(int outputFd, int logFd) {
+    char buffer[kReadChunk];
+    for (;;) {
+        const ssize_t n = read(outputFd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;  // nothing more for now, or the pipe closed
+        if (logFd != child::kNullStream && write(logFd, buffer, static_cast<size_t>(n)) < 0) {
+            // The log is best effort; the tool's work does not depend on it.
+        }
+        for (ssize_t i = 0; i < n; ++i) {
+            if (buffer[i] != '\n' && buffer[i] != '\r') {
+                partialLine_ += buffer[i];
+                continue;
+            }
+            if (!partialLine_.empty() && outputListener_) outputListener_(partialLine_);
+            partialLine_.clear();
+        }
+    }
 }
 
 void ToolRunner::StopRunningTool() {

@@ -32,6 +32,10 @@ public:
     void SetToolLog(std::string toolLog);
     // Called with every command line, exactly as given, before the tool is started.
     void SetObserver(std::function<void(const std::string& commandLine)> observer);
+    // While set, every line a RunWait tool writes to standard output (ended by a line feed or a
+    // carriage return) is passed on while the tool runs, and still goes to the tool log.
+    using OutputListener = std::function<void(std::string_view line)>;
+    void SetOutputListener(OutputListener listener);
 
     // Runs the tool and returns what it wrote to standard output (standard error too when asked),
     // read until the pipe closes. kCreateProcessFailed when it cannot start.
@@ -53,13 +57,16 @@ public:
 
 private:
     int Run(const std::string& commandLine, int priorityIndex);
-    int WaitPumping(int pid);
+    int WaitPumping(int pid, int outputFd = -1, int logFd = -1);
+    void DrainOutput(int outputFd, int logFd);
     void KillIfGraceOver(int pid);
     void Notify(const std::string& commandLine) const;
 
     std::string toolLog_;
     Pump pump_;
     std::function<void(const std::string&)> observer_;
+    OutputListener outputListener_;
+    std::string partialLine_;
     std::chrono::milliseconds interval_{50};
     int runningPid_ = -1;
     bool stopRequested_ = false;

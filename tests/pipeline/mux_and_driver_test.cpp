@@ -200,34 +200,6 @@ TEST_F(Driver, StoredH264OptionsWithFramerefStay) {
     EXPECT_EQ(form.strH264Opts, ":frameref=4");
 }
 
-TEST_F(Driver, LaterOutputsSayTheyAreNotAvailableAndTouchNothing) {
-    work.Write("movie.h264", "left by an earlier run");
-    auto tryOutput = [&](const std::function<void()>& choose) {
-        Analysis fresh;
-        ctx.analysis = fresh;
-        ctx.analysis.strVideoCodec = "avc";
-        form.chkMP2.SetValue(0);
-        form.chkAVCHD.SetValue(0);
-        form.chkVob.SetValue(0);
-        Prepare(0, 0);
-        choose();
-        host.messages.clear();
-        ConvertMkv(ctx);
-        EXPECT_EQ(host.messages.size(), 1u);
-        if (!host.messages.empty()) {
-            EXPECT_NE(host.messages[0].text.find("not available yet"), std::string::npos);
-        }
-    };
-    tryOutput([&] { ctx.analysis.strVideoCodec = "mpeg2"; });
-    for (int format : {0, 1, 2})
-        tryOutput([&] {
-            form.cmdConv.SetSelectedIndex(format);
-            form.chkMP2.SetValue(1);
-        });
-    EXPECT_TRUE(Commands().empty());
-    EXPECT_EQ(ReadWholeFile(W("movie.h264")), "left by an earlier run");
-}
-
 TEST_F(Driver, BatchRunsAreNotStoppedByOurOwnMessages) {
     Prepare(0, 0);
     ctx.analysis.bBatchMode = true;

@@ -118,6 +118,22 @@ TEST_F(ToolRunnerTest, RunWaitOutputGoesToTheToolLog) {
     EXPECT_EQ(runner.RunWait("/bin/echo third", 0), 0);
 }
 
+TEST_F(ToolRunnerTest, OutputListenerGetsEachLineWhileTheLogKeepsEverything) {
+    const std::string log = scratch / "tools.log";
+    runner.SetToolLog(log);
+    std::vector<std::string> lines;
+    runner.SetOutputListener([&](std::string_view line) { lines.emplace_back(line); });
+    runner.RunWait(R"(/bin/sh -c "printf 'Pos: 1%%\rPos: 2%%\n\nend'; echo oops >&2")", 0);
+    EXPECT_EQ(lines, (std::vector<std::string>{"Pos: 1%", "Pos: 2%", "end"}));
+    // Standard error goes to the log directly, so the two may interleave.
+    const std::string logged = ReadWholeFile(log);
+    EXPECT_NE(logged.find("Pos: 1%\rPos: 2%\n\nend"), std::string::npos) << logged;
+    EXPECT_NE(logged.find("oops\n"), std::string::npos) << logged;
+    runner.SetOutputListener(nullptr);
+    EXPECT_EQ(runner.RunWait("/bin/echo quiet", 0), 0);
+    EXPECT_EQ(lines.size(), 3u);
+}
+
 TEST_F(ToolRunnerTest, PriorityIndexOneIsHighAndEverythingElseBelowNormal) {
     const std::string log = scratch / "nice.log";
     runner.SetToolLog(log);

@@ -1,0 +1,32 @@
+#include "media_facts.h"
+
+#include <stdexcept>
+
+#include "common/libav_helpers.h"
+
+namespace standin {
+
+MediaFacts ProbeMedia(const std::string& path) {
+    MediaFacts facts;
+    InputPtr input;
+    try {
+        input = OpenInput(path);
+    } catch (const std::runtime_error& e) {
+        facts.error = e.what();
+        return facts;
+    }
+    if (input->duration > 0) facts.seconds = static_cast<double>(input->duration) / AV_TIME_BASE;
+    for (unsigned i = 0; i < input->nb_streams; ++i) {
+        const AVCodecParameters* par = input->streams[i]->codecpar;
+        if (par->codec_type == AVMEDIA_TYPE_VIDEO && facts.width == 0) {
+            facts.width = par->width;
+            facts.height = par->height;
+        } else if (par->codec_type == AVMEDIA_TYPE_AUDIO && facts.audioKbit == 0) {
+            facts.audioKbit = par->bit_rate / 1000;
+        }
+    }
+    if (facts.width == 0) facts.error = "no video stream in " + path;
+    return facts;
+}
+
+}  // namespace standin
