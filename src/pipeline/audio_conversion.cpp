@@ -119,6 +119,12 @@ void ConvertAudioForMp4(Context& ctx, Conversion& conv) {
     }
 
     const Mp4AudioRoute route = ChooseMp4Route(ctx, conv);
+    // A re-encode extracts no streams before it: the routes that mux the track as stored in the
+    // MKV take it out here, or MP4Box would find no sound to add.
+    const bool readsStoredTrack =
+        route == Mp4AudioRoute::FromExtracted || route == Mp4AudioRoute::KeepExtractedAac;
+    if (conv.h264Recode && readsStoredTrack && !FileFound(WorkAudio(ctx, conv)))
+        ExtractAudioTrack(ctx, conv);
     const bool wavIsMuxed =
         route == Mp4AudioRoute::NeroFromWav || route == Mp4AudioRoute::FFmpegFromWav;
     // The tempo change only makes sense on the audio that is muxed; otherwise the video keeps

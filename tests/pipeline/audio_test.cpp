@@ -104,6 +104,22 @@ TEST_F(Audio, AacOnPs3IsMuxedAsExtracted) {
     EXPECT_TRUE(Exists("movie.aac"));
 }
 
+// A re-encode extracts nothing before it, so the tracks muxed as stored are taken out here.
+TEST_F(Audio, AfterAnH264ReencodeTheStoredTrackIsExtractedForTheMux) {
+    for (const int format : {4, 2}) {  // AAC kept as it is, Vorbis encoded from the track
+        const std::string file = format == 4 ? "movie.aac" : "movie.ogg";
+        SCOPED_TRACE(file);
+        const size_t before = Commands().size();
+        Prepare(format, 0);
+        conv = MakeConversion();
+        conv.h264Recode = true;
+        ConvertAudioForMp4(ctx, conv);
+        ASSERT_GT(Commands().size(), before);
+        EXPECT_EQ(Commands()[before],
+                  T(tool::kMkvExtract) + " tracks \"" + source + "\" 2:" + In(file));
+    }
+}
+
 TEST_F(Audio, SafeSyncWithAacNeverEncodesTheAacOntoItself) {
     form.chkFF.SetValue(1);
     Prepare(4, 0);
