@@ -27,7 +27,6 @@ inline constexpr std::string_view kQuoteInPath =
     "Please rename it: ";
 
 // Shown by outputs that this build does not make yet.
-inline constexpr std::string_view kNotAvailableYet = "This output is not available yet.";
 
 // The frame rate or picture size of a source whose track report could not give it.
 inline constexpr std::string_view kUnknown = "unknown";
