@@ -47,6 +47,10 @@ void CodingInfo(ByteWriter& w, const StreamAttributes& s) {
     if (s.video) {
         w.U8((s.videoFormat << 4) | s.frameRate);
         w.U8(s.aspect << 4);
+    } else if (s.pg) {
+        std::string language = s.language;
+        language.resize(3, ' ');
+        w.Text(language);
     } else {
         w.U8((s.presentation << 4) | s.samplingFrequency);
         std::string language = s.language;
@@ -67,7 +71,9 @@ void ProgramInfo(ByteWriter& w, const std::vector<StreamAttributes>& streams) {
     for (const auto& s : streams)
         if (s.video) CodingInfo(w, s);
     for (const auto& s : streams)
-        if (!s.video) CodingInfo(w, s);
+        if (!s.video && !s.pg) CodingInfo(w, s);
+    for (const auto& s : streams)
+        if (s.pg) CodingInfo(w, s);
     w.CloseLength32(length);
 }
 

@@ -1,5 +1,8 @@
 #include "bdmv_playlist.h"
 
+#include <algorithm>
+#include <functional>
+
 #include "byte_writer.h"
 
 namespace standin::ts {
@@ -18,6 +21,11 @@ void StreamEntry(ByteWriter& w, const StreamAttributes& s) {
     if (s.video) {
         w.U8((s.videoFormat << 4) | s.frameRate);
         w.Zeros(3);
+    } else if (s.pg) {
+        std::string language = s.language;
+        language.resize(3, ' ');
+        w.Text(language);
+        w.U8(0);
     } else {
         w.U8((s.presentation << 4) | s.samplingFrequency);
         std::string language = s.language;
@@ -29,16 +37,18 @@ void StreamEntry(ByteWriter& w, const StreamAttributes& s) {
 void StreamTable(ByteWriter& w, const std::vector<StreamAttributes>& streams) {
     const size_t length = w.OpenLength16();
     w.U16(0);
-    uint8_t videos = 0, audios = 0;
-    for (const auto& s : streams) (s.video ? videos : audios)++;
-    w.U8(videos);
-    w.U8(audios);
-    w.Zeros(6);  // PG, IG, secondary audio, secondary video, PiP PG, reserved
+    auto isAudio = [](const StreamAttributes& s) { return !s.video && !s.pg; };
+    auto isPg = [](const StreamAttributes& s) { return s.pg; };
+    auto isVideo = [](const StreamAttributes& s) { return s.video; };
+    w.U8(std::count_if(streams.begin(), streams.end(), isVideo));
+    w.U8(std::count_if(streams.begin(), streams.end(), isAudio));
+    w.U8(std::count_if(streams.begin(), streams.end(), isPg));
+    w.Zeros(5);  // IG, secondary audio, secondary video, PiP PG, reserved
     w.Zeros(4);
-    for (const auto& s : streams)
-        if (s.video) StreamEntry(w, s);
-    for (const auto& s : streams)
-        if (!s.video) StreamEntry(w, s);
+    for (const auto& kind :
+         {std::function<bool(const StreamAttributes&)>(isVideo), {isAudio}, {isPg}})
+        for (const auto& s : streams)
+            if (kind(s)) StreamEntry(w, s);
     w.CloseLength16(length);
 }
 

@@ -21,17 +21,19 @@ enum CodingType : uint8_t {
     kCodingEac3 = 0x84,
     kCodingDtsHdHra = 0x85,
     kCodingDtsHdMa = 0x86,
+    kCodingPg = 0x90,
 };
 
 struct StreamAttributes {
     uint16_t pid = 0;
     uint8_t codingType = 0;
     bool video = false;
+    bool pg = false;  // presentation graphics (subtitles)
     // Video: format (1 480i ... 6 1080p, 7 576p), frame rate code (1 23.976 ... 7 59.94),
     // aspect (2 4:3, 3 16:9).
     uint8_t videoFormat = 0, frameRate = 0, aspect = 3;
     // Audio: presentation (1 mono, 3 stereo, 6 multi-channel), sampling frequency (1 48 kHz,
-    // 4 96 kHz, 5 192 kHz), ISO 639-2 language.
+    // 4 96 kHz, 5 192 kHz). Audio and PG: ISO 639-2 language.
     uint8_t presentation = 0, samplingFrequency = 0;
     std::string language = "und";
 };

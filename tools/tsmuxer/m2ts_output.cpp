@@ -105,7 +105,7 @@ void M2tsOutput::Place(const Packet& packet) {
         }
         tableRun_ = 0;
     }
-    if (pts && info.pid != kNullPid && !IsTablePid(info.pid)) {
+    if (pts && info.pid != kNullPid && !IsTablePid(info.pid) && !IsPgPid(info.pid)) {
         if (unit_.firstPts < 0 || *pts < unit_.firstPts) unit_.firstPts = *pts;
         if (info.pid == kVideoPid) {
             unit_.videoStarts.push_back({unit_.packets.size(), *pts, info.randomAccess});

@@ -5,7 +5,8 @@
 //   - with --blu-ray on the MUXOPT line and any other OUT: the folder OUT holding a Blu-ray
 //     structure with one title, cut into several clips with --split-size=, with a chapter mark
 //     every N minutes for --auto-chapters=N.
-// Text subtitle lines are accepted and left out, with a warning. Failure: exit status 1 (2 for a
+// Text subtitle lines (SRT, SSA/ASS, or a text track of an MKV) become presentation graphics
+// streams from PID 0x1200, drawn with libass. Failure: exit status 1 (2 for a
 // bad command line) and a line on standard error; no output is left behind.
 extern "C" {
 #include <libavutil/log.h>
@@ -37,24 +38,25 @@ bool EndsWith(const std::string& text, const std::string& tail) {
 }
 
 void CheckTracks(const MetaFile& meta) {
-    int videos = 0, audios = 0;
+    int videos = 0, audios = 0, subtitles = 0;
     for (const MetaTrack& track : meta.tracks) {
         if (track.IsVideo()) ++videos;
         if (track.IsAudio()) ++audios;
-        if (track.IsSubtitle())
-            std::cerr << kTool << ": warning: subtitle track of meta file line " << track.lineNumber
-                      << " left out; text subtitles are not rendered" << std::endl;
+        if (track.IsSubtitle()) ++subtitles;
     }
     if (videos != 1) throw std::runtime_error("the meta file must name exactly one video track");
     if (meta.options.bluRay && audios > 32)
         throw std::runtime_error("a Blu-ray title holds at most 32 audio tracks");
+    if (subtitles > 32) throw std::runtime_error("a title holds at most 32 subtitle tracks");
 }
 
 void CheckBluRayStreams(const MuxResult& result) {
     for (const StreamAttributes& s : result.streams)
         if (s.codingType == 0)
             throw std::runtime_error(std::string("a Blu-ray structure cannot carry this ") +
-                                     (s.video ? "video" : "audio") +
+                                     (s.video ? "video"
+                                      : s.pg  ? "subtitle"
+                                              : "audio") +
                                      " format; AC-3, DTS or PCM audio and H.264, VC-1 or MPEG-2 "
                                      "video are needed");
 }

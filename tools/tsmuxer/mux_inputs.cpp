@@ -12,6 +12,7 @@
 #include "common/libav_helpers.h"
 #include "common/mkvmerge_tracks.h"
 #include "mp4box/raw_h264_source.h"
+#include "pg_stream.h"
 
 extern "C" {
 #include <libavutil/dict.h>
@@ -314,9 +315,12 @@ std::vector<std::unique_ptr<PacketSource>> OpenMuxInputs(const MetaFile& meta) {
     std::vector<std::unique_ptr<PacketSource>> inputs;
     std::map<std::string, ContainerTracks*> containers;
     for (const MetaTrack& line : meta.tracks) {
-        if (line.IsSubtitle()) continue;
         const std::string problem = InputFileProblem(line.path);
         if (!problem.empty()) throw LineError(line, problem);
+        if (line.IsSubtitle()) {
+            inputs.push_back(std::make_unique<PgSubtitleSource>(line));
+            continue;
+        }
         const bool fromContainer = line.Param("track").has_value();
         if (line.IsVideo() && !fromContainer && line.codec == "V_MPEG4/ISO/AVC" &&
             IsRawH264(line.path)) {

@@ -117,6 +117,8 @@ uint8_t CodingType(const AVCodecParameters& codec) {
             return kCodingTrueHd;
         case AV_CODEC_ID_PCM_BLURAY:
             return kCodingLpcm;
+        case AV_CODEC_ID_HDMV_PGS_SUBTITLE:
+            return kCodingPg;
         default:
             return 0;
     }
@@ -128,6 +130,7 @@ StreamAttributes AttributesOf(const AVStream& stream) {
     s.pid = static_cast<uint16_t>(stream.id);
     s.codingType = CodingType(codec);
     s.video = codec.codec_type == AVMEDIA_TYPE_VIDEO;
+    s.pg = codec.codec_type == AVMEDIA_TYPE_SUBTITLE;
     if (s.video) {
         s.videoFormat = VideoFormatCode(codec);
         s.frameRate = FrameRateCode(stream.avg_frame_rate);
@@ -135,7 +138,7 @@ StreamAttributes AttributesOf(const AVStream& stream) {
             codec.sample_aspect_ratio.num > 0 ? codec.sample_aspect_ratio : AVRational{1, 1};
         const double display = double(codec.width) * av_q2d(sar) / std::max(1, codec.height);
         s.aspect = display >= 1.5 ? 3 : 2;
-    } else {
+    } else if (!s.pg) {
         const int channels = codec.ch_layout.nb_channels;
         s.presentation = channels <= 1 ? 1 : channels == 2 ? 3 : 6;
         s.samplingFrequency = codec.sample_rate >= 192000 ? 5 : codec.sample_rate >= 96000 ? 4 : 1;
@@ -163,11 +166,15 @@ MuxResult MuxM2ts(const std::vector<std::unique_ptr<PacketSource>>& inputs,
         throw std::runtime_error("FFmpeg's transport stream writer is not available");
     OutputPtr output(raw);
     for (const auto& input : inputs) input->AddStreams(*output);
-    // The Blu-ray PIDs: video 0x1011, audio from 0x1100 in the order of the meta file.
-    int audioPid = 0x1100;
+    // The Blu-ray PIDs: video 0x1011, audio from 0x1100 and subtitles from 0x1200, each in the
+    // order of the meta file.
+    int audioPid = kFirstAudioPid, pgPid = kFirstPgPid;
     for (unsigned i = 0; i < output->nb_streams; ++i) {
         AVStream& s = *output->streams[i];
-        s.id = s.codecpar->codec_type == AVMEDIA_TYPE_VIDEO ? kVideoPid : audioPid++;
+        const AVMediaType type = s.codecpar->codec_type;
+        s.id = type == AVMEDIA_TYPE_VIDEO      ? kVideoPid
+               : type == AVMEDIA_TYPE_SUBTITLE ? pgPid++
+                                               : audioPid++;
     }
 
     std::unique_ptr<M2tsOutput> m2ts;

@@ -14,6 +14,9 @@ inline constexpr uint16_t kSdtPid = 0x0011;
 inline constexpr uint16_t kSitPid = 0x001F;
 inline constexpr uint16_t kNullPid = 0x1FFF;
 inline constexpr uint16_t kVideoPid = 0x1011;
+inline constexpr uint16_t kFirstAudioPid = 0x1100;
+inline constexpr uint16_t kFirstPgPid = 0x1200;
+inline bool IsPgPid(uint16_t pid) { return pid >= kFirstPgPid && pid < kFirstPgPid + 32; }
 inline constexpr int64_t kArrivalClockWrap = int64_t{1} << 30;
 
 struct TsPacketInfo {

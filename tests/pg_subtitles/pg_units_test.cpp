@@ -1,0 +1,190 @@
+// The pieces of the subtitle path without a film: SRT reading, run-length coding, the display
+// sets' bytes, and libass drawing on a video-sized canvas.
+#include <gtest/gtest.h>
+
+#include "pg_segments.h"
+#include "pg_stream.h"
+#include "subtitle_cues.h"
+#include "subtitle_renderer.h"
+
+namespace kestrun::test {
+namespace {
+using namespace standin::ts;
+using Bytes = std::vector<uint8_t>;
+
+TEST(SrtReader, CuesAsFilesHoldThem) {
+    const auto cues = ParseSrt(
+        "\xEF\xBB\xBF"
+        "1\r\n00:00:01,000 --> 00:00:02,500\r\nFirst <i>line</i>\r\nsecond line\r\n\r\n"
+        "2\n00:01:02.5 --> 00:01:03,000 X1:10 X2:20\n<font color=\"red\">Caf\xC3\xA9</font>\n\n\n"
+        "00:00:00,100 --> 00:00:00,200\nno number\n",
+        "a.srt");
+    ASSERT_EQ(cues.size(), 3u);
+    EXPECT_EQ(cues[0].startMs, 100);  // sorted by start
+    EXPECT_EQ(cues[1].startMs, 1000);
+    EXPECT_EQ(cues[1].endMs, 2500);
+    EXPECT_EQ(cues[1].text, "First {\\i1}line{\\i0}\nsecond line");
+    EXPECT_EQ(cues[2].startMs, 62500);
+    EXPECT_EQ(cues[2].text, "Caf\xC3\xA9");
+    // Windows-1252 when the file is no UTF-8.
+    EXPECT_EQ(ParseSrt("1\n00:00:01,000 --> 00:00:02,000\nd\xE9j\xE0 \x80\n", "b.srt")[0].text,
+              "d\xC3\xA9j\xC3\xA0 \xE2\x82\xAC");
+}
+
+TEST(SrtReader, RefusalNamesTheLine) {
+    const std::pair<const char*, const char*> rows[] = {
+        {"1\n00:00:01,000 -> 00:00:02,000\nx\n", "b.srt line 2:"},
+        {"1\n00:00:01,000 --> 00:00:02,000\nx\n\nhello\n", "b.srt line 5:"},
+        {"1\n00:00:03,000 --> 00:00:02,000\nx\n", "b.srt line 2: the cue ends before"},
+        {"\n\n7\n", "b.srt line 3:"},
+    };
+    for (const auto& [text, expected] : rows) {
+        try {
+            ParseSrt(text, "b.srt");
+            ADD_FAILURE() << "accepted: " << text;
+        } catch (const std::invalid_argument& e) {
+            EXPECT_NE(std::string(e.what()).find(expected), std::string::npos) << e.what();
+        }
+    }
+}
+
+TEST(SrtReader, AssTextReducedToText) {
+    EXPECT_EQ(PlainAssText("{\\pos(10,10)\\c&H00FF00&}Hi\\Nthere\\hyou{\\i1}!"), "Hi\nthere you!");
+}
+
+TEST(PgRunLength, EveryRunForm) {
+    struct Row {
+        std::vector<uint8_t> pixels;
+        Bytes expected;
+    };
+    const Row rows[] = {
+        {{5}, {5, 0, 0}},
+        {{5, 5}, {5, 5, 0, 0}},
+        {{5, 5, 5}, {0, 0x83, 5, 0, 0}},
+        {{0, 0}, {0, 2, 0, 0}},
+        {std::vector<uint8_t>(70, 0), {0, 0x40, 70, 0, 0}},
+        {std::vector<uint8_t>(300, 9), {0, 0xC1, 0x2C, 9, 0, 0}},
+        {{0, 7, 7, 0}, {0, 1, 7, 7, 0, 1, 0, 0}},
+    };
+    for (const Row& row : rows) {
+        PgPicture picture;
+        picture.width = static_cast<int>(row.pixels.size());
+        picture.height = 1;
+        picture.pixels = row.pixels;
+        EXPECT_EQ(PgRunLength(picture), row.expected) << picture.width;
+    }
+    PgPicture twoRows{0, 0, 2, 2, {1, 1, 0, 0}};
+    EXPECT_EQ(PgRunLength(twoRows), (Bytes{1, 1, 0, 0, 0, 2, 0, 0}));
+}
+
+TEST(PgDisplaySets, ShowAndClearBytes) {
+    PgComposition c{1920, 1080, 1, 7};
+    PgPicture picture{100, 900, 2, 1, {1, 1}};
+    const auto show = PgShowSet(c, picture, {{0, 16, 128, 128, 0}, {1, 235, 128, 128, 255}});
+    ASSERT_EQ(show.size(), 5u);
+    EXPECT_EQ(show[0].Bytes(), (Bytes{0x16, 0, 19, 0x07, 0x80, 0x04, 0x38, 0x10, 0,   7,    0x80,
+                                      0,    0, 1,  0,    0,    0,    0,    0,    100, 0x03, 0x84}));
+    EXPECT_EQ(show[1].Bytes(), (Bytes{0x17, 0, 10, 1, 0, 0, 100, 0x03, 0x84, 0, 2, 0, 1}));
+    EXPECT_EQ(show[2].Bytes(),
+              (Bytes{0x14, 0, 12, 0, 0, 0, 16, 128, 128, 0, 1, 235, 128, 128, 255}));
+    EXPECT_EQ(show[3].Bytes(),
+              (Bytes{0x15, 0, 15, 0, 0, 0, 0xC0, 0, 0, 8, 0, 2, 0, 1, 1, 1, 0, 0}));
+    EXPECT_EQ(show[4].Bytes(), (Bytes{0x80, 0, 0}));
+    const auto clear = PgClearSet(c, picture);
+    ASSERT_EQ(clear.size(), 3u);
+    EXPECT_EQ(clear[0].payload.size(), 11u);
+    EXPECT_EQ(clear[0].payload[7], 0x00);   // normal state
+    EXPECT_EQ(clear[0].payload[10], 0x00);  // no object
+    EXPECT_EQ(clear[1].type, kPgWindow);
+}
+
+TEST(PgDisplaySets, LargeObjectInFragments) {
+    // Alternating colours cannot be run-length coded: 2 bytes per pixel pair, 160 000 bytes.
+    PgPicture picture{0, 0, 1000, 160, {}};
+    for (int i = 0; i < picture.width * picture.height; ++i)
+        picture.pixels.push_back(static_cast<uint8_t>(1 + (i + i / picture.width) % 2));
+    const Bytes rle = PgRunLength(picture);
+    const auto set = PgShowSet({1920, 1080, 1, 0}, picture, {});
+    std::vector<const PgSegment*> objects;
+    for (const auto& s : set)
+        if (s.type == kPgObject) objects.push_back(&s);
+    ASSERT_EQ(objects.size(), 3u);
+    Bytes joined;
+    for (size_t i = 0; i < objects.size(); ++i) {
+        const Bytes& p = objects[i]->payload;
+        EXPECT_LE(p.size(), kPgMaxSegmentPayload);
+        const uint8_t flags = (i == 0 ? 0x80 : 0) | (i + 1 == objects.size() ? 0x40 : 0);
+        EXPECT_EQ(p[3], flags) << i;
+        const size_t head = i == 0 ? 11 : 4;
+        if (i == 0) EXPECT_EQ((p[4] << 16) | (p[5] << 8) | p[6], static_cast<int>(rle.size() + 4));
+        joined.insert(joined.end(), p.begin() + head, p.end());
+    }
+    EXPECT_EQ(joined, rle);
+}
+
+SubtitleStyle Style(int width, int height) {
+    SubtitleStyle s;
+    s.videoWidth = width;
+    s.videoHeight = height;
+    return s;
+}
+
+TEST(SubtitleRendering, CentredAtTheBottomOffset) {
+    SubtitleStyle style = Style(1920, 800);
+    style.bottomOffset = 180;
+    SubtitleRenderer renderer(style, {{1000, 2000, "\xC3\x89t\xC3\xA9 \xC3\xA0 Paris"},
+                                      {3000, 4000, "\xC3\x89t\xC3\xA9 \xC3\xA0 Paris\nsecond line"},
+                                      {5000, 7000, "first"},
+                                      {6000, 7000, "overlapping"}});
+    EXPECT_TRUE(renderer.Render(500).Empty());
+    const RgbaPicture one = renderer.Render(1500);
+    ASSERT_FALSE(one.Empty());
+    EXPECT_NEAR(one.x + one.width / 2.0, 960, 2);
+    // The line's box, descent included, ends at the offset: letters without descenders end a
+    // little above it.
+    EXPECT_NEAR(one.y + one.height, 800 - 180 - 6, 6);
+    EXPECT_GT(one.height, 30);
+    EXPECT_EQ(one.width % 2, 0);
+    EXPECT_EQ(one.height % 2, 0);
+    const RgbaPicture two = renderer.Render(3500);
+    EXPECT_GT(two.height, one.height * 17 / 10);  // two lines
+    EXPECT_NEAR(two.y + two.height, 800 - 180 - 6, 6);
+    EXPECT_GT(renderer.Render(6500).height, renderer.Render(5500).height * 17 / 10);  // stacked
+
+    const IndexedPicture indexed = ToPalette(one, true);
+    ASSERT_LE(indexed.palette.size(), 256u);
+    EXPECT_EQ(indexed.palette[0].alpha, 0);
+    bool white = false;
+    for (const auto& e : indexed.palette) white = white || (e.y == 235 && e.alpha == 255);
+    EXPECT_TRUE(white);
+}
+
+TEST(SubtitleRendering, MissingFontFallsBackAndSizeCounts) {
+    SubtitleStyle small = Style(1280, 720), large = Style(1280, 720), missing = Style(1280, 720);
+    large.fontSize = 84;
+    missing.fontName = "No Such Font At All";
+    const std::vector<SubtitleCue> cue{{0, 1000, "Hello"}};
+    const int smallHeight = SubtitleRenderer(small, cue).Render(10).height;
+    EXPECT_GT(SubtitleRenderer(large, cue).Render(10).height, smallHeight * 17 / 10);
+    EXPECT_NEAR(SubtitleRenderer(missing, cue).Render(10).height, smallHeight, 6);
+}
+
+TEST(SubtitleLine, StyleFromTheMetaLine) {
+    const MetaFile meta = ParseMetaFile(
+        "S_TEXT/UTF8, \"/f.srt\" ,font-name=\"Arial\",font-size=42,font-color=0x00FFFF00,"
+        "font-charset=1,bottom-offset=171.5,font-border=2,text-align=center,video-width=1920,"
+        "video-height=817, , fps=25\r\n");
+    const SubtitleStyle s = StyleOfLine(meta.tracks[0]);
+    EXPECT_EQ(s.fontName, "Arial");
+    EXPECT_EQ(s.colour, 0x00FFFF00u);
+    EXPECT_EQ(s.border, 2);
+    EXPECT_DOUBLE_EQ(s.bottomOffset, 171.5);
+    EXPECT_EQ(s.videoHeight, 817);
+    EXPECT_EQ(PgFrameRateCode("25"), 3);
+    EXPECT_EQ(PgFrameRateCode("29.970"), 4);
+    const MetaFile bad = ParseMetaFile("S_TEXT/UTF8, \"/f.srt\", video-width=1920, fps=25\r\n");
+    EXPECT_THROW(StyleOfLine(bad.tracks[0]), std::runtime_error);
+}
+
+}  // namespace
+}  // namespace kestrun::test

@@ -1,0 +1,148 @@
+#include "pg_stream.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <stdexcept>
+
+namespace standin::ts {
+namespace {
+
+std::runtime_error LineError(const MetaTrack& line, const std::string& what) {
+    return std::runtime_error("meta file line " + std::to_string(line.lineNumber) + ": " + what);
+}
+
+double NumberParam(const MetaTrack& line, const std::string& key, double fallback, double low,
+                   double high) {
+    const auto text = line.Param(key);
+    if (!text) return fallback;
+    char* end = nullptr;
+    const double value = std::strtod(text->c_str(), &end);
+    if (text->empty() || *end != '\0' || !(value >= low && value <= high))
+        throw LineError(line, "bad " + key + "=" + *text);
+    return value;
+}
+
+std::string LanguageOf(const MetaTrack& line) {
+    std::string lang = line.Param("lang").value_or("");
+    for (char& c : lang) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const bool code = lang.size() == 3 && std::all_of(lang.begin(), lang.end(),
+                                                      [](char c) { return c >= 'a' && c <= 'z'; });
+    return code ? lang : "und";
+}
+
+}  // namespace
+
+SubtitleStyle StyleOfLine(const MetaTrack& line) {
+    SubtitleStyle s;
+    s.fontName = line.Param("font-name").value_or("Arial");
+    s.fontSize = static_cast<int>(NumberParam(line, "font-size", 42, 1, 1000));
+    if (const auto colour = line.Param("font-color")) {
+        char* end = nullptr;
+        const unsigned long value = std::strtoul(colour->c_str(), &end, 16);
+        if (colour->empty() || *end != '\0' || value > 0xFFFFFFFFul)
+            throw LineError(line, "bad font-color=" + *colour);
+        s.colour = static_cast<uint32_t>(value);
+    }
+    s.border = static_cast<int>(NumberParam(line, "font-border", 1, 0, 100));
+    s.bottomOffset = NumberParam(line, "bottom-offset", 50, 0, 10000);
+    if (!line.Param("video-width") || !line.Param("video-height"))
+        throw LineError(line, "a subtitle line needs video-width= and video-height=");
+    s.videoWidth = static_cast<int>(NumberParam(line, "video-width", 0, 16, 4096));
+    s.videoHeight = static_cast<int>(NumberParam(line, "video-height", 0, 16, 4096));
+    return s;
+}
+
+uint8_t PgFrameRateCode(const std::string& fps) {
+    const double value = std::atof(fps.c_str());
+    struct Code {
+        double fps;
+        uint8_t code;
+    };
+    constexpr Code kCodes[] = {{23.976, 1}, {24, 2}, {25, 3}, {29.97, 4}, {50, 6}, {59.94, 7}};
+    for (const Code& c : kCodes)
+        if (std::fabs(c.fps - value) < 0.01) return c.code;
+    return 1;
+}
+
+PgSubtitleSource::PgSubtitleSource(const MetaTrack& line)
+    : path_(line.path), language_(LanguageOf(line)), style_(StyleOfLine(line)) {
+    int64_t track = 0;
+    if (const auto number = line.Param("track")) {
+        char* end = nullptr;
+        track = std::strtoll(number->c_str(), &end, 10);
+        if (number->empty() || *end != '\0' || track < 1)
+            throw LineError(line, "bad track number " + *number);
+    }
+    try {
+        cues_ = ReadSubtitleCues(line.path, track);
+    } catch (const std::exception& e) {
+        throw LineError(line, e.what());
+    }
+    for (SubtitleCue& cue : cues_) cue.startMs = std::max<int64_t>(cue.startMs, 0);
+    cues_.erase(std::remove_if(cues_.begin(), cues_.end(),
+                               [](const SubtitleCue& c) { return c.endMs <= c.startMs; }),
+                cues_.end());
+    for (const SubtitleCue& cue : cues_) {
+        changes_.push_back(cue.startMs);
+        changes_.push_back(cue.endMs);
+    }
+    std::sort(changes_.begin(), changes_.end());
+    changes_.erase(std::unique(changes_.begin(), changes_.end()), changes_.end());
+    composition_.videoWidth = style_.videoWidth;
+    composition_.videoHeight = style_.videoHeight;
+    composition_.frameRateCode = PgFrameRateCode(line.Param("fps").value_or("23.976"));
+    renderer_ = std::make_unique<SubtitleRenderer>(style_, cues_);
+}
+
+void PgSubtitleSource::AddStreams(AVFormatContext& output) {
+    AVStream* out = avformat_new_stream(&output, nullptr);
+    if (!out) throw std::bad_alloc();
+    out->codecpar->codec_type = AVMEDIA_TYPE_SUBTITLE;
+    out->codecpar->codec_id = AV_CODEC_ID_HDMV_PGS_SUBTITLE;
+    out->codecpar->width = style_.videoWidth;
+    out->codecpar->height = style_.videoHeight;
+    out->time_base = AVRational{1, 90000};
+    av_dict_set(&out->metadata, "language", language_.c_str(), 0);
+    outputIndex_ = out->index;
+}
+
+void PgSubtitleSource::MakeNextDisplaySet() {
+    const bool hd = style_.videoHeight > 576;
+    while (waiting_.empty() && nextChange_ < changes_.size()) {
+        const int64_t ms = changes_[nextChange_++];
+        const RgbaPicture drawn = renderer_->Render(ms);
+        std::vector<PgSegment> set;
+        if (!drawn.Empty()) {
+            const IndexedPicture indexed = ToPalette(drawn, hd);
+            set = PgShowSet(composition_, indexed.picture, indexed.palette);
+            shown_ = indexed.picture;
+            shown_.pixels.clear();
+        } else if (shown_.width > 0) {
+            set = PgClearSet(composition_, shown_);
+            shown_ = PgPicture();
+        } else {
+            continue;
+        }
+        ++composition_.number;
+        for (PgSegment& segment : set) waiting_.emplace_back(ms * 90, std::move(segment));
+    }
+}
+
+bool PgSubtitleSource::Next(AVPacket& packet) {
+    MakeNextDisplaySet();
+    if (waiting_.empty()) return false;
+    auto [pts, segment] = std::move(waiting_.front());
+    waiting_.pop_front();
+    const std::vector<uint8_t> bytes = segment.Bytes();
+    av_packet_unref(&packet);
+    if (av_new_packet(&packet, static_cast<int>(bytes.size())) < 0) throw std::bad_alloc();
+    std::memcpy(packet.data, bytes.data(), bytes.size());
+    packet.pts = packet.dts = pts;
+    packet.time_base = AVRational{1, 90000};
+    packet.stream_index = outputIndex_;
+    packet.flags |= AV_PKT_FLAG_KEY;
+    return true;
+}
+
+}  // namespace standin::ts

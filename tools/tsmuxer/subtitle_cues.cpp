@@ -1,0 +1,285 @@
+#include "subtitle_cues.h"
+
+#include <algorithm>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <stdexcept>
+
+#include "common/libav_helpers.h"
+#include "common/mkvmerge_tracks.h"
+
+namespace standin::ts {
+namespace {
+
+bool IsValidUtf8(const std::string& text) {
+    size_t i = 0;
+    while (i < text.size()) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        int extra = -1;
+        if (c < 0x80)
+            extra = 0;
+        else if (c >= 0xC2 && c < 0xE0)
+            extra = 1;
+        else if ((c >> 4) == 0xE)
+            extra = 2;
+        else if (c >= 0xF0 && c < 0xF5)
+            extra = 3;
+        if (extra < 0 || text.size() - i <= static_cast<size_t>(extra)) return false;
+        for (int k = 1; k <= extra; ++k)
+            if ((static_cast<unsigned char>(text[i + k]) >> 6) != 2) return false;
+        i += 1 + extra;
+    }
+    return true;
+}
+
+void AppendUtf8(std::string& out, uint32_t code) {
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+std::string Windows1252ToUtf8(const std::string& text) {
+    // 0x80-0x9F; 0 where the code page leaves a hole (kept as the Latin-1 control).
+    static constexpr uint16_t kHigh[32] = {
+        0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+    std::string out;
+    for (char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        AppendUtf8(out, c >= 0x80 && c < 0xA0 && kHigh[c - 0x80] ? kHigh[c - 0x80] : c);
+    }
+    return out;
+}
+
+std::string Trimmed(const std::string& text) {
+    const size_t first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) return {};
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+bool IsNumber(const std::string& text) {
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// "00:01:02,500 --> 00:01:04,000" (a dot for the comma, and position coordinates after, are
+// taken as well).
+bool ParseTiming(const std::string& line, int64_t& start, int64_t& end) {
+    static const std::regex kTiming(
+        R"(^\s*(\d+):(\d{1,2}):(\d{1,2})[,.](\d{1,3})\s*-->\s*(\d+):(\d{1,2}):(\d{1,2})[,.](\d{1,3})(\s.*)?$)");
+    std::smatch m;
+    if (!std::regex_match(line, m, kTiming)) return false;
+    auto ms = [&](int first) {
+        std::string fraction = m[first + 3].str();
+        fraction.resize(3, '0');
+        return ((std::stoll(m[first].str()) * 60 + std::stoll(m[first + 1].str())) * 60 +
+                std::stoll(m[first + 2].str())) *
+                   1000 +
+               std::stoll(fraction);
+    };
+    start = ms(1);
+    end = ms(5);
+    return true;
+}
+
+// SRT's <i>, <b>, <u> become the renderer's switches; other tags (<font ...>) and {\...} blocks
+// go.
+std::string SrtMarkup(const std::string& text) {
+    static const std::regex kTag(R"(<\s*(/?)\s*([ibuIBU])\s*>)");
+    std::string out = std::regex_replace(text, kTag, "\x01$1$2\x02");
+    out = std::regex_replace(out, std::regex(R"(</?\s*font[^>]*>)", std::regex::icase), "");
+    out = std::regex_replace(out, std::regex(R"(\{\\[^}]*\})"), "");
+    std::string result;
+    for (size_t i = 0; i < out.size(); ++i) {
+        if (out[i] != '\x01') {
+            result += out[i];
+            continue;
+        }
+        const bool closing = out[i + 1] == '/';
+        const char kind = static_cast<char>(std::tolower(out[i + (closing ? 2 : 1)]));
+        result += std::string("{\\") + kind + (closing ? "0" : "1") + "}";
+        i = out.find('\x02', i);
+    }
+    return result;
+}
+
+std::string ReadWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read the subtitle file " + path);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+bool LooksLikeAss(const std::string& text) {
+    return text.find("[Script Info]") != std::string::npos &&
+           text.find("[Events]") != std::string::npos;
+}
+
+int64_t Ms(int64_t value, AVRational timeBase) {
+    return av_rescale_q(value, timeBase, AVRational{1, 1000});
+}
+
+// The Text field of an ASS event as FFmpeg hands it out (the Matroska form, "ReadOrder, Layer,
+// Style, Name, MarginL, MarginR, MarginV, Effect, Text", or a whole "Dialogue:" line).
+std::string AssEventText(const std::string& data) {
+    std::string event = data;
+    int fields = 8;
+    if (event.rfind("Dialogue:", 0) == 0) fields = 9;
+    size_t pos = 0;
+    for (int i = 0; i < fields && pos != std::string::npos; ++i) {
+        pos = event.find(',', pos);
+        if (pos != std::string::npos) ++pos;
+    }
+    return pos == std::string::npos ? std::string() : event.substr(pos);
+}
+
+int64_t VideoOriginMs(const AVFormatContext& input) {
+    for (unsigned i = 0; i < input.nb_streams; ++i) {
+        const AVStream& s = *input.streams[i];
+        if (s.codecpar->codec_type == AVMEDIA_TYPE_VIDEO && s.start_time != AV_NOPTS_VALUE)
+            return Ms(s.start_time, s.time_base);
+    }
+    return 0;
+}
+
+int SubtitleStreamOfTrack(const std::string& path, AVFormatContext& input, int64_t trackNumber) {
+    const TrackListing listing = ListMatroskaTracks(path);
+    if (!listing.error.empty()) throw std::runtime_error(listing.error);
+    const MatroskaTrack* track = FindTrackByNumber(listing, trackNumber);
+    const std::string what = path + " track " + std::to_string(trackNumber);
+    if (!track || track->id < 0 || track->id >= static_cast<int64_t>(input.nb_streams))
+        throw std::runtime_error(path + " has no track " + std::to_string(trackNumber));
+    const AVCodecID codec = input.streams[track->id]->codecpar->codec_id;
+    if (codec != AV_CODEC_ID_SUBRIP && codec != AV_CODEC_ID_TEXT && codec != AV_CODEC_ID_ASS &&
+        codec != AV_CODEC_ID_SSA)
+        throw std::runtime_error(what + " is no text subtitle track (SRT, SSA or ASS)");
+    return static_cast<int>(track->id);
+}
+
+// Every packet of one subtitle stream that FFmpeg reads, as cues.
+std::vector<SubtitleCue> ReadFfmpegCues(const std::string& path, int64_t trackNumber) {
+    InputPtr input = OpenInput(path);
+    int stream = 0;
+    int64_t origin = 0;
+    if (trackNumber > 0) {
+        stream = SubtitleStreamOfTrack(path, *input, trackNumber);
+        origin = VideoOriginMs(*input);
+    } else if (input->nb_streams == 0 ||
+               input->streams[0]->codecpar->codec_type != AVMEDIA_TYPE_SUBTITLE) {
+        throw std::runtime_error(path + " holds no subtitles");
+    }
+    for (unsigned i = 0; i < input->nb_streams; ++i)
+        if (static_cast<int>(i) != stream) input->streams[i]->discard = AVDISCARD_ALL;
+    const AVStream& st = *input->streams[stream];
+    const bool ass =
+        st.codecpar->codec_id == AV_CODEC_ID_ASS || st.codecpar->codec_id == AV_CODEC_ID_SSA;
+    std::vector<SubtitleCue> cues;
+    PacketPtr packet = NewPacket();
+    while (av_read_frame(input.get(), packet.get()) >= 0) {
+        if (packet->stream_index == stream && packet->pts != AV_NOPTS_VALUE && packet->size > 0) {
+            std::string data(reinterpret_cast<const char*>(packet->data), packet->size);
+            while (!data.empty() && data.back() == '\0') data.pop_back();
+            SubtitleCue cue;
+            cue.startMs = Ms(packet->pts, st.time_base) - origin;
+            cue.endMs = cue.startMs + Ms(std::max<int64_t>(packet->duration, 0), st.time_base);
+            if (ass) {
+                cue.text = PlainAssText(AssEventText(data));
+            } else {
+                if (!IsValidUtf8(data)) data = Windows1252ToUtf8(data);
+                cue.text = SrtMarkup(data);
+            }
+            if (cue.endMs > cue.startMs && !cue.text.empty()) cues.push_back(std::move(cue));
+        }
+        av_packet_unref(packet.get());
+    }
+    return cues;
+}
+
+}  // namespace
+
+std::vector<SubtitleCue> ParseSrt(const std::string& raw, const std::string& name) {
+    std::string text = raw.rfind("\xEF\xBB\xBF", 0) == 0 ? raw.substr(3) : raw;
+    if (!IsValidUtf8(text)) text = Windows1252ToUtf8(text);
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+    }
+    auto error = [&](size_t index, const std::string& what) {
+        return std::invalid_argument(name + " line " + std::to_string(index + 1) + ": " + what);
+    };
+    std::vector<SubtitleCue> cues;
+    size_t i = 0;
+    while (i < lines.size()) {
+        if (Trimmed(lines[i]).empty()) {
+            ++i;
+            continue;
+        }
+        SubtitleCue cue;
+        if (IsNumber(Trimmed(lines[i]))) ++i;  // the cue's number
+        if (i >= lines.size()) throw error(i - 1, "a cue number without a time line");
+        if (!ParseTiming(lines[i], cue.startMs, cue.endMs))
+            throw error(i, "expected a time line \"hh:mm:ss,mmm --> hh:mm:ss,mmm\", found \"" +
+                               lines[i] + "\"");
+        if (cue.endMs < cue.startMs) throw error(i, "the cue ends before it starts");
+        ++i;
+        std::vector<std::string> body;
+        for (; i < lines.size() && !Trimmed(lines[i]).empty(); ++i) body.push_back(lines[i]);
+        for (size_t k = 0; k < body.size(); ++k) cue.text += (k ? "\n" : "") + body[k];
+        cue.text = SrtMarkup(cue.text);
+        if (!Trimmed(cue.text).empty() && cue.endMs > cue.startMs) cues.push_back(std::move(cue));
+    }
+    std::stable_sort(cues.begin(), cues.end(), [](const SubtitleCue& a, const SubtitleCue& b) {
+        return a.startMs < b.startMs;
+    });
+    return cues;
+}
+
+std::string PlainAssText(const std::string& assText) {
+    std::string out;
+    for (size_t i = 0; i < assText.size(); ++i) {
+        const char c = assText[i];
+        if (c == '{') {
+            const size_t close = assText.find('}', i);
+            if (close != std::string::npos) {
+                i = close;
+                continue;
+            }
+        }
+        if (c == '\\' && i + 1 < assText.size()) {
+            const char next = assText[i + 1];
+            if (next == 'N' || next == 'n') {
+                out += '\n';
+                ++i;
+                continue;
+            }
+            if (next == 'h') {
+                out += ' ';
+                ++i;
+                continue;
+            }
+        }
+        out += c;
+    }
+    return out;
+}
+
+std::vector<SubtitleCue> ReadSubtitleCues(const std::string& path, int64_t trackNumber) {
+    if (trackNumber > 0) return ReadFfmpegCues(path, trackNumber);
+    const std::string text = ReadWholeFile(path);
+    if (LooksLikeAss(text)) return ReadFfmpegCues(path, 0);
+    return ParseSrt(text, path);
+}
+
+}  // namespace standin::ts
