@@ -71,15 +71,19 @@ std::string SelectedSubtitleText(const Form1& f) {
     return f.cmbSubs.text();
 }
 
+bool IsTextTrack(const std::string& format) {
+    return format == "srt" || format == "SSA" || format == "ASS";
+}
+
 // Later rules replace earlier ones: the user's file wins over an SRT beside the source, which
-// wins over a text track of the MKV.
+// wins over a text track of the MKV (SRT, or SSA/ASS, which tsMuxeR draws as plain text).
 std::string SubtitleLine(const Context& ctx, const Conversion& conv) {
     const Form1& f = ctx.form;
     if (f.chkSubs.value() != 1 || f.chkMP2.value() == 1) return {};
     const std::string fonts = FontPieces(ctx, SubtitleBottomOffset(ctx, conv));
     std::string line;
     const int row = f.cmbSubs.selectedIndex();
-    if (row >= 0 && row < kTrackTableRows && ctx.analysis.strSubTracks[row].format == "srt") {
+    if (row >= 0 && row < kTrackTableRows && IsTextTrack(ctx.analysis.strSubTracks[row].format)) {
         const long track = std::strtol(ctx.analysis.strSubTracks[row].track.c_str(), nullptr, 10);
         line = "S_TEXT/UTF8, " + Quoted(f.strFullname) + fonts +
                ", track=" + std::to_string(track) + ", fps=" + conv.fps +

@@ -55,6 +55,8 @@ TEST_F(CliTest, BadArgumentsAreRefusedNamingTheOption) {
         {{"--subs-file", (temp_.path() / "missing.srt").string()}, "--subs-file"},
         // An MP4 without a re-encode carries no subtitles: say which options would.
         {{"--subs-file", srt}, "--recode"},
+        {{"--subs-beside"}, "--subs-beside: there is no SRT file beside the source"},
+        {{"--subs-beside", "--subs", "0"}, "exclude each other"},
         {{"--audio", "3"}, "--audio 3"},
     };
     for (const auto& c : cases) {

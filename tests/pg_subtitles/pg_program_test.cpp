@@ -17,7 +17,8 @@ constexpr const char* kSrt =
     "1\r\n00:00:01,000 --> 00:00:02,500\r\nPremi\xC3\xA8re ligne\r\n<i>deuxi\xC3\xA8me</i>\r\n\r\n"
     "2\r\n00:00:04,000 --> 00:00:05,000\r\nBonjour\r\n";
 
-// A 6 s 640x360 film with AC-3 audio, and the same with the SRT as its track 3 (French).
+// A 6 s 640x360 film with AC-3 audio, and the same with the SRT as its track 3 (French) and as
+// ASS its track 4.
 class PgProgram : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -29,8 +30,9 @@ protected:
                   "-c:a",    "ac3",       "-b:a", "96k"},
                  (*folder_) / "film.mkv");
         folder_->Write("film.srt", kSrt);
+        Ffmpeg({"-i", (*folder_) / "film.srt", (*folder_) / "film.ass"});
         Mkvmerge({"-o", (*folder_) / "subbed.mkv", (*folder_) / "film.mkv", "--language", "0:fre",
-                  (*folder_) / "film.srt"});
+                  (*folder_) / "film.srt", (*folder_) / "film.ass"});
     }
     static void TearDownTestSuite() { delete folder_; }
 
@@ -84,13 +86,24 @@ TEST_F(PgProgram, StreamFileFromTheMkvTrack) {
     ExpectCueShown(out, std::string(KESTRUN_TEST_ARTEFACTS) + "/pg_cue.png");
 }
 
+TEST_F(PgProgram, AssTrackAndAssFileDrawnAsText) {
+    for (const std::string tail : {", track=4, fps=25", ", fps=25"}) {
+        const std::string out = F("ass" + std::to_string(tail.size()) + ".m2ts");
+        const std::string file =
+            tail.find("track") != std::string::npos ? "subbed.mkv" : "film.ass";
+        const auto run = TsMuxer(Meta(SubtitleLine(F(file), tail), false), out);
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        ExpectCueShown(out);
+    }
+}
+
 TEST_F(PgProgram, BluRayFolderFromTheSrtBeside) {
     const std::string root = F("Folder");
     const auto run = TsMuxer(Meta(SubtitleLine(F("film.srt"), ", , fps=25, lang=fre"), true), root);
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const std::string titles = RunProgram({"/usr/bin/bd_list_titles", "-l", root}).out;
     EXPECT_NE(titles.find("PG:1"), std::string::npos) << titles;
-    EXPECT_NE(titles.find("fre"), std::string::npos) << titles;
+    EXPECT_NE(titles.find("PG : fre"), std::string::npos) << titles;
     ExpectCueShown(root + "/BDMV/STREAM/00000.m2ts");
 }
 

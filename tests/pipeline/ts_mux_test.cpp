@@ -117,6 +117,19 @@ TEST_F(TsMux, AvchdMetaLines) {
                  "S_TEXT/UTF8, " + t.Src() + t.Fonts("180", 1920, 800) +
                      ", track=3, fps=23.976, lang=eng"};
          }},
+        {"an ASS track is drawn as text too", 0,
+         [](TsMux& t) {
+             t.ChooseSubtitleTrack();
+             t.ctx.analysis.strSubTracks[0].format = "ASS";
+         },
+         [](const TsMux& t) {
+             return std::vector<std::string>{
+                 std::string(kMuxOpt) + " --vbv-len=500",
+                 "V_MPEG4/ISO/AVC, " + t.Q(t.W("movie.h264")) + ", fps=23.976",
+                 "A_AC3, " + t.Src() + ", track=2",
+                 "S_TEXT/UTF8, " + t.Src() + t.Fonts("50", 1920, 1080) +
+                     ", track=3, fps=23.976, lang=eng"};
+         }},
         {"an SRT beside the source wins over the track; 1920x817 gives a half", 0,
          [](TsMux& t) {
              t.ctx.analysis.intPixelHeight = 817;

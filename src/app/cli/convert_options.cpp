@@ -81,9 +81,15 @@ const std::vector<OptionDef>& OptionTable() {
              {{"none", "none"}, {"mpeg2", "mpeg2"}, {"h264", "h264"}, {"xvid", "xvid"}})},
         {"--audio", "N", "audio track, by its place in the list (0 first)",
          Index(&ConvertOptions::audio)},
-        {"--subs", "N", "MKV subtitle track to burn in, by its place in the list",
+        {"--subs", "N",
+         "MKV subtitle track to burn in, or to carry in an AVCHD folder, by its place in the list",
          Index(&ConvertOptions::subs)},
-        {"--subs-file", "FILE", "subtitle file to burn in", Text(&ConvertOptions::subsFile)},
+        {"--subs-file", "FILE", "subtitle file to burn in, or to carry in an AVCHD folder",
+         Text(&ConvertOptions::subsFile)},
+        {"--subs-beside", nullptr,
+         "the SRT file beside the source (its name with .srt): burn it in, or carry it in an "
+         "AVCHD folder",
+         Flag(&ConvertOptions::subsBeside)},
         {"--safe-sync", nullptr, "decode the audio with FFmpeg (\"Safe Sync\")",
          Flag(&ConvertOptions::safeSync)},
         {"--fps25", nullptr, "speed the film up to 25 frames per second",
@@ -101,9 +107,11 @@ const std::vector<OptionDef>& OptionTable() {
 constexpr int kXbox360 = 1;                       // place of "Xbox 360" in the platform list
 constexpr int kRecodeMpeg2 = 0, kRecodeH264 = 1;  // places in the re-encode format list
 
-// Only the re-encodes draw subtitles into the picture; the muxed outputs carry none.
+// The re-encodes draw subtitles into the picture and an AVCHD folder carries them as a stream of
+// its own; the other outputs have none.
 constexpr const char* kSubtitlesNeedRecode =
-    ": subtitles are burned in only by a re-encode; add --recode mpeg2, h264 or xvid";
+    ": subtitles go only into a re-encode or an AVCHD folder; add --recode mpeg2, h264 or xvid, "
+    "or --container avchd";
 
 // The path made absolute against the current folder; empty when the current folder cannot be
 // named (removed, or out of reach) and the path is relative.
@@ -212,8 +220,14 @@ std::string ApplyTrackChoices(Context& ctx, CliHost& host, const ConvertOptions&
                    std::to_string(f.cmbSubs.ListCount()) + " subtitle track(s) in the list";
         if (!Tick(f.chkSubs)) return "--subs" + std::string(kSubtitlesNeedRecode);
     }
+    if (o.subsBeside) {
+        if (!f.lblSRTFound.visible)
+            return "--subs-beside: there is no SRT file beside the source (its name with .srt)";
+        if (!Tick(f.chkSubs)) return "--subs-beside" + std::string(kSubtitlesNeedRecode);
+    }
     if (o.subsFile) {
-        if (f.chkMP2.value() != 1) return "--subs-file" + std::string(kSubtitlesNeedRecode);
+        if (f.chkMP2.value() != 1 && f.chkAVCHD.value() != 1)
+            return "--subs-file" + std::string(kSubtitlesNeedRecode);
         host.fileAnswer = *o.subsFile;
         cmdSubs_Click(ctx);
         host.fileAnswer.clear();
@@ -252,8 +266,10 @@ std::optional<ConvertOptions> ParseConvertOptions(const std::vector<std::string>
             return std::nullopt;
         }
     }
-    if (options.subs && options.subsFile) {
-        *error = "--subs and --subs-file exclude each other";
+    if (int(options.subs.has_value()) + int(options.subsFile.has_value()) +
+            int(options.subsBeside) >
+        1) {
+        *error = "--subs, --subs-file and --subs-beside exclude each other";
         return std::nullopt;
     }
     return options;

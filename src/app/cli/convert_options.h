@@ -19,6 +19,7 @@ struct ConvertOptions {
     std::optional<int> audio;              // --audio N
     std::optional<int> subs;               // --subs N
     std::optional<std::string> subsFile;   // --subs-file FILE
+    bool subsBeside = false;               // --subs-beside
     bool safeSync = false;                 // --safe-sync
     bool fps25 = false;                    // --fps25
     bool dvd = false;                      // --dvd
