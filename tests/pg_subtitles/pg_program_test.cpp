@@ -87,10 +87,10 @@ TEST_F(PgProgram, StreamFileFromTheMkvTrack) {
 }
 
 TEST_F(PgProgram, AssTrackAndAssFileDrawnAsText) {
-    for (const std::string tail : {", track=4, fps=25", ", fps=25"}) {
-        const std::string out = F("ass" + std::to_string(tail.size()) + ".m2ts");
-        const std::string file =
-            tail.find("track") != std::string::npos ? "subbed.mkv" : "film.ass";
+    const std::pair<const char*, const char*> rows[] = {{"subbed.mkv", ", track=4, fps=25"},
+                                                        {"film.ass", ", fps=25"}};
+    for (const auto& [file, tail] : rows) {
+        const std::string out = F(std::string(file) + ".m2ts");
         const auto run = TsMuxer(Meta(SubtitleLine(F(file), tail), false), out);
         ASSERT_EQ(run.exitCode, 0) << run.err;
         ExpectCueShown(out);

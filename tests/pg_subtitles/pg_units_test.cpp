@@ -116,7 +116,9 @@ TEST(PgDisplaySets, LargeObjectInFragments) {
         const uint8_t flags = (i == 0 ? 0x80 : 0) | (i + 1 == objects.size() ? 0x40 : 0);
         EXPECT_EQ(p[3], flags) << i;
         const size_t head = i == 0 ? 11 : 4;
-        if (i == 0) EXPECT_EQ((p[4] << 16) | (p[5] << 8) | p[6], static_cast<int>(rle.size() + 4));
+        if (i == 0) {
+            EXPECT_EQ((p[4] << 16) | (p[5] << 8) | p[6], static_cast<int>(rle.size() + 4));
+        }
         joined.insert(joined.end(), p.begin() + head, p.end());
     }
     EXPECT_EQ(joined, rle);
