@@ -6,6 +6,7 @@
 #include "pg_stream.h"
 #include "subtitle_cues.h"
 #include "subtitle_renderer.h"
+#include "support/temp_folder.h"
 
 namespace kestrun::test {
 namespace {
@@ -186,6 +187,34 @@ TEST(SubtitleLine, StyleFromTheMetaLine) {
     EXPECT_EQ(PgFrameRateCode("29.970"), 4);
     const MetaFile bad = ParseMetaFile("S_TEXT/UTF8, \"/f.srt\", video-width=1920, fps=25\r\n");
     EXPECT_THROW(StyleOfLine(bad.tracks[0]), std::runtime_error);
+}
+
+// One display set per change of what is on screen: PCS times and states in 90 kHz ticks.
+TEST(PgSubtitleStream, DisplaySetsFollowTheChanges) {
+    TempFolder folder("kestrun-pg-sets");
+    const std::string srt = folder.Write(
+        "cues.srt",
+        "1\n00:00:01,000 --> 00:00:02,000\na\n\n2\n00:00:02,010 --> 00:00:03,000\nb\n\n"
+        "3\n00:00:05,000 --> 00:00:06,000\nc\n\n4\n00:00:05,500 --> 00:00:06,000\nd\n");
+    const MetaFile meta = ParseMetaFile("S_TEXT/UTF8, \"" + srt +
+                                        "\", video-width=640, video-height=360, fps=25, lang=fre");
+    PgSubtitleSource source(meta.tracks[0]);
+    AVPacket* packet = av_packet_alloc();
+    std::vector<std::pair<int64_t, int>> compositions;  // PTS, number of objects
+    int lastHeight = 0, mergedHeight = 0;
+    while (source.Next(*packet)) {
+        if (packet->data[0] == kPgComposition)
+            compositions.push_back({packet->pts, packet->data[13]});
+        if (packet->data[0] == kPgWindow) {
+            lastHeight = (packet->data[8] << 8) | packet->data[9];
+            if (packet->pts == 5500 * 90) mergedHeight = lastHeight;
+        }
+    }
+    av_packet_free(&packet);
+    const std::vector<std::pair<int64_t, int>> expected = {
+        {90000, 1}, {2010 * 90, 1}, {270000, 0}, {450000, 1}, {5500 * 90, 1}, {540000, 0}};
+    EXPECT_EQ(compositions, expected);
+    EXPECT_GT(mergedHeight, 50);  // "c" and "d" stacked in one object
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 
@@ -91,7 +92,9 @@ PgSubtitleSource::PgSubtitleSource(const MetaTrack& line)
     changes_.erase(std::unique(changes_.begin(), changes_.end()), changes_.end());
     composition_.videoWidth = style_.videoWidth;
     composition_.videoHeight = style_.videoHeight;
-    composition_.frameRateCode = PgFrameRateCode(line.Param("fps").value_or("23.976"));
+    const std::string fps = line.Param("fps").value_or("23.976");
+    composition_.frameRateCode = PgFrameRateCode(fps);
+    frameMs_ = std::atof(fps.c_str()) > 1 ? 1000 / std::atof(fps.c_str()) : 1000 / 23.976;
     renderer_ = std::make_unique<SubtitleRenderer>(style_, cues_);
 }
 
@@ -119,6 +122,10 @@ void PgSubtitleSource::MakeNextDisplaySet() {
             shown_ = indexed.picture;
             shown_.pixels.clear();
         } else if (shown_.width > 0) {
+            // A cue that follows within a frame replaces the picture itself: no clear between.
+            if (nextChange_ < changes_.size() && changes_[nextChange_] - ms < frameMs_ &&
+                !renderer_->Render(changes_[nextChange_]).Empty())
+                continue;
             set = PgClearSet(composition_, shown_);
             shown_ = PgPicture();
         } else {

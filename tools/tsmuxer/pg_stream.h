@@ -5,8 +5,9 @@
 //       track=3, fps=23.976, lang=eng
 // FILE is an SRT or SSA/ASS file, or with `track=` a Matroska file whose text track that is.
 // Whenever the set of cues on screen changes, one display set shows the new picture (every cue
-// on screen at once) or clears the screen; each segment is one packet, at the change's time on
-// the timeline where the first video frame is at 0.
+// on screen at once) or clears the screen (unless the next cue comes within a frame); each
+// segment is one packet, at the change's time on the timeline where the first video frame is at
+// 0.
 #include <deque>
 #include <memory>
 #include <string>
@@ -45,6 +46,7 @@ private:
     std::string language_;
     SubtitleStyle style_;
     PgComposition composition_;
+    double frameMs_ = 0;
     std::vector<SubtitleCue> cues_;
     std::vector<int64_t> changes_;  // ms, ascending
     size_t nextChange_ = 0;
