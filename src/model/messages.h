@@ -137,3 +137,15 @@ inline constexpr std::string_view kDecoderDrcCaption = "Dynamic range compressio
 inline constexpr std::string_view kDecoderSaveFailed = "The decoder settings could not be saved: ";
 
 }  // namespace kestrun::msg
+
+namespace kestrun::msg {
+
+// ---- Console rules: the verdict on a file, cheapest fix first.
+inline constexpr std::string_view kPlaysAsIs = "plays as is";
+inline constexpr std::string_view kNeedsRemux = "needs a remux";
+inline constexpr std::string_view kNeedsLevelByte = "needs the level byte";
+inline constexpr std::string_view kNeedsAudioConversion = "needs audio conversion";
+inline constexpr std::string_view kNeedsSplit = "needs a split";
+inline constexpr std::string_view kNeedsVideoReencode = "needs a video re-encode";
+
+}  // namespace kestrun::msg

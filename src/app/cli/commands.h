@@ -12,6 +12,10 @@ struct Context;
 // info SOURCE: the analysis of one source as one JSON object on standard output.
 int RunInfoCommand(Context& ctx, CliHost& host, const std::vector<std::string>& args);
 
+// check [--platform P] [--json] FILE...: the console rules on each file's headers; 0 when every
+// file was read, 1 when one could not be.
+int RunCheckCommand(Context& ctx, CliHost& host, const std::vector<std::string>& args);
+
 // convert [options] SOURCE: one conversion; 0 when it finished and its output is not empty.
 int RunConvertCommand(Context& ctx, CliHost& host, const std::vector<std::string>& args);
 // batch [options] FOLDER: every MKV file of the folder in turn; 1 when any file failed.

@@ -21,6 +21,8 @@ struct SubCommand {
 const SubCommand kSubCommands[] = {
     {"info", "info SOURCE            analyse a source and print what was found (JSON)",
      kestrun::RunInfoCommand},
+    {"check", "check [--platform P] [--json] FILE...  will it play? the console rules, per file",
+     kestrun::RunCheckCommand},
     {"convert", "convert [options] SOURCE  convert one source (see convert --help)",
      kestrun::RunConvertCommand},
     {"batch", "batch [options] FOLDER  convert every MKV file of a folder (options of convert)",

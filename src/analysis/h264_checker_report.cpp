@@ -1,0 +1,64 @@
+#include "analysis/h264_checker_report.h"
+
+#include <cstdlib>
+#include <sstream>
+
+#include "model/context.h"
+#include "platform/tool_table.h"
+
+namespace kestrun {
+namespace {
+
+bool StartsWith(const std::string& line, const char* prefix, std::string* rest) {
+    const std::string p = prefix;
+    if (line.compare(0, p.size(), p) != 0) return false;
+    *rest = line.substr(p.size());
+    return true;
+}
+
+// "High (100)" -> name "High", number 100.
+void NameAndNumber(const std::string& text, std::string* name, int* number) {
+    const size_t open = text.rfind(" (");
+    *name = text.substr(0, open);
+    *number = open == std::string::npos ? 0 : std::atoi(text.c_str() + open + 2);
+}
+
+int64_t DpbMacroblocks(const H264Facts& h) { return int64_t{h.macroblocks} * h.dpbFrames; }
+
+}  // namespace
+
+std::optional<H264Facts> ParseCheckerReport(const std::string& report) {
+    std::optional<H264Facts> worst;
+    H264Facts current;
+    std::istringstream lines(report);
+    std::string line, rest;
+    while (std::getline(lines, line)) {
+        if (StartsWith(line, "profile: ", &rest)) {
+            current = H264Facts{};
+            NameAndNumber(rest, &current.profileName, &current.profileIdc);
+        } else if (StartsWith(line, "level: ", &rest)) {
+            NameAndNumber(rest, &current.levelName, &current.levelIdc);
+        } else if (StartsWith(line, "frame size: ", &rest)) {
+            const size_t comma = rest.find(", ");
+            if (comma != std::string::npos)
+                current.macroblocks = std::atoi(rest.c_str() + comma + 2);
+        } else if (StartsWith(line, "reference frames: ", &rest)) {
+            current.dpbFrames = std::atoi(rest.c_str());
+        } else if (StartsWith(line, "max_dec_frame_buffering: ", &rest)) {
+            if (rest != "not given") current.dpbFrames = std::atoi(rest.c_str());
+            // The last line of one set's description.
+            if (current.macroblocks > 0 &&
+                (!worst || DpbMacroblocks(current) > DpbMacroblocks(*worst)))
+                worst = current;
+        }
+    }
+    return worst;
+}
+
+std::optional<H264Facts> ReadH264Facts(Context& ctx, const std::string& source) {
+    const std::string commandLine =
+        "\"" + ctx.ToolPath(tool::kX264Checker) + "\" \"" + source + "\"";
+    return ParseCheckerReport(ctx.runner.RunCapture(commandLine, true, false, false));
+}
+
+}  // namespace kestrun

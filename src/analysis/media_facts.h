@@ -1,0 +1,57 @@
+#pragma once
+// What the headers of a media file say: container, video and audio streams, and the H.264 or
+// MPEG-4 Part 2 parameters the consoles care about. Filled by ReadMediaFacts (media_probe.h) and
+// judged by the console rules (console_rules.h). An absent value was not found in the headers.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kestrun {
+
+enum class Container { Unknown, Matroska, Mp4, MpegTs, MpegPs, Avi, Asf };
+
+enum class VideoCodec { Other, H264, Mpeg4Part2, Mpeg2, Mpeg1, Vc1, Wmv };
+
+enum class AudioCodec { Other, Aac, Ac3, Eac3, Dts, Mp3, Mp2, Lpcm, Wma, WmaPro, Vorbis };
+
+// The sequence parameter set with the largest decoded picture buffer.
+struct H264Facts {
+    int profileIdc = 0;
+    std::string profileName;  // "High"
+    int levelIdc = 0;
+    std::string levelName;  // "5.1"
+    int macroblocks = 0;    // of one frame
+    int dpbFrames = 0;      // max_dec_frame_buffering, else max_num_ref_frames
+};
+
+struct VideoFacts {
+    VideoCodec codec = VideoCodec::Other;
+    std::string codecName;  // as FFmpeg names it
+    int width = 0;
+    int height = 0;
+    std::optional<double> fps;
+    std::optional<int64_t> bitRate;  // bit/s, of the video stream or, failing that, the file
+    bool bitRateOfWholeFile = false;
+    std::optional<H264Facts> h264;  // H.264 only
+    std::optional<bool> gmc;        // MPEG-4 Part 2 only: global motion compensation
+    std::optional<bool> qpel;       // MPEG-4 Part 2 only: quarter-pixel motion
+};
+
+struct AudioFacts {
+    AudioCodec codec = AudioCodec::Other;
+    std::string codecName;
+    int channels = 0;
+    std::optional<bool> aacLowComplexity;  // AAC only
+};
+
+struct MediaFacts {
+    std::string path;
+    Container container = Container::Unknown;
+    std::string containerName;  // as FFmpeg names it
+    uint64_t fileSize = 0;
+    std::optional<VideoFacts> video;
+    std::vector<AudioFacts> audio;  // in stream order; the first is the one converted
+};
+
+}  // namespace kestrun

@@ -1,0 +1,221 @@
+#include "analysis/media_probe.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/log.h>
+}
+
+#include <sys/stat.h>
+
+#include <cstring>
+#include <memory>
+
+#include "analysis/h264_checker_report.h"
+#include "analysis/mpeg4_vol_flags.h"
+
+namespace kestrun {
+namespace {
+
+// Streams of containers without a header (transport and program streams) are found by reading
+// ahead; this much at most, whatever the file's size.
+constexpr int64_t kProbeBytes = 4 << 20;
+constexpr int64_t kProbeMicroseconds = 2'000'000;
+constexpr int kFramesSearchedForVol = 8;
+
+struct InputClose {
+    void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
+};
+using InputPtr = std::unique_ptr<AVFormatContext, InputClose>;
+
+struct PacketFree {
+    void operator()(AVPacket* p) const { av_packet_free(&p); }
+};
+
+std::string AvError(int code) {
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(code, text, sizeof text);
+    return text;
+}
+
+Container ContainerOf(const char* formatName) {
+    const std::string name = formatName ? formatName : "";
+    auto has = [&name](const char* part) { return name.find(part) != std::string::npos; };
+    if (has("matroska")) return Container::Matroska;
+    if (has("mp4") || has("mov")) return Container::Mp4;
+    if (name == "mpegts") return Container::MpegTs;
+    if (has("mpeg") || name == "vob") return Container::MpegPs;
+    if (name == "avi") return Container::Avi;
+    if (name == "asf") return Container::Asf;
+    return Container::Unknown;
+}
+
+VideoCodec VideoCodecOf(AVCodecID id) {
+    switch (id) {
+        case AV_CODEC_ID_H264:
+            return VideoCodec::H264;
+        case AV_CODEC_ID_MPEG4:
+            return VideoCodec::Mpeg4Part2;
+        case AV_CODEC_ID_MPEG2VIDEO:
+            return VideoCodec::Mpeg2;
+        case AV_CODEC_ID_MPEG1VIDEO:
+            return VideoCodec::Mpeg1;
+        case AV_CODEC_ID_VC1:
+            return VideoCodec::Vc1;
+        case AV_CODEC_ID_WMV1:
+        case AV_CODEC_ID_WMV2:
+        case AV_CODEC_ID_WMV3:
+            return VideoCodec::Wmv;
+        default:
+            return VideoCodec::Other;
+    }
+}
+
+AudioCodec AudioCodecOf(AVCodecID id) {
+    switch (id) {
+        case AV_CODEC_ID_AAC:
+            return AudioCodec::Aac;
+        case AV_CODEC_ID_AC3:
+            return AudioCodec::Ac3;
+        case AV_CODEC_ID_EAC3:
+            return AudioCodec::Eac3;
+        case AV_CODEC_ID_DTS:
+            return AudioCodec::Dts;
+        case AV_CODEC_ID_MP3:
+            return AudioCodec::Mp3;
+        case AV_CODEC_ID_MP2:
+            return AudioCodec::Mp2;
+        case AV_CODEC_ID_PCM_S16LE:
+        case AV_CODEC_ID_PCM_S16BE:
+        case AV_CODEC_ID_PCM_S24LE:
+        case AV_CODEC_ID_PCM_BLURAY:
+        case AV_CODEC_ID_PCM_DVD:
+            return AudioCodec::Lpcm;
+        case AV_CODEC_ID_WMAV1:
+        case AV_CODEC_ID_WMAV2:
+            return AudioCodec::Wma;
+        case AV_CODEC_ID_WMAPRO:
+            return AudioCodec::WmaPro;
+        case AV_CODEC_ID_VORBIS:
+            return AudioCodec::Vorbis;
+        default:
+            return AudioCodec::Other;
+    }
+}
+
+// AAC LC: audio object type 2 in the AudioSpecificConfig, else the profile the parser found.
+std::optional<bool> AacLowComplexity(const AVCodecParameters& codec) {
+    if (codec.extradata_size >= 1) return (codec.extradata[0] >> 3) == 2;
+    if (codec.profile == FF_PROFILE_AAC_LOW) return true;
+    if (codec.profile != FF_PROFILE_UNKNOWN) return false;
+    return std::nullopt;
+}
+
+// The first layer header of MPEG-4 Part 2 video: in the extra data, else in the first frames.
+std::optional<Mpeg4VolFlags> VolFlags(AVFormatContext& input, int stream) {
+    const AVCodecParameters& codec = *input.streams[stream]->codecpar;
+    if (auto flags = ReadMpeg4VolFlags(codec.extradata, codec.extradata_size)) return flags;
+    std::unique_ptr<AVPacket, PacketFree> packet(av_packet_alloc());
+    for (int frames = 0; packet && frames < kFramesSearchedForVol;) {
+        if (av_read_frame(&input, packet.get()) < 0) break;
+        if (packet->stream_index == stream) {
+            ++frames;
+            if (auto flags = ReadMpeg4VolFlags(packet->data, packet->size)) return flags;
+        }
+        av_packet_unref(packet.get());
+    }
+    return std::nullopt;
+}
+
+VideoFacts ReadVideo(Context& ctx, AVFormatContext& input, int stream, const MediaFacts& facts) {
+    const AVStream& st = *input.streams[stream];
+    const AVCodecParameters& codec = *st.codecpar;
+    VideoFacts v;
+    v.codec = VideoCodecOf(codec.codec_id);
+    v.codecName = avcodec_get_name(codec.codec_id);
+    v.width = codec.width;
+    v.height = codec.height;
+    AVRational rate = st.avg_frame_rate.num > 0 ? st.avg_frame_rate : st.r_frame_rate;
+    if (rate.num > 0 && rate.den > 0) v.fps = av_q2d(rate);
+    if (codec.bit_rate > 0) {
+        v.bitRate = codec.bit_rate;
+    } else if (input.duration > 0) {
+        v.bitRate = static_cast<int64_t>(facts.fileSize * 8.0 * AV_TIME_BASE / input.duration);
+        v.bitRateOfWholeFile = true;
+    }
+    if (v.codec == VideoCodec::H264 && facts.path.find('"') == std::string::npos)
+        v.h264 = ReadH264Facts(ctx, facts.path);
+    if (v.codec == VideoCodec::Mpeg4Part2) {
+        if (auto flags = VolFlags(input, stream)) v.gmc = flags->gmc, v.qpel = flags->qpel;
+    }
+    return v;
+}
+
+AudioFacts ReadAudio(const AVCodecParameters& codec) {
+    AudioFacts a;
+    a.codec = AudioCodecOf(codec.codec_id);
+    a.codecName = avcodec_get_name(codec.codec_id);
+    a.channels = codec.ch_layout.nb_channels;
+    if (a.codec == AudioCodec::Aac) a.aacLowComplexity = AacLowComplexity(codec);
+    return a;
+}
+
+bool IsRegularFile(const std::string& path, uint64_t* size, std::string* error) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) {
+        *error = std::string("cannot read it: ") + std::strerror(errno);
+        return false;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        *error = "not a file";
+        return false;
+    }
+    *size = static_cast<uint64_t>(info.st_size);
+    return true;
+}
+
+}  // namespace
+
+std::optional<MediaFacts> ReadMediaFacts(Context& ctx, const std::string& path,
+                                         std::string* error) {
+    MediaFacts facts;
+    facts.path = path;
+    if (!IsRegularFile(path, &facts.fileSize, error)) return std::nullopt;
+
+    av_log_set_level(AV_LOG_QUIET);
+    AVFormatContext* raw = nullptr;
+    AVDictionary* options = nullptr;
+    av_dict_set_int(&options, "probesize", kProbeBytes, 0);
+    av_dict_set_int(&options, "analyzeduration", kProbeMicroseconds, 0);
+    // "file:" keeps a name with a colon a file name.
+    const int opened = avformat_open_input(&raw, ("file:" + path).c_str(), nullptr, &options);
+    av_dict_free(&options);
+    if (opened < 0) {
+        *error = "not a media file FFmpeg can read (" + AvError(opened) + ")";
+        return std::nullopt;
+    }
+    InputPtr input(raw);
+    if ((input->ctx_flags & AVFMTCTX_NOHEADER) && avformat_find_stream_info(raw, nullptr) < 0) {
+        *error = "its streams cannot be read";
+        return std::nullopt;
+    }
+    facts.containerName = input->iformat->name;
+    facts.container = ContainerOf(input->iformat->name);
+
+    int videoStream = -1;
+    for (unsigned i = 0; i < input->nb_streams; ++i) {
+        const AVCodecParameters& codec = *input->streams[i]->codecpar;
+        if (codec.codec_type == AVMEDIA_TYPE_VIDEO && videoStream < 0 &&
+            !(input->streams[i]->disposition & AV_DISPOSITION_ATTACHED_PIC))
+            videoStream = static_cast<int>(i);
+        if (codec.codec_type == AVMEDIA_TYPE_AUDIO) facts.audio.push_back(ReadAudio(codec));
+    }
+    if (videoStream >= 0) facts.video = ReadVideo(ctx, *input, videoStream, facts);
+    if (!facts.video && facts.audio.empty()) {
+        *error = "no video or audio stream found";
+        return std::nullopt;
+    }
+    return facts;
+}
+
+}  // namespace kestrun
