@@ -427,8 +427,11 @@ const Route& CheapestRoute(const std::vector<Route>& routes) {
                              [](const Route& a, const Route& b) { return a.verdict < b.verdict; });
 }
 
-std::string OneLineVerdict(const MediaFacts& facts, Console console) {
-    const Route& route = CheapestRoute(CheckForConsole(facts, console));
+std::string OneLineVerdict(const MediaFacts& facts, Console console, Target preferred) {
+    const std::vector<Route> routes = CheckForConsole(facts, console);
+    const auto chosen = std::find_if(routes.begin(), routes.end(),
+                                     [preferred](const Route& r) { return r.target == preferred; });
+    const Route& route = chosen != routes.end() ? *chosen : CheapestRoute(routes);
     std::string line = std::string(ConsoleName(console)) + ": " + VerdictText(route.verdict);
     if (route.target != Target::AsIs) line += std::string(" (") + TargetName(route.target) + ")";
     return line;

@@ -42,7 +42,8 @@ std::vector<Route> CheckForConsole(const MediaFacts& facts, Console console);
 const Route& CheapestRoute(const std::vector<Route>& routes);
 
 // The verdict for a console as one line, naming the route: "PS3: needs the level byte (MP4)".
-std::string OneLineVerdict(const MediaFacts& facts, Console console);
+// The route to `preferred` when there is one, otherwise the cheapest.
+std::string OneLineVerdict(const MediaFacts& facts, Console console, Target preferred);
 
 const char* VerdictText(Fix fix);           // "plays as is", "needs a remux", ...
 const char* StatusText(RuleStatus status);  // "pass", "warn", "fail", "unknown"

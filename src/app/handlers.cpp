@@ -8,6 +8,7 @@
 #include "analysis/check_avi.h"
 #include "analysis/read_info.h"
 #include "app/config.h"
+#include "app/source_verdict.h"
 #include "chains/source_chains.h"
 #include "model/context.h"
 #include "model/messages.h"
@@ -145,6 +146,7 @@ void ChooseSource(Context& ctx, const std::string& path) {
         f.chkFF.enabled = false;
         f.chkVob.enabled = false;
     }
+    ShowSourceVerdict(ctx, fullname);
     ctx.host.Repaint();
 }
 

@@ -1,0 +1,39 @@
+// The console rules' verdict on a chosen source, in the window's progress line, which keeps its
+// place and size.
+#include <QLineEdit>
+
+#include "app/handlers.h"
+#include "support/samples.h"
+#include "window_fixture.h"
+
+namespace kestrun::test {
+namespace {
+
+class SourceVerdict : public WindowTest {
+protected:
+    SourceVerdict() { window->show(); }
+};
+
+TEST_F(SourceVerdict, ChoosingASourceShowsItsVerdictForTheChosenConsoleAndOutput) {
+    const std::string dts =
+        FfmpegSample({"-f",        "lavfi",     "-i",   "testsrc2=size=320x240:rate=24",
+                      "-f",        "lavfi",     "-i",   "sine=sample_rate=48000:duration=1",
+                      "-frames:v", "2",         "-c:v", "libx264",
+                      "-preset",   "ultrafast", "-c:a", "dca",
+                      "-strict",   "-2",        "-ac",  "6"},
+                     "mkv");
+    QLineEdit* progress = Widget<QLineEdit>("txtProgress");
+    const QRect place = progress->geometry();
+
+    ChooseSource(ctx, dts);
+    EXPECT_EQ(progress->text().toStdString(), "PS3: needs audio conversion (MP4)");
+    EXPECT_EQ(progress->geometry(), place);
+    SaveScreenshot("kestrun-window-source-verdict.png");
+
+    form.chkAVCHD.SetValue(1);
+    ChooseSource(ctx, dts);
+    EXPECT_EQ(progress->text().toStdString(), "PS3: needs a remux (AVCHD)");
+}
+
+}  // namespace
+}  // namespace kestrun::test
