@@ -239,6 +239,14 @@ RuleResult CheckH264Level(const Subject& s) {
     const H264Facts* h = H264Of(s);
     if (!h) return Unknown("no sequence parameter set read");
     const std::string limit = LevelText(s.limits.h264MaxLevelIdc);
+    // A player may read the avcC record's copy of the level byte rather than the SPS.
+    const auto& avcc = VideoOf(s)->avccLevelIdc;
+    if (avcc && *avcc != h->levelIdc) {
+        const std::string measured = "SPS " + h->levelName + ", avcC " + LevelText(*avcc);
+        if (std::max(*avcc, h->levelIdc) <= s.limits.h264MaxLevelIdc)
+            return Passes(measured + " <= " + limit);
+        return Fails(measured + " > " + limit);
+    }
     if (h->levelIdc <= s.limits.h264MaxLevelIdc) return Passes(h->levelName + " <= " + limit);
     return Fails(h->levelName + " > " + limit);
 }

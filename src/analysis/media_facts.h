@@ -33,9 +33,11 @@ struct VideoFacts {
     std::optional<double> fps;
     std::optional<int64_t> bitRate;  // bit/s, of the video stream or, failing that, the file
     bool bitRateOfWholeFile = false;
-    std::optional<H264Facts> h264;  // H.264 only
-    std::optional<bool> gmc;        // MPEG-4 Part 2 only: global motion compensation
-    std::optional<bool> qpel;       // MPEG-4 Part 2 only: quarter-pixel motion
+    std::optional<H264Facts> h264;    // H.264 only
+    std::optional<int> avccLevelIdc;  // H.264 in MP4 or Matroska: the level byte of the avcC record
+    std::optional<double> seconds;    // the stream's duration, when its container gives one
+    std::optional<bool> gmc;          // MPEG-4 Part 2 only: global motion compensation
+    std::optional<bool> qpel;         // MPEG-4 Part 2 only: quarter-pixel motion
 };
 
 struct AudioFacts {
@@ -43,6 +45,7 @@ struct AudioFacts {
     std::string codecName;
     int channels = 0;
     std::optional<bool> aacLowComplexity;  // AAC only
+    std::optional<double> seconds;
 };
 
 struct MediaFacts {
@@ -50,6 +53,7 @@ struct MediaFacts {
     Container container = Container::Unknown;
     std::string containerName;  // as FFmpeg names it
     uint64_t fileSize = 0;
+    std::optional<double> seconds;  // the whole file's duration
     std::optional<VideoFacts> video;
     std::vector<AudioFacts> audio;  // in stream order; the first is the one converted
 };

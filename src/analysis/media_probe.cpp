@@ -127,6 +127,11 @@ std::optional<Mpeg4VolFlags> VolFlags(AVFormatContext& input, int stream) {
     return std::nullopt;
 }
 
+std::optional<double> StreamSeconds(const AVStream& st) {
+    if (st.duration <= 0 || st.duration == AV_NOPTS_VALUE) return std::nullopt;
+    return st.duration * av_q2d(st.time_base);
+}
+
 VideoFacts ReadVideo(Context& ctx, AVFormatContext& input, int stream, const MediaFacts& facts) {
     const AVStream& st = *input.streams[stream];
     const AVCodecParameters& codec = *st.codecpar;
@@ -137,6 +142,9 @@ VideoFacts ReadVideo(Context& ctx, AVFormatContext& input, int stream, const Med
     v.height = codec.height;
     AVRational rate = st.avg_frame_rate.num > 0 ? st.avg_frame_rate : st.r_frame_rate;
     if (rate.num > 0 && rate.den > 0) v.fps = av_q2d(rate);
+    v.seconds = StreamSeconds(st);
+    if (codec.codec_id == AV_CODEC_ID_H264 && codec.extradata_size >= 4 && codec.extradata[0] == 1)
+        v.avccLevelIdc = codec.extradata[3];
     if (codec.bit_rate > 0) {
         v.bitRate = codec.bit_rate;
     } else if (input.duration > 0) {
@@ -151,8 +159,10 @@ VideoFacts ReadVideo(Context& ctx, AVFormatContext& input, int stream, const Med
     return v;
 }
 
-AudioFacts ReadAudio(const AVCodecParameters& codec) {
+AudioFacts ReadAudio(const AVStream& st) {
+    const AVCodecParameters& codec = *st.codecpar;
     AudioFacts a;
+    a.seconds = StreamSeconds(st);
     a.codec = AudioCodecOf(codec.codec_id);
     a.codecName = avcodec_get_name(codec.codec_id);
     a.channels = codec.ch_layout.nb_channels;
@@ -200,6 +210,7 @@ std::optional<MediaFacts> ReadMediaFacts(Context& ctx, const std::string& path,
         return std::nullopt;
     }
     facts.containerName = input->iformat->name;
+    if (input->duration > 0) facts.seconds = input->duration / double(AV_TIME_BASE);
     facts.container = ContainerOf(input->iformat->name);
 
     int videoStream = -1;
@@ -208,7 +219,8 @@ std::optional<MediaFacts> ReadMediaFacts(Context& ctx, const std::string& path,
         if (codec.codec_type == AVMEDIA_TYPE_VIDEO && videoStream < 0 &&
             !(input->streams[i]->disposition & AV_DISPOSITION_ATTACHED_PIC))
             videoStream = static_cast<int>(i);
-        if (codec.codec_type == AVMEDIA_TYPE_AUDIO) facts.audio.push_back(ReadAudio(codec));
+        if (codec.codec_type == AVMEDIA_TYPE_AUDIO)
+            facts.audio.push_back(ReadAudio(*input->streams[i]));
     }
     if (videoStream >= 0) facts.video = ReadVideo(ctx, *input, videoStream, facts);
     if (!facts.video && facts.audio.empty()) {

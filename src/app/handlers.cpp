@@ -8,6 +8,7 @@
 #include "analysis/check_avi.h"
 #include "analysis/read_info.h"
 #include "app/config.h"
+#include "app/result_check.h"
 #include "app/source_verdict.h"
 #include "chains/source_chains.h"
 #include "model/context.h"
@@ -164,6 +165,7 @@ void Command2_Click(Context& ctx) {
     WithWorkFolderLock(ctx, [&ctx] {
         if (ctx.saveSettings) SaveConfig(ctx);
         Dispatch(ctx);
+        VerifyFinishedOutput(ctx);
     });
 }
 

@@ -3,6 +3,7 @@
 // the person on the other side (Host), the program folder and the tool runner. Handlers and
 // conversion stages take it by reference.
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "model/analysis_state.h"
@@ -25,6 +26,9 @@ struct Context {
 
     // The final file of the last conversion that reached its success text; empty otherwise.
     std::string finishedOutput;
+    // Whether finishedOutput passed the console rules after the conversion; unset when it was
+    // not checked.
+    std::optional<bool> finishedOutputPlays;
 
     // Whether Convert saves the settings file (the window); the command line never writes it.
     bool saveSettings = true;

@@ -149,3 +149,14 @@ inline constexpr std::string_view kNeedsSplit = "needs a split";
 inline constexpr std::string_view kNeedsVideoReencode = "needs a video re-encode";
 
 }  // namespace kestrun::msg
+
+namespace kestrun::msg {
+
+// ---- The check of a finished result against the console rules.
+inline constexpr std::string_view kResultVerified = "Conversion done and verified: ";
+inline constexpr std::string_view kResultBreaksRule =
+    "Conversion done, but the result will not play: ";
+inline constexpr std::string_view kResultUnreadable =
+    "Conversion done, but the result cannot be read: ";
+
+}  // namespace kestrun::msg

@@ -12,6 +12,12 @@
 #include "platform/tool_runner.h"
 
 namespace kestrun {
+namespace {
+
+// The conversion finished, but what it wrote breaks a rule of the chosen console.
+constexpr int kExitResultBreaksRule = 3;
+
+}  // namespace
 
 bool FinishedWithOutput(const Context& ctx) {
     if (ctx.finishedOutput.empty()) return false;
@@ -54,7 +60,7 @@ int RunConvertCommand(Context& ctx, CliHost& host, const std::vector<std::string
     Command2_Click(ctx);
     if (FinishedWithOutput(ctx)) {
         std::cout << ctx.finishedOutput << std::endl;
-        return 0;
+        return ctx.finishedOutputPlays == false ? kExitResultBreaksRule : 0;
     }
     return 1;
 }
