@@ -286,8 +286,8 @@ RuleResult CheckFrameRate(const Subject& s) {
     const FrameLimits* l = FrameLimitsOf(s);
     if (!v || !l || l->fps == 0) return Passes("no limit");
     if (!v->fps) return Unknown("frame rate not in the headers");
-    if (*v->fps <= l->fps + 0.01) return Passes(Format("%.3g fps <= %.3g fps", *v->fps, l->fps));
-    return Fails(Format("%.3g fps > %.3g fps", *v->fps, l->fps));
+    if (*v->fps <= l->fps + 0.01) return Passes(Format("%.5g fps <= %.5g fps", *v->fps, l->fps));
+    return Fails(Format("%.5g fps > %.5g fps", *v->fps, l->fps));
 }
 
 RuleResult CheckBitRate(const Subject& s) {

@@ -19,8 +19,8 @@ namespace {
 
 // Streams of containers without a header (transport and program streams) are found by reading
 // ahead; this much at most, whatever the file's size.
-constexpr int64_t kProbeBytes = 4 << 20;
-constexpr int64_t kProbeMicroseconds = 2'000'000;
+constexpr int64_t kProbeBytes = 2 << 20;
+constexpr int64_t kProbeMicroseconds = 1'000'000;
 constexpr int kFramesSearchedForVol = 8;
 
 struct InputClose {

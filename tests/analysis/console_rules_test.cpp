@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
+#include "analysis/h264_checker_report.h"
 #include "support/process.h"
 #include "support/samples.h"
 #include "support/temp_folder.h"
@@ -137,6 +138,32 @@ TEST(ConsoleRulesTest, AnUnreadableFileIsNamedWithItsReasonAndTheOthersAreStillC
     EXPECT_NE(run.out.find("PS3, as MP4: needs a remux"), std::string::npos) << run.out;
     EXPECT_EQ(RunProgram({BuiltTool("kestrun-cli"), "check", "--platform", "wii", good}).exitCode,
               2);
+}
+
+}  // namespace
+}  // namespace kestrun::test
+
+namespace kestrun::test {
+namespace {
+
+TEST(CheckerReportTest, TheSetWithTheLargestBufferDecidesAndAMissingFieldFallsBackToTheRefs) {
+    const std::string report =
+        "sequence parameter set 0:\n"
+        "profile: High (100)\nlevel: 4.1 (41)\n"
+        "frame size: 1920x1080 (coded 1920x1088, 8160 macroblocks)\n"
+        "reference frames: 4\nmax_dec_frame_buffering: 2\n"
+        "sequence parameter set 1:\n"
+        "profile: Main (77)\nlevel: 5.1 (51)\n"
+        "frame size: 1280x720 (coded 1280x720, 3600 macroblocks)\n"
+        "reference frames: 9\nmax_dec_frame_buffering: not given\n"
+        "dpb check: [OK]\n";
+    const auto facts = ParseCheckerReport(report);
+    ASSERT_TRUE(facts);
+    EXPECT_EQ(facts->profileName, "Main");
+    EXPECT_EQ(facts->levelIdc, 51);
+    EXPECT_EQ(facts->macroblocks, 3600);
+    EXPECT_EQ(facts->dpbFrames, 9);
+    EXPECT_FALSE(ParseCheckerReport("x264_checker: the video of a.mkv is not H.264 but vc1\n"));
 }
 
 }  // namespace

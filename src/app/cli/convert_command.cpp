@@ -7,6 +7,7 @@
 #include "app/cli/commands.h"
 #include "app/cli/convert_options.h"
 #include "app/handlers.h"
+#include "app/source_verdict.h"
 #include "model/context.h"
 #include "platform/file_api.h"
 #include "platform/tool_runner.h"
@@ -57,6 +58,8 @@ int RunConvertCommand(Context& ctx, CliHost& host, const std::vector<std::string
         std::cerr << "kestrun-cli convert: " << refusal << std::endl;
         return 2;
     }
+    // The verdict shown on choosing the source was for the window's console before the options.
+    if (options->platform || options->container) ShowSourceVerdict(ctx, source);
     Command2_Click(ctx);
     if (FinishedWithOutput(ctx)) {
         std::cout << ctx.finishedOutput << std::endl;
