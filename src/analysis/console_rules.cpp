@@ -254,13 +254,14 @@ RuleResult CheckH264Level(const Subject& s) {
 RuleResult CheckDpb(const Subject& s) {
     const H264Facts* h = H264Of(s);
     if (!h) return Unknown("no sequence parameter set read");
-    const int64_t frameKiB = int64_t{h->macroblocks} * 384 / 1024;
-    const int64_t totalKiB = frameKiB * h->dpbFrames;
+    constexpr int64_t kBytesPerMacroblock = 384;  // 4:2:0, 8 bits
+    const int64_t frameBytes = int64_t{h->macroblocks} * kBytesPerMacroblock;
+    const int64_t totalBytes = frameBytes * h->dpbFrames;
     const std::string text = "DPB " + std::to_string(h->dpbFrames) + " frames x " +
-                             std::to_string(frameKiB) + " KiB = " + std::to_string(totalKiB) +
-                             " KiB";
+                             std::to_string(frameBytes / 1024) +
+                             " KiB = " + std::to_string(totalBytes / 1024) + " KiB";
     const std::string limit = std::to_string(s.limits.dpbMaxKiB) + " KiB";
-    if (totalKiB <= s.limits.dpbMaxKiB) return Passes(text + " <= " + limit);
+    if (totalBytes <= int64_t{s.limits.dpbMaxKiB} * 1024) return Passes(text + " <= " + limit);
     return Fails(text + " > " + limit);
 }
 

@@ -13,6 +13,7 @@ extern "C" {
 
 #include "analysis/h264_checker_report.h"
 #include "analysis/mpeg4_vol_flags.h"
+#include "chains/decoder/declared_duration.h"
 
 namespace kestrun {
 namespace {
@@ -44,7 +45,7 @@ Container ContainerOf(const char* formatName) {
     if (has("matroska")) return Container::Matroska;
     if (has("mp4") || has("mov")) return Container::Mp4;
     if (name == "mpegts") return Container::MpegTs;
-    if (has("mpeg") || name == "vob") return Container::MpegPs;
+    if (name == "mpeg" || name == "vob") return Container::MpegPs;
     if (name == "avi") return Container::Avi;
     if (name == "asf") return Container::Asf;
     return Container::Unknown;
@@ -127,8 +128,9 @@ std::optional<Mpeg4VolFlags> VolFlags(AVFormatContext& input, int stream) {
     return std::nullopt;
 }
 
+// The stream's own length: from the container's index (MP4), else the DURATION tag (Matroska).
 std::optional<double> StreamSeconds(const AVStream& st) {
-    if (st.duration <= 0 || st.duration == AV_NOPTS_VALUE) return std::nullopt;
+    if (st.duration <= 0 || st.duration == AV_NOPTS_VALUE) return DeclaredTrackSeconds(st);
     return st.duration * av_q2d(st.time_base);
 }
 

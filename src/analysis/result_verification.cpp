@@ -23,7 +23,8 @@ RuleResult DurationRule(const char* rule, const std::optional<double>& result,
 
 }  // namespace
 
-Verification VerifyResult(const MediaFacts& result, const MediaFacts& source, Console console) {
+Verification VerifyResult(const MediaFacts& result, const MediaFacts& source, size_t sourceAudio,
+                          Console console) {
     Verification v;
     // A result is judged as it is: the first route is the one its own container gives.
     const std::vector<Route> routes = CheckForConsole(result, console);
@@ -34,11 +35,16 @@ Verification VerifyResult(const MediaFacts& result, const MediaFacts& source, Co
         v.results.push_back(
             {"container", RuleStatus::Fail, ContainerName(result.container), Fix::Remux});
     }
-    if (result.video)
-        v.results.push_back(DurationRule("video duration", result.video->seconds, source.seconds));
-    if (!result.audio.empty())
+    if (result.video) {
+        const auto sourceSeconds = source.video ? source.video->seconds : std::nullopt;
+        v.results.push_back(DurationRule("video duration", result.video->seconds, sourceSeconds));
+    }
+    if (!result.audio.empty()) {
+        const auto sourceSeconds =
+            sourceAudio < source.audio.size() ? source.audio[sourceAudio].seconds : std::nullopt;
         v.results.push_back(
-            DurationRule("audio duration", result.audio.front().seconds, source.seconds));
+            DurationRule("audio duration", result.audio.front().seconds, sourceSeconds));
+    }
     for (const auto& r : v.results)
         if (r.status == RuleStatus::Fail) v.plays = false;
     return v;

@@ -1,5 +1,7 @@
 #include "app/result_check.h"
 
+#include <algorithm>
+
 #include "analysis/media_probe.h"
 #include "analysis/result_verification.h"
 #include "model/context.h"
@@ -41,7 +43,9 @@ void VerifyFinishedOutput(Context& ctx) {
     }
     // A source that cannot be read leaves only the durations unknown.
     const auto source = ReadMediaFacts(ctx, ctx.form.strFullname, &error);
-    const Verification v = VerifyResult(*written, source ? *source : MediaFacts{}, console);
+    // The audio list shows the source's audio tracks in their order.
+    const size_t audio = static_cast<size_t>(std::max(0, ctx.form.cmbAudio.selectedIndex()));
+    const Verification v = VerifyResult(*written, source ? *source : MediaFacts{}, audio, console);
     ctx.finishedOutputPlays = v.plays;
     for (const auto& r : v.results)
         ctx.Log("Verification (" + std::string(ConsoleName(console)) + ") of " + result + ": " +
