@@ -1,6 +1,8 @@
 #include "analysis/read_info.h"
 
 #include "analysis/track_report_parser.h"
+#include "analysis/video_playability.h"
+#include "chains/decoder/stream_facts.h"
 #include "chains/decoder/track_starts.h"
 #include "model/context.h"
 #include "model/messages.h"
@@ -22,10 +24,29 @@ std::string TrimSpaces(const std::string& text) {
 
 std::string Quoted(const std::string& text) { return kQuote + text + kQuote; }
 
-std::string DpbWarning() {
-    return "This AVC file is not playable on PS3 (black screen) or 360 (extreme artifacts).\r"
-           "Recode to Xvid(both), MPEG2(PS3) or h264(both), to be able to play this file.\r"
-           "The normal output format (MP4/AVCHD/M2TS) is  kept when recoding to h264.";
+// Warns (outside batch, command-line and split runs) and sets "MPEG2 Recode", choosing a format
+// when none is chosen.
+void RequireRecode(Context& ctx, const std::string& warning) {
+    const bool quiet = ctx.analysis.bBatchMode || ctx.analysis.bCmdLineMode || ctx.form.bSplit;
+    if (!quiet)
+        ctx.host.MsgBox(warning + std::string(msg::kRecodeAdvice), std::string(msg::kAppTitle),
+                        MsgIcon::None, MsgButtons::Ok);
+    ctx.form.chkMP2.SetValue(1);
+    // "MPEG2 Recode" without a format in the list re-encodes nothing; the stream would be muxed
+    // as it is. MPEG-2 for the PS3, H.264 where the Xbox 360 (which plays no MPEG-2) may be meant.
+    Form1& f = ctx.form;
+    if (f.cmdConv.selectedIndex() < 0) {
+        const int platform = f.cmbPlatform.selectedIndex();
+        f.cmdConv.SetSelectedIndex(platform == kPs3 || platform == kPs3Stereo ? kRecodeMpeg2
+                                                                              : kRecodeH264);
+    }
+}
+
+std::map<int, AudioStreamInfo> AudioStreamsOf(const SourceStreamFacts& facts) {
+    std::map<int, AudioStreamInfo> streams;
+    for (const auto& [track, audio] : facts.audioByTrack)
+        streams[track] = {audio.format, audio.channels, audio.decodable};
+    return streams;
 }
 
 }  // namespace
@@ -37,11 +58,17 @@ bool ReadInfo(Context& ctx, const std::string& source) {
     const std::string commandLine = Quoted(ctx.ToolPath(tool::kMkvInfo)) + " " +
                                     Quoted(TrimSpaces(source)) + " -o " + Quoted(report);
     ctx.runner.RunCapture(commandLine, true, false, true);
-    ctx.analysis.bInfoReportRead = FileExists(report);
+    Analysis& a = ctx.analysis;
+    a.bInfoReportRead = FileExists(report);
+    a.trackStartMs.clear();
+    a.audioStreams.clear();
+    a.strVideoRecodeReason.clear();
+    SourceStreamFacts facts;
+    if (a.bInfoReportRead) facts = ReadSourceStreamFacts(TrimSpaces(source));
+    a.audioStreams = AudioStreamsOf(facts);
     ParseMkvInfo(ctx);
-    ctx.analysis.trackStartMs.clear();
-    if (ctx.analysis.bInfoReportRead)
-        ctx.analysis.trackStartMs = ReadTrackStartsMs(TrimSpaces(source));
+    if (a.bInfoReportRead) a.trackStartMs = ReadTrackStartsMs(TrimSpaces(source));
+    if (facts.video) a.strVideoRecodeReason = VideoRecodeReason(*facts.video);
 
     Form1& f = ctx.form;
     if (ctx.analysis.strVideoCodec == "vc1") {
@@ -49,8 +76,14 @@ bool ReadInfo(Context& ctx, const std::string& source) {
         f.chk25.enabled = false;
         f.chkFF.enabled = false;
     }
-    if (ctx.analysis.strVideoCodec == "avc") CheckDecodedPictureBuffer(ctx, source);
-    return ctx.analysis.bInfoReportRead;
+    if (!a.strVideoRecodeReason.empty()) {
+        // Video no console decodes takes the road of a failed DPB check, naming its reason.
+        RequireRecode(ctx, std::string(msg::kVideoNotPlayableHead) + a.strVideoRecodeReason +
+                               std::string(msg::kVideoNotPlayableTail));
+    } else if (a.strVideoCodec == "avc") {
+        CheckDecodedPictureBuffer(ctx, source);
+    }
+    return a.bInfoReportRead;
 }
 
 void CheckDecodedPictureBuffer(Context& ctx, const std::string& source) {
@@ -58,18 +91,7 @@ void CheckDecodedPictureBuffer(Context& ctx, const std::string& source) {
         Quoted(ctx.ToolPath(tool::kX264Checker)) + " " + Quoted(TrimSpaces(source));
     const std::string verdict = ctx.runner.RunCapture(commandLine, true, false, true);
     if (verdict.find(kDpbFailedPhrase) == std::string::npos) return;
-    const bool quiet = ctx.analysis.bBatchMode || ctx.analysis.bCmdLineMode || ctx.form.bSplit;
-    if (!quiet)
-        ctx.host.MsgBox(DpbWarning(), std::string(msg::kAppTitle), MsgIcon::None, MsgButtons::Ok);
-    ctx.form.chkMP2.SetValue(1);
-    // "MPEG2 Recode" without a format in the list re-encodes nothing; the stream would be muxed
-    // as it is. MPEG-2 for the PS3, H.264 where the Xbox 360 (which plays no MPEG-2) may be meant.
-    Form1& f = ctx.form;
-    if (f.cmdConv.selectedIndex() < 0) {
-        const int platform = f.cmbPlatform.selectedIndex();
-        f.cmdConv.SetSelectedIndex(platform == kPs3 || platform == kPs3Stereo ? kRecodeMpeg2
-                                                                              : kRecodeH264);
-    }
+    RequireRecode(ctx, std::string(msg::kDpbNotPlayable));
 }
 
 }  // namespace kestrun

@@ -239,12 +239,21 @@ private:
 
     void ReadAudioTrack(ReportCursor& cursor, int track) {
         cursor.ReadUntil("Codec ID");
+        bool named = false;
         for (const AudioCodec& codec : kAudioCodecs) {
             if (!Contains(cursor.Current(), codec.key)) continue;
+            named = true;
             form_.txtS2.SetText(std::to_string(track));
             form_.SelectAudioFormat(codec.index);
             if (codec.index != kAc3Index) form_.chkFF.enabled = false;
             audioFormat_ = std::to_string(codec.index);
+        }
+        // A format no button names (E-AC-3, TrueHD, FLAC, ...) that FFmpeg decodes is decoded
+        // in-process; it leaves the buttons alone.
+        const auto stream = analysis_.audioStreams.find(track);
+        if (!named && stream != analysis_.audioStreams.end() && stream->second.decodable) {
+            form_.chkFF.enabled = false;
+            audioFormat_ = std::string(kDecodedAudioFormat);
         }
         cursor.ReadUntil("Language:");
         const std::string language = Mid(cursor.Current(), kAudioLanguageCut);
@@ -292,7 +301,7 @@ private:
         form_.cmbSubs.Clear();
         const int audioShown = std::min(audioRows_, kTrackTableRows);
         for (int row = 0; row < audioShown; ++row)
-            form_.cmbAudio.AddItem(analysis_.strAudioTracks[row].language);
+            form_.cmbAudio.AddItem(AudioListItem(analysis_.strAudioTracks[row]));
         form_.cmbAudio.SetSelectedIndex(0);
         const TrackRow& first = analysis_.strAudioTracks[0];
         if (const auto format = IntegerValue(first.format);
@@ -316,6 +325,14 @@ private:
         form_.chkSubs.visible = true;
         form_.lblSubs.visible = true;
         form_.cmbSubs.SetSelectedIndex(0);
+    }
+
+    // The language, and for a track no button names its format: " eng (E-AC-3)".
+    std::string AudioListItem(const TrackRow& row) const {
+        if (row.format != kDecodedAudioFormat) return row.language;
+        const auto stream = analysis_.audioStreams.find(IntegerValue(row.track).value_or(0));
+        if (stream == analysis_.audioStreams.end()) return row.language;
+        return row.language + " (" + stream->second.format + ")";
     }
 
     const std::vector<std::string>& lines_;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <string_view>
 
 namespace kestrun {
 
@@ -19,6 +20,18 @@ struct TrackRow {
 };
 using TrackTable = std::array<TrackRow, kTrackTableRows>;
 
+// The format column of an audio track that none of the six format buttons names but FFmpeg's
+// libraries decode (E-AC-3, TrueHD, FLAC, Opus, LPCM, ...): the in-process decoder writes it to
+// movie.wav, and the chains encode that as they encode every decoded track.
+inline constexpr std::string_view kDecodedAudioFormat = "wav";
+
+// An audio track as FFmpeg's libraries see it.
+struct AudioStreamInfo {
+    std::string format;  // "E-AC-3", "TrueHD", "FLAC", "Opus", "LPCM", "AC-3", ...
+    int channels = 0;
+    bool decodable = false;
+};
+
 struct Analysis {
     std::string strVideoCodec;  // "", "vc1", "mpeg2" or "avc"
     bool bVfwMode = false;
@@ -31,6 +44,12 @@ struct Analysis {
     // Where the first video track and each audio track begin, in milliseconds, by track number;
     // a track missing here has no known start.
     std::map<int, std::int64_t> trackStartMs;
+    // Every audio track FFmpeg's libraries found, by track number; filled before the track
+    // report is parsed.
+    std::map<int, AudioStreamInfo> audioStreams;
+    // Why no console decodes the video ("HEVC", "10-bit H.264"); empty when one does. Only a
+    // re-encode converts such a source.
+    std::string strVideoRecodeReason;
     bool bBatchMode = false;
     bool bCmdLineMode = false;
     // Whether the last analysis found mkvinfo's report (false: the source could not be read).

@@ -202,6 +202,12 @@ void Form1::cmbAudio_Click() {
     int i = cmbAudio.selectedIndex();
     if (i < 0 || i >= kTrackTableRows) return;
     const TrackRow& row = analysis_.strAudioTracks[i];
+    // A track decoded in-process has no button of its own: none stays checked.
+    if (row.format == kDecodedAudioFormat) {
+        SelectAudioFormat(-1);
+        txtS2.SetText(row.track);
+        return;
+    }
     char* end = nullptr;
     long format = std::strtol(row.format.c_str(), &end, 10);
     // A row without a format number is a failing statement: the handler ends.

@@ -93,7 +93,24 @@ inline constexpr std::string_view kMp4ErrorTail =
     ", quitting attempt. Temp files (movie.h264 + movie.aac) not deleted.";
 inline constexpr std::string_view kUnknownAudioFormat =
     "The chosen audio track is in none of the formats that can be converted "
-    "(AC3, DTS, OGG, MP3, AAC, MP2). Nothing was converted.";
+    "(AC3, DTS, OGG, MP3, AAC, MP2, or another that FFmpeg decodes). Nothing was converted.";
+// Video no console decodes: kOnlyRecodeConverts + reason ("HEVC", "10-bit H.264"), and when no
+// re-encode is chosen kChooseRecode after it.
+inline constexpr std::string_view kOnlyRecodeConverts =
+    "Only a re-encode can convert this source: ";
+inline constexpr std::string_view kChooseRecode =
+    ". Tick \"MPEG2 Recode\" and choose MPEG2, H264 or Xvid; the video is never copied.";
+inline constexpr std::string_view kVideoErrorTitle = "Video error";
+// The warning when such a source is chosen: the head names the reason (kVideoNotPlayableHead +
+// reason + kVideoNotPlayableTail) or the decoded picture buffer (kDpbNotPlayable); the advice
+// lines follow, each after a carriage return.
+inline constexpr std::string_view kDpbNotPlayable =
+    "This AVC file is not playable on PS3 (black screen) or 360 (extreme artifacts).";
+inline constexpr std::string_view kVideoNotPlayableHead = "This ";
+inline constexpr std::string_view kVideoNotPlayableTail = " file is not playable on PS3 or 360.";
+inline constexpr std::string_view kRecodeAdvice =
+    "\rRecode to Xvid(both), MPEG2(PS3) or h264(both), to be able to play this file."
+    "\rThe normal output format (MP4/AVCHD/M2TS) is  kept when recoding to h264.";
 inline constexpr std::string_view kResultExists =
     "The result of an earlier conversion is in the way; move or rename it and convert again: ";
 inline constexpr std::string_view kSourceMissing = "The source file cannot be found: ";

@@ -24,9 +24,13 @@ bool StereoTarget(const Context& ctx) {
     return ctx.form.cmbPlatform.selectedIndex() == 2 || ctx.form.b360;
 }
 
-std::string AacOptions(const Context& ctx) {
-    return StereoTarget(ctx) ? " -acodec libfaac -ac 2 -ab 224kb "
-                             : " -acodec libfaac -ac 6 -ab 224kb ";
+// A track decoded in-process keeps its channels as far as the target takes them (a mono or
+// stereo source is not spread over six); the six formats keep the fixed counts.
+std::string AacOptions(const Context& ctx, const Conversion& conv) {
+    const int most = StereoTarget(ctx) ? 2 : 6;
+    const int channels =
+        DecodesInProcess(conv) && conv.wavChannels > 0 ? std::min(conv.wavChannels, most) : most;
+    return " -acodec libfaac -ac " + std::to_string(channels) + " -ab 224kb ";
 }
 
 void AftenToAc3(Context& ctx, Conversion& conv) {
@@ -73,6 +77,7 @@ Mp4AudioRoute ChooseMp4Route(const Context& ctx, const Conversion& conv) {
     const bool safeSync = ctx.form.chkFF.value() == 1;
     const Mp4AudioRoute fromWav =
         conv.neroFound ? Mp4AudioRoute::NeroFromWav : Mp4AudioRoute::FFmpegFromWav;
+    if (DecodesInProcess(conv)) return fromWav;
     // Safe Sync with AAC would read and write movie.aac in one step and then delete it. The
     // decoded WAV is encoded instead where there is one (Xbox 360), else the extracted AAC stays.
     if (safeSync && conv.audioFormat == "aac")
@@ -112,8 +117,12 @@ void ConvertAudioForMp4(Context& ctx, Conversion& conv) {
     const bool safeSync = f.chkFF.value() == 1;
     // Safe Sync encodes the extracted track with FFmpeg, but never DTS: DTS is decoded as
     // without it (a DTS source keeps the box ticked from an earlier AC-3 source).
-    if ((!safeSync && Is(conv, {"ac3", "mp3", "mp2"})) || conv.audioFormat == "dts" ||
-        (conv.audioFormat == "aac" && f.b360)) {
+    // A track no button names has no backup decoder: the decoder's error goes to the log, and
+    // the AAC check below reports the missing audio.
+    if (DecodesInProcess(conv)) {
+        DecodeAc3ToWav(ctx, conv);
+    } else if ((!safeSync && Is(conv, {"ac3", "mp3", "mp2"})) || conv.audioFormat == "dts" ||
+               (conv.audioFormat == "aac" && f.b360)) {
         if (!DecodeAc3ToWav(ctx, conv) || !FileFound(Work(ctx, work::kMovieWav)))
             BackupDecode(ctx, conv);
     }
@@ -147,7 +156,7 @@ void ConvertAudioForMp4(Context& ctx, Conversion& conv) {
         case Mp4AudioRoute::FromExtracted:
             Run(ctx, conv,
                 Quoted(conv.ffmpeg) + " -f " + conv.audioFormat + " -i " +
-                    Quoted(WorkAudio(ctx, conv)) + AacOptions(ctx) +
+                    Quoted(WorkAudio(ctx, conv)) + AacOptions(ctx, conv) +
                     Quoted(Work(ctx, work::kMovieAac)));
             DeleteWork(ctx, "movie." + conv.audioFormat);
             break;
@@ -168,7 +177,7 @@ void ConvertAudioForMp4(Context& ctx, Conversion& conv) {
         case Mp4AudioRoute::FFmpegFromWav:
             Run(ctx, conv,
                 Quoted(conv.ffmpeg) + " -f wav -i " + Quoted(Work(ctx, work::kMovieWav)) +
-                    AacOptions(ctx) + Quoted(Work(ctx, work::kMovieAac)));
+                    AacOptions(ctx, conv) + Quoted(Work(ctx, work::kMovieAac)));
             DeleteWork(ctx, work::kMovieWav);
             if (!FileFound(Work(ctx, work::kMovieAac))) ShowAacError(ctx);
             break;
@@ -189,14 +198,16 @@ void ConvertAudioForM2ts(Context& ctx, Conversion& conv) {
             Quoted(conv.ffmpeg) + " -i " + Quoted(Work(ctx, work::kMovieAac)) +
                 " -acodec pcm_s16le " + Quoted(Work(ctx, work::kMovieWav)));
         DeleteWork(ctx, work::kMovieAac);
-    } else if (Is(conv, {"mp3", "mp2", "ogg"})) {
+    } else if (Is(conv, {"mp3", "mp2", "ogg"}) || DecodesInProcess(conv)) {
         DecodeAc3ToWav(ctx, conv);
     }
     AftenToAc3(ctx, conv);
     DeleteWork(ctx, work::kMovieWav);
 }
 
-bool AvchdConvertsAudio(const Conversion& conv) { return Is(conv, {"ogg", "aac", "mp3", "mp2"}); }
+bool AvchdConvertsAudio(const Conversion& conv) {
+    return Is(conv, {"ogg", "aac", "mp3", "mp2"}) || DecodesInProcess(conv);
+}
 
 void ConvertAudioForAvchd(Context& ctx, Conversion& conv) {
     if (!AvchdConvertsAudio(conv)) return;

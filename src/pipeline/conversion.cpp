@@ -14,6 +14,16 @@ bool ReencodesVideo(const Form1& form) {
     return form.chkMP2.value() == 1 && format >= 0 && format <= 2;
 }
 
+bool ChosenTrackDecodedInProcess(const Context& ctx) {
+    const std::string& track = ctx.form.txtS2.text();
+    if (track.empty()) return false;
+    for (const TrackRow& row : ctx.analysis.strAudioTracks)
+        if (row.track == track) return row.format == kDecodedAudioFormat;
+    return false;
+}
+
+bool DecodesInProcess(const Conversion& conv) { return conv.audioFormat == kDecodedAudioFormat; }
+
 std::string Work(const Context& ctx, std::string_view name) { return ctx.WorkPath(name); }
 
 std::string WorkAudio(const Context& ctx, const Conversion& conv) {

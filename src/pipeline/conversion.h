@@ -9,9 +9,10 @@ struct Context;
 class Form1;
 
 struct Conversion {
-    std::string audioFormat;  // "ac3", "dts", "ogg", "mp3", "aac", "mp2" or ""
-    std::string baseName;     // source file name without its last four characters
-    std::string fps;          // txtSFPS, "25.000" after the 25-frames stage
+    // "ac3", "dts", "ogg", "mp3", "aac", "mp2", "wav" (decoded in-process) or ""
+    std::string audioFormat;
+    std::string baseName;  // source file name without its last four characters
+    std::string fps;       // txtSFPS, "25.000" after the 25-frames stage
     std::string lastCommand;
 
     // Tool paths built at the start of the conversion.
@@ -29,11 +30,20 @@ struct Conversion {
     // earlier), as far as the muxer still has to add it: decoding to movie.wav moves the sound
     // into place itself and leaves 0 here.
     std::int64_t audioDelayMs = 0;
+
+    // Channels of the movie.wav the in-process decoder wrote last; 0 before it ran.
+    int wavChannels = 0;
 };
 
 // "MPEG2 Recode" with a format chosen in the list (0 MPEG-2, 1 H.264, 2 Xvid). Without a format
 // nothing is re-encoded and the source's video goes to the muxing chains.
 bool ReencodesVideo(const Form1& form);
+
+// Whether the audio track chosen in the window (txtS2) is one no format button names but the
+// in-process decoder reads; the analysis decides this, not the buttons.
+bool ChosenTrackDecodedInProcess(const Context& ctx);
+// The conversion's audio is such a track: decoded to movie.wav, never extracted.
+bool DecodesInProcess(const Conversion& conv);
 
 // The quotation mark the command lines are built with.
 inline constexpr char Q = '"';

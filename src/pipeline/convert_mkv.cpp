@@ -70,7 +70,8 @@ void GatherConversion(Context& ctx, Conversion& conv) {
     Form1& f = ctx.form;
     BuildToolPaths(ctx, conv);
     conv.fps = f.txtSFPS.text();
-    conv.audioFormat = AudioFormatText(f);
+    conv.audioFormat =
+        ChosenTrackDecodedInProcess(ctx) ? std::string(kDecodedAudioFormat) : AudioFormatText(f);
     conv.baseName = BaseNameOf(f.strFullname);
     conv.audioDelayMs = AudioDelayMs(ctx, f.txtS1.text(), f.txtS2.text());
     const size_t slash = f.strFullname.rfind('/');
@@ -94,8 +95,20 @@ bool Prologue(Context& ctx, Conversion& conv) {
                std::string(msg::kSourceErrorTitle));
         return false;
     }
-    if (ctx.analysis.strVideoCodec.empty()) ReadInfo(ctx, f.strFullname);
+    // Video known to need a re-encode was analysed when chosen; analysing it again would undo a
+    // choice made since (and warn again).
+    if (ctx.analysis.strVideoCodec.empty() && ctx.analysis.strVideoRecodeReason.empty())
+        ReadInfo(ctx, f.strFullname);
     GatherConversion(ctx, conv);
+    return true;
+}
+
+// Video no console decodes is never copied: without a re-encode there is nothing to make.
+bool RefuseVideoCopy(Context& ctx) {
+    const std::string& reason = ctx.analysis.strVideoRecodeReason;
+    if (reason.empty() || ReencodesVideo(ctx.form)) return false;
+    Report(ctx, std::string(msg::kOnlyRecodeConverts) + reason + std::string(msg::kChooseRecode),
+           std::string(msg::kVideoErrorTitle));
     return true;
 }
 
@@ -170,6 +183,7 @@ void ConvertMkv(Context& ctx) {
     Conversion conv;
     ctx.finishedOutput.clear();
     if (!Prologue(ctx, conv)) return;
+    if (RefuseVideoCopy(ctx)) return;
     if (SplitSourceIfLarge(ctx, conv)) return;
 
     const bool vc1Chain =

@@ -24,6 +24,7 @@ bool DecodeAc3ToWav(Context& ctx, Conversion& conv) {
         return false;
     }
     conv.audioDelayMs = 0;  // the WAV starts where the video does
+    conv.wavChannels = result.channels;
     return true;
 }
 

@@ -27,12 +27,13 @@ std::string ChooseExtraction(Context& ctx, Conversion& conv) {
     const std::string& s1 = f.txtS1.text();
     const std::string& s2 = f.txtS2.text();
     const std::string audioFile = "movie." + conv.audioFormat;
-    const std::string videoAndAudio = TracksCommand(ctx, conv) +
-                                      TrackTarget(ctx, s1, work::kMovieH264) +
-                                      TrackTarget(ctx, s2, audioFile);
+    // The in-process decoder reads a track no button names from the MKV itself.
+    const std::string audioTarget = DecodesInProcess(conv) ? "" : TrackTarget(ctx, s2, audioFile);
+    const std::string videoAndAudio =
+        TracksCommand(ctx, conv) + TrackTarget(ctx, s1, work::kMovieH264) + audioTarget;
     if (conv.audioFormat == "ogg" || f.chkFF.value() == 1 || f.chkVob.value() == 1) {
         if (f.chkVob.value() == 1 && f.chkFF.value() == 1) {
-            if (conv.audioFormat == "ac3") return {};
+            if (conv.audioFormat == "ac3" || DecodesInProcess(conv)) return {};
             return TracksCommand(ctx, conv) + TrackTarget(ctx, s2, audioFile);
         }
         return videoAndAudio;

@@ -30,7 +30,7 @@ void ConvertAudioForMp4(Context& ctx, Conversion& conv);
 void ConvertAudioForM2ts(Context& ctx, Conversion& conv);
 void ConvertAudioForAvchd(Context& ctx, Conversion& conv);
 // Whether the AVCHD chain makes movie.ac3 from the source's audio: Vorbis and AAC, and MP3 and
-// MP2, which Blu-ray and AVCHD streams cannot carry.
+// MP2, which Blu-ray and AVCHD streams cannot carry, and every track decoded in-process.
 bool AvchdConvertsAudio(const Conversion& conv);
 
 // ---- muxing

@@ -9,6 +9,7 @@
 #include "app/handlers.h"
 #include "app/source_verdict.h"
 #include "model/context.h"
+#include "model/messages.h"
 #include "platform/file_api.h"
 #include "platform/tool_runner.h"
 
@@ -54,6 +55,9 @@ int RunConvertCommand(Context& ctx, CliHost& host, const std::vector<std::string
     StartRecodeFormat(ctx, checked);
     ChooseSource(ctx, source);
     if (ctx.form.strType.empty()) return 1;  // refused with a message
+    if (!ctx.analysis.strVideoRecodeReason.empty())
+        std::cerr << "kestrun-cli convert: " << msg::kOnlyRecodeConverts
+                  << ctx.analysis.strVideoRecodeReason << std::endl;
     if (std::string refusal = ApplyConvertOptions(ctx, host, checked); !refusal.empty()) {
         std::cerr << "kestrun-cli convert: " << refusal << std::endl;
         return 2;

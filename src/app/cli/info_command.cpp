@@ -3,6 +3,7 @@
 // object on standard output.
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <nlohmann/json.hpp>
@@ -31,6 +32,18 @@ Json TrackRows(const TrackTable& table, int shown, const char* formatKey) {
     return rows;
 }
 
+// The audio rows, each with the codec and channels FFmpeg's libraries found for its track.
+Json AudioRows(const Analysis& a, int shown) {
+    Json rows = TrackRows(a.strAudioTracks, shown, "format");
+    for (Json& row : rows) {
+        const auto stream = a.audioStreams.find(std::atoi(row["track"].get<std::string>().c_str()));
+        if (stream == a.audioStreams.end()) continue;
+        row["codec"] = stream->second.format;
+        row["channels"] = stream->second.channels;
+    }
+    return rows;
+}
+
 // A size the analysis could not find is shown as such, not as 0.
 Json PixelSize(int size) { return size > 0 ? Json(size) : Json(std::string(msg::kUnknown)); }
 
@@ -47,12 +60,13 @@ std::string AnalysisJson(const Context& ctx) {
         {"pixelHeight", PixelSize(a.intPixelHeight)},
         {"parOpt", a.strParOpt},
         {"aspectOpt", a.strAspectOpt},
-        {"audio", TrackRows(a.strAudioTracks, f.cmbAudio.ListCount(), "format")},
+        {"audio", AudioRows(a, f.cmbAudio.ListCount())},
         {"selectedAudioFormat", f.SelectedAudioFormat()},
         {"audioTrack", f.txtS2.text()},
         {"subtitles", TrackRows(a.strSubTracks, f.cmbSubs.ListCount(), "type")},
         {"srtFound", f.lblSRTFound.visible},
         {"mpeg2Recode", f.chkMP2.value() == 1},
+        {"videoRecodeReason", a.strVideoRecodeReason},
         {"safeSync", f.chkFF.value() == 1},
         {"safeSyncEnabled", f.chkFF.enabled},
     };

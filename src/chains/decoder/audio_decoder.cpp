@@ -220,10 +220,11 @@ private:
                               std::to_string(frame.sample_rate) + " Hz, more than a WAV carries");
         }
         auto layout = OutputLayoutFor(request_.settings.channels, source);
-        const WavFormat format{layout.Channels(), frame.sample_rate, WavChannelMask(layout.Get())};
+        const int rate = OutputSampleRateFor(frame.sample_rate);
+        const WavFormat format{layout.Channels(), rate, WavChannelMask(layout.Get())};
         writer_.Begin(format);
         const auto gain = static_cast<float>(GainFactorFromDb(request_.settings.gainDb));
-        converter_.emplace(std::move(layout), frame.sample_rate, gain);
+        converter_.emplace(std::move(layout), rate, gain);
         StartLead(format);
         fileBytes_ = static_cast<std::int64_t>(writer_.FileBytes());
     }

@@ -31,6 +31,11 @@ ChannelLayout UsableInputLayout(const AVChannelLayout& layout) {
 
 }  // namespace
 
+int OutputSampleRateFor(int sourceRate) {
+    if (sourceRate <= kMaxOutputRate) return sourceRate;
+    return sourceRate % 44100 == 0 ? 44100 : kMaxOutputRate;
+}
+
 ChannelLayout OutputLayoutFor(OutputChannels choice, const AVChannelLayout& source) {
     switch (choice) {
         case OutputChannels::Mono:
@@ -42,6 +47,10 @@ ChannelLayout OutputLayoutFor(OutputChannels choice, const AVChannelLayout& sour
         case OutputChannels::AsSource:
             break;
     }
+    // Every WAV of ours feeds an AC-3 or AAC encode for a console, which carries 5.1 at most:
+    // more channels (TrueHD or LPCM 7.1) are mixed down by swresample's standard matrix.
+    if (source.nb_channels > kMaxOutputChannels)
+        return ChannelLayout::FromMask(AV_CH_LAYOUT_5POINT1);
     if (HasWavSpeakers(source)) return ChannelLayout(source);
     return UsableInputLayout(ChannelLayout::Default(source.nb_channels).Get());
 }

@@ -10,9 +10,16 @@
 
 namespace kestrun {
 
+// The most the WAV carries: what AC-3 takes (5.1 at 48 kHz), the encoders' common ground.
+inline constexpr int kMaxOutputChannels = 6;
+inline constexpr int kMaxOutputRate = 48000;
+
 // The layout written to the WAV: the settings' choice, or the source's own layout when it has
-// standard speaker positions (otherwise FFmpeg's default layout for its channel count).
+// standard speaker positions (otherwise FFmpeg's default layout for its channel count); a source
+// of more than six channels gives 5.1.
 ChannelLayout OutputLayoutFor(OutputChannels choice, const AVChannelLayout& source);
+// The WAV's sample rate: the source's, or 48 kHz (44.1 kHz for its multiples) above 48 kHz.
+int OutputSampleRateFor(int sourceRate);
 // WAVE_FORMAT_EXTENSIBLE speaker mask of a layout; 0 when it has no standard positions.
 std::uint32_t WavChannelMask(const AVChannelLayout& layout);
 
