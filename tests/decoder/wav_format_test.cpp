@@ -156,5 +156,31 @@ TEST(PcmConverter, KeepsOneOutputFormatWhenTheStreamChanges) {
     EXPECT_NEAR(static_cast<double>(resampled) / 4, 2400.0, 40.0);
 }
 
+// What AC-3 takes at most: more than six channels are mixed down to 5.1, the back pair folded
+// into the sides rather than dropped; rates above 48 kHz come down to 48 or 44.1 kHz.
+TEST(PcmConverter, SevenOneComesDownToFiveOneAndHighRatesTo48k) {
+    const auto layout =
+        OutputLayoutFor(OutputChannels::AsSource, Native(AV_CH_LAYOUT_7POINT1).Get());
+    ASSERT_EQ(WavChannelMask(layout.Get()), AV_CH_LAYOUT_5POINT1);
+    FramePtr frame = ConstantFrame(AV_CH_LAYOUT_7POINT1, 48000, 256, 0);
+    auto* data = reinterpret_cast<std::int16_t*>(frame->data[0]);
+    for (int i = 0; i < 256; ++i) data[i * 8 + 4] = 8000;  // back left only
+    PcmConverter converter(layout, 48000, 1.0f);
+    const auto out = converter.Convert(*frame);
+    const auto samples = Samples({out.begin(), out.end()});
+    ASSERT_EQ(samples.size(), 256u * 6);
+    const std::int16_t* last = &samples[samples.size() - 6];  // FL FR FC LFE SL SR
+    EXPECT_GT(last[4], 1000);                                 // side left carries it
+    for (int c : {0, 1, 2, 3, 5}) EXPECT_EQ(last[c], 0) << c;
+
+    for (const auto& [in, out] : {std::pair{44100, 44100},
+                                  {48000, 48000},
+                                  {32000, 32000},
+                                  {88200, 44100},
+                                  {96000, 48000},
+                                  {192000, 48000}})
+        EXPECT_EQ(OutputSampleRateFor(in), out) << in;
+}
+
 }  // namespace
 }  // namespace kestrun

@@ -31,7 +31,10 @@ std::vector<std::string> ToneInput(int channels, double seconds) {
     std::string tones;
     for (int c = 0; c < channels; ++c)
         tones += (c ? "|" : "") + ("0.3*sin(" + std::to_string(220 + 110 * c) + "*2*PI*t)");
-    const std::string layout = channels == 6 ? "5.1" : channels == 1 ? "mono" : "stereo";
+    const std::string layout = channels == 8   ? "7.1"
+                               : channels == 6 ? "5.1"
+                               : channels == 1 ? "mono"
+                                               : "stereo";
     return {"-f", "lavfi",
             "-t", std::to_string(seconds),
             "-i", "aevalsrc=" + tones + ":c=" + layout + ":s=48000"};
