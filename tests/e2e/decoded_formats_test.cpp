@@ -1,6 +1,7 @@
 // Sources as they come today: audio that none of the six format buttons names (E-AC-3, TrueHD,
-// FLAC, Opus, LPCM) is decoded in-process and encoded for the target with its channels kept as
-// far as the target takes them; video no console decodes (HEVC, 10-bit H.264) is never copied.
+// FLAC, Opus, LPCM) is decoded in-process and encoded to AAC (MP4) or AC-3 (M2TS, AVCHD) with its
+// channels kept as far as the target takes them; video no console decodes (HEVC, 10-bit H.264)
+// is never copied.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -37,12 +38,17 @@ void PrintTo(const Target& target, std::ostream* os) { *os << target.name; }
 
 const Target kTargets[] = {
     {"Mp4", {}, "aac"},
+    {"M2ts", {"--container", "m2ts"}, "ac3"},
+    {"Avchd", {"--container", "avchd"}, "ac3"},
 };
 
-// The one file a conversion leaves in `out`.
+// The stream of the one result a conversion leaves in `out` (the MP4, the ".mpg", or the first
+// stream file of the AVCHD folder); empty when anything else is left beside it.
 fs::path OnlyResult(const fs::path& out) {
     const std::vector<std::string> names = FolderNames(out);
-    return names.size() == 1 ? out / names.front() : fs::path();
+    if (names.size() != 1) return {};
+    const fs::path result = out / names.front();
+    return fs::is_directory(result) ? result / "BDMV" / "STREAM" / "00000.m2ts" : result;
 }
 
 class DecodedAudioTest : public ::testing::TestWithParam<std::tuple<DecodedKind, Target>> {};
