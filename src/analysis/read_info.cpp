@@ -77,7 +77,12 @@ bool ReadInfo(Context& ctx, const std::string& source) {
         f.chkFF.enabled = false;
     }
     if (!a.strVideoRecodeReason.empty()) {
-        // Video no console decodes takes the road of a failed DPB check, naming its reason.
+        // Video no console decodes takes the road of a failed DPB check, naming its reason. The
+        // progress line and the log say it also in batch and command-line runs, which show no
+        // warning.
+        const std::string note = std::string(msg::kOnlyRecodeConverts) + a.strVideoRecodeReason;
+        ctx.Progress(note);
+        ctx.Log(note);
         RequireRecode(ctx, std::string(msg::kVideoNotPlayableHead) + a.strVideoRecodeReason +
                                std::string(msg::kVideoNotPlayableTail));
     } else if (a.strVideoCodec == "avc") {
