@@ -190,6 +190,10 @@ std::vector<std::string> FfmpegArgs(const MencoderCall& call, const MediaFacts& 
                         {"-r", std::to_string(rate.num) + "/" + std::to_string(rate.den)});
         }
         args.insert(args.end(), {"-fps_mode", "passthrough"});
+        // MEncoder hands its encoders 8-bit 4:2:0 pictures whatever the source holds. Left to
+        // itself FFmpeg would keep a 10-bit or 4:2:2 source's format and write High 10 or High
+        // 4:2:2 H.264, which no console decodes.
+        args.insert(args.end(), {"-pix_fmt", "yuv420p"});
     }
     if (!call.aspect.empty()) args.insert(args.end(), {"-aspect", call.aspect});
 
