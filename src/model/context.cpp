@@ -4,9 +4,21 @@
 #include "platform/tool_table.h"
 
 namespace kestrun {
+namespace {
+
+thread_local Branch* t_branch = nullptr;
+
+}  // namespace
+
+Branch* CurrentBranch() { return t_branch; }
+
+BranchScope::BranchScope(Branch* branch) : previous_(t_branch) { t_branch = branch; }
+
+BranchScope::~BranchScope() { t_branch = previous_; }
 
 Context::Context(Host& h, std::string folder)
-    : host(h),
+    : hostSwitch_(h),
+      host(hostSwitch_),
       programFolder(std::move(folder)),
       runner(programFolder + std::string(tool::kToolLog)) {
     form.onRepaint = [this] { host.Repaint(); };
@@ -14,6 +26,10 @@ Context::Context(Host& h, std::string folder)
 }
 
 void Context::Progress(const std::string& text) {
+    if (Branch* branch = CurrentBranch()) {
+        branch->Progress(text);
+        return;
+    }
     // The same text twice is still a new stage message for whoever listens.
     if (form.txtProgress.text() == text && form.txtProgress.onChange)
         form.txtProgress.onChange(form.txtProgress);
@@ -22,7 +38,15 @@ void Context::Progress(const std::string& text) {
 }
 
 void Context::Log(const std::string& text) const {
+    if (Branch* branch = CurrentBranch()) {
+        branch->Log(text);
+        return;
+    }
     AppendLine(programFolder + std::string(tool::kDebugLog), text);
+}
+
+void Context::Checkpoint() const {
+    if (Branch* branch = CurrentBranch()) branch->Checkpoint();
 }
 
 }  // namespace kestrun

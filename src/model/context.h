@@ -13,13 +13,73 @@
 
 namespace kestrun {
 
+// One of two stage sequences that run side by side (pipeline/side_by_side.h). While a thread runs
+// one, everything its stages show a person or write to the log goes through it instead of
+// straight to the window, and it can stop the sequence between two steps.
+class Branch : public Host {
+public:
+    virtual void Progress(const std::string& text) = 0;
+    virtual void Log(const std::string& text) = 0;
+    // Throws when the sequence is to go no further (the other one failed, or a person cancelled).
+    virtual void Checkpoint() = 0;
+};
+
+// The branch the calling thread runs, or null.
+Branch* CurrentBranch();
+
+// Makes `branch` the calling thread's branch while the scope lasts (null: none, so that the window
+// is reached directly).
+class BranchScope {
+public:
+    explicit BranchScope(Branch* branch);
+    ~BranchScope();
+    BranchScope(const BranchScope&) = delete;
+    BranchScope& operator=(const BranchScope&) = delete;
+
+private:
+    Branch* previous_;
+};
+
 struct Context {
+private:
+    // The host the stages see: the calling thread's branch when it runs one, else the window's.
+    class HostSwitch : public Host {
+    public:
+        explicit HostSwitch(Host& host) : host_(host) {}
+        MsgResult MsgBox(const std::string& text, const std::string& title, MsgIcon icon,
+                         MsgButtons buttons) override {
+            return Target().MsgBox(text, title, icon, buttons);
+        }
+        std::string OpenFile(const OpenFileRequest& request) override {
+            return Target().OpenFile(request);
+        }
+        std::string BrowseForFolder(const std::string& title) override {
+            return Target().BrowseForFolder(title);
+        }
+        void Repaint() override { Target().Repaint(); }
+        void DoEvents() override { Target().DoEvents(); }
+        void SetTopmost(bool on) override { Target().SetTopmost(on); }
+        void Sleep(int milliseconds) override { Target().Sleep(milliseconds); }
+        void ShowAc3FilterOptions() override { Target().ShowAc3FilterOptions(); }
+        bool StopRequested() const override { return Target().StopRequested(); }
+
+    private:
+        Host& Target() const {
+            Branch* branch = CurrentBranch();
+            return branch ? *branch : host_;
+        }
+        Host& host_;
+    };
+    HostSwitch hostSwitch_;
+
+public:
     Context(Host& host, std::string programFolder);
     Context(const Context&) = delete;
     Context& operator=(const Context&) = delete;
 
     Analysis analysis;
     Form1 form{analysis};
+    // The window's host; on the thread of a branch, that branch.
     Host& host;
     std::string programFolder;  // no trailing separator
     ToolRunner runner;
@@ -54,6 +114,8 @@ struct Context {
     void Progress(const std::string& text);
     // Appends one entry to debug.log in the program folder.
     void Log(const std::string& text) const;
+    // Between two steps of a stage: throws when the calling thread's branch is to go no further.
+    void Checkpoint() const;
 };
 
 }  // namespace kestrun

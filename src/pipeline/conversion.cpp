@@ -55,7 +55,11 @@ bool FrameRateKnown(const std::string& fps) {
 
 int Run(Context& ctx, Conversion& conv, const std::string& commandLine) {
     conv.lastCommand = commandLine;
-    return ctx.runner.RunWait(commandLine, ctx.Priority());
+    ctx.Checkpoint();
+    const int exitCode = ctx.runner.RunWait(commandLine, ctx.Priority());
+    // A sequence stopped meanwhile goes no further: what the tool left stays as it is.
+    ctx.Checkpoint();
+    return exitCode;
 }
 
 void DeleteWork(const Context& ctx, std::string_view name) {

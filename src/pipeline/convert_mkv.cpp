@@ -8,6 +8,7 @@
 #include "model/messages.h"
 #include "pipeline/conversion.h"
 #include "pipeline/recode.h"
+#include "pipeline/side_by_side.h"
 #include "pipeline/stages.h"
 #include "platform/file_api.h"
 #include "platform/tool_runner.h"
@@ -205,6 +206,7 @@ void ConvertMkv(Context& ctx) {
     }
 
     ctx.Progress(std::string(msg::kExtracting));
+    if (RunMp4ChainSideBySide(ctx, conv)) return;
     ExtractStreams(ctx, conv);
 
     if (f.chkMP2.value() == 1) {

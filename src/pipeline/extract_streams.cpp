@@ -53,6 +53,14 @@ bool WrittenNotEmpty(const std::string& path) {
 
 }  // namespace
 
+bool ExtractionTakesAudio(const Context& ctx, const Conversion& conv) {
+    const Form1& f = ctx.form;
+    if (ReencodesVideo(f) || f.chkAVCHD.value() == 1) return false;
+    if (conv.audioFormat == "ogg" || f.chkFF.value() == 1 || f.chkVob.value() == 1)
+        return !(f.chkVob.value() == 1 && f.chkFF.value() == 1 && conv.audioFormat == "ac3");
+    return !ctx.analysis.bVfwMode && conv.audioFormat == "aac" && !f.b360;
+}
+
 void ExtractStreams(Context& ctx, Conversion& conv) {
     const Form1& f = ctx.form;
     if (ReencodesVideo(f) || (f.chkAVCHD.value() == 1 && f.chkFF.value() == 1)) return;

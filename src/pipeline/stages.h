@@ -14,6 +14,8 @@ struct Conversion;
 // The tool paths, frame rate, audio format and base name of the source in the window.
 void GatherConversion(Context& ctx, Conversion& conv);
 void ExtractStreams(Context& ctx, Conversion& conv);
+// Whether ExtractStreams writes the audio track into the work folder as well.
+bool ExtractionTakesAudio(const Context& ctx, const Conversion& conv);
 // " N:"movie.fmt"" for the chosen MKV subtitle track, or empty; `format` receives
 // "srt"/"SSA"/"ASS".
 std::string SubtitlePiece(Context& ctx, std::string* format = nullptr);

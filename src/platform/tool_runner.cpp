@@ -47,12 +47,29 @@ int OpenToolLog(const std::string& toolLog) {
     return fd < 0 ? child::kNullStream : fd;
 }
 
+thread_local const ToolRunner::Pump* t_threadPump = nullptr;
+thread_local const std::string* t_threadToolLog = nullptr;
+
 }  // namespace
+
+ToolRunner::ThreadPump::ThreadPump(Pump pump) : pump_(std::move(pump)), previous_(t_threadPump) {
+    t_threadPump = &pump_;
+}
+
+ToolRunner::ThreadPump::~ThreadPump() { t_threadPump = previous_; }
+
+ToolRunner::ThreadToolLog::ThreadToolLog(std::string toolLog)
+    : toolLog_(std::move(toolLog)), previous_(t_threadToolLog) {
+    t_threadToolLog = &toolLog_;
+}
+
+ToolRunner::ThreadToolLog::~ThreadToolLog() { t_threadToolLog = previous_; }
 
 ToolRunner::ToolRunner(std::string toolLog) : toolLog_(std::move(toolLog)) {}
 
 void ToolRunner::SetPump(Pump pump, std::chrono::milliseconds interval) {
     pump_ = std::move(pump);
+    pumpThread_ = std::this_thread::get_id();
     interval_ = interval.count() > 0 ? interval : std::chrono::milliseconds(1);
 }
 
@@ -62,8 +79,19 @@ void ToolRunner::SetObserver(std::function<void(const std::string&)> observer) {
     observer_ = std::move(observer);
 }
 
-void ToolRunner::Notify(const std::string& commandLine) const {
+void ToolRunner::Notify(const std::string& commandLine) {
+    std::lock_guard lock(observerMutex_);
     if (observer_) observer_(commandLine);
+}
+
+void ToolRunner::Started(int pid) {
+    std::lock_guard lock(runningMutex_);
+    running_.push_back(RunningTool{pid});
+}
+
+void ToolRunner::Ended(int pid) {
+    std::lock_guard lock(runningMutex_);
+    std::erase_if(running_, [pid](const RunningTool& tool) { return tool.pid == pid; });
 }
 
 std::string ToolRunner::RunCapture(const std::string& commandLine, bool captureStdout,
@@ -84,12 +112,11 @@ std::string ToolRunner::RunCapture(const std::string& commandLine, bool captureS
         close(pipeFds[0]);
         return std::string(kCreateProcessFailed);
     }
-    runningPid_ = started.pid;
+    Started(started.pid);
     std::string text = ReadUntilClosed(pipeFds[0], oemText);
     close(pipeFds[0]);
     child::WaitBlocking(started.pid);
-    runningPid_ = -1;
-    stopRequested_ = false;
+    Ended(started.pid);
     return text;
 }
 
@@ -103,13 +130,16 @@ void ToolRunner::RunWaitHidden(const std::string& commandLine, int priorityIndex
 
 void ToolRunner::SetOutputListener(OutputListener listener) {
     outputListener_ = std::move(listener);
+    listenerThread_ = std::this_thread::get_id();
 }
 
 int ToolRunner::Run(const std::string& commandLine, int priorityIndex) {
     Notify(commandLine);
-    int logFd = OpenToolLog(toolLog_);
+    int logFd = OpenToolLog(t_threadToolLog ? *t_threadToolLog : toolLog_);
     int pipeFds[2] = {-1, -1};
-    const bool listening = outputListener_ && pipe2(pipeFds, O_CLOEXEC) == 0;
+    // The listener belongs to the thread that set it: a tool of another thread is not listened to.
+    const bool listening = outputListener_ && std::this_thread::get_id() == listenerThread_ &&
+                           pipe2(pipeFds, O_CLOEXEC) == 0;
     if (listening) fcntl(pipeFds[0], F_SETFL, O_NONBLOCK);
     child::Started started =
         child::Start(SplitCommandLine(commandLine), {listening ? pipeFds[1] : logFd, logFd},
@@ -123,27 +153,26 @@ int ToolRunner::Run(const std::string& commandLine, int priorityIndex) {
 }
 
 int ToolRunner::WaitPumping(int pid, int outputFd, int logFd) {
-    runningPid_ = pid;
-    stopRequested_ = false;
-    partialLine_.clear();
+    Started(pid);
+    const Pump* pump = std::this_thread::get_id() == pumpThread_ ? &pump_ : t_threadPump;
+    const bool pumps = pump && *pump;
+    std::string partialLine;
     int exitCode = -1;
     for (;;) {
         if (child::TryReap(pid, exitCode)) break;
         child::WaitForEndOrTimeout(pid, interval_);
-        if (outputFd >= 0) DrainOutput(outputFd, logFd);
+        if (outputFd >= 0) DrainOutput(outputFd, logFd, partialLine);
         if (child::TryReap(pid, exitCode)) break;
-        if (pump_) pump_();
+        if (pumps) (*pump)();
         KillIfGraceOver(pid);
     }
-    if (outputFd >= 0) DrainOutput(outputFd, logFd);
-    if (!partialLine_.empty() && outputListener_) outputListener_(partialLine_);
-    partialLine_.clear();
-    runningPid_ = -1;
-    stopRequested_ = false;
+    if (outputFd >= 0) DrainOutput(outputFd, logFd, partialLine);
+    if (!partialLine.empty() && outputListener_) outputListener_(partialLine);
+    Ended(pid);
     return exitCode;
 }
 
-void ToolRunner::DrainOutput(int outputFd, int logFd) {
+void ToolRunner::DrainOutput(int outputFd, int logFd, std::string& partialLine) {
     char buffer[kReadChunk];
     for (;;) {
         const ssize_t n = read(outputFd, buffer, sizeof buffer);
@@ -154,25 +183,31 @@ void ToolRunner::DrainOutput(int outputFd, int logFd) {
         }
         for (ssize_t i = 0; i < n; ++i) {
             if (buffer[i] != '\n' && buffer[i] != '\r') {
-                partialLine_ += buffer[i];
+                partialLine += buffer[i];
                 continue;
             }
-            if (!partialLine_.empty() && outputListener_) outputListener_(partialLine_);
-            partialLine_.clear();
+            if (!partialLine.empty() && outputListener_) outputListener_(partialLine);
+            partialLine.clear();
         }
     }
 }
 
 void ToolRunner::StopRunningTool() {
-    if (runningPid_ <= 0 || stopRequested_) return;
-    stopRequested_ = true;
-    stopDeadline_ = std::chrono::steady_clock::now() + kStopGrace;
-    child::SignalGroup(runningPid_, SIGTERM);
+    std::lock_guard lock(runningMutex_);
+    for (RunningTool& tool : running_) {
+        if (tool.stopRequested) continue;
+        tool.stopRequested = true;
+        tool.stopDeadline = std::chrono::steady_clock::now() + kStopGrace;
+        child::SignalGroup(tool.pid, SIGTERM);
+    }
 }
 
 void ToolRunner::KillIfGraceOver(int pid) {
-    if (stopRequested_ && std::chrono::steady_clock::now() >= stopDeadline_) {
-        child::SignalGroup(pid, SIGKILL);
+    std::lock_guard lock(runningMutex_);
+    for (const RunningTool& tool : running_) {
+        if (tool.pid == pid && tool.stopRequested &&
+            std::chrono::steady_clock::now() >= tool.stopDeadline)
+            child::SignalGroup(pid, SIGKILL);
     }
 }
 

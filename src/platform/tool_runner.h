@@ -2,10 +2,15 @@
 // The only code that starts processes. A command line stays one string, exactly as the stage built
 // it (that string is what the log shows and what tests compare); it is split into arguments by the
 // Windows C runtime rules and the program is started directly, never through a shell.
+//
+// Two threads may run tools at the same time (two stage sequences side by side); the pump runs
+// only on the thread that set it, and StopRunningTool stops every tool that runs.
 #include <chrono>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 namespace kestrun {
@@ -27,13 +32,45 @@ public:
     // (appended); empty sends them to /dev/null.
     explicit ToolRunner(std::string toolLog = {});
 
-    // Called every `interval` while a tool runs, so the window can repaint or the CLI report.
+    // Called every `interval` while a tool started on the calling thread runs, so the window can
+    // repaint or the CLI report.
     void SetPump(Pump pump, std::chrono::milliseconds interval = std::chrono::milliseconds(50));
     void SetToolLog(std::string toolLog);
-    // Called with every command line, exactly as given, before the tool is started.
+    // While it lasts, tools started on the calling thread (another one than the pump's) call
+    // `pump` every interval while they run.
+    class ThreadPump {
+    public:
+        explicit ThreadPump(Pump pump);
+        ~ThreadPump();
+        ThreadPump(const ThreadPump&) = delete;
+        ThreadPump& operator=(const ThreadPump&) = delete;
+
+    private:
+        Pump pump_;
+        const Pump* previous_;
+    };
+
+    // While it lasts, the output of tools started on the calling thread goes to `toolLog` instead
+    // of the runner's tool log.
+    class ThreadToolLog {
+    public:
+        explicit ThreadToolLog(std::string toolLog);
+        ~ThreadToolLog();
+        ThreadToolLog(const ThreadToolLog&) = delete;
+        ThreadToolLog& operator=(const ThreadToolLog&) = delete;
+
+    private:
+        std::string toolLog_;
+        const std::string* previous_;
+    };
+    const std::string& ToolLog() const { return toolLog_; }
+
+    // Called with every command line, exactly as given, before the tool is started (one call at a
+    // time).
     void SetObserver(std::function<void(const std::string& commandLine)> observer);
-    // While set, every line a RunWait tool writes to standard output (ended by a line feed or a
-    // carriage return) is passed on while the tool runs, and still goes to the tool log.
+    // While set, every line a RunWait tool started on the setting thread writes to standard output
+    // (ended by a line feed or a carriage return) is passed on while the tool runs, and still goes
+    // to the tool log.
     using OutputListener = std::function<void(std::string_view line)>;
     void SetOutputListener(OutputListener listener);
 
@@ -48,7 +85,7 @@ public:
     int RunWait(const std::string& commandLine, int priorityIndex);
     void RunWaitHidden(const std::string& commandLine, int priorityIndex);
 
-    // Stops the running tool (from the window's close handler, inside a pump call): the tool
+    // Stops the running tools (from the window's close handler, inside a pump call): each tool
     // and everything it started get SIGTERM, and SIGKILL when they are still there after
     // kStopGrace. The interrupted RunWait then returns -1.
     void StopRunningTool();
@@ -56,21 +93,30 @@ public:
     static constexpr std::chrono::milliseconds kStopGrace{2000};
 
 private:
+    struct RunningTool {
+        int pid = -1;
+        bool stopRequested = false;
+        std::chrono::steady_clock::time_point stopDeadline{};
+    };
+
     int Run(const std::string& commandLine, int priorityIndex);
     int WaitPumping(int pid, int outputFd = -1, int logFd = -1);
-    void DrainOutput(int outputFd, int logFd);
+    void DrainOutput(int outputFd, int logFd, std::string& partialLine);
     void KillIfGraceOver(int pid);
-    void Notify(const std::string& commandLine) const;
+    void Notify(const std::string& commandLine);
+    void Started(int pid);
+    void Ended(int pid);
 
     std::string toolLog_;
     Pump pump_;
+    std::thread::id pumpThread_;
+    std::mutex observerMutex_;
     std::function<void(const std::string&)> observer_;
     OutputListener outputListener_;
-    std::string partialLine_;
+    std::thread::id listenerThread_;
     std::chrono::milliseconds interval_{50};
-    int runningPid_ = -1;
-    bool stopRequested_ = false;
-    std::chrono::steady_clock::time_point stopDeadline_{};
+    std::mutex runningMutex_;
+    std::vector<RunningTool> running_;
 };
 
 // The part of a path after its last separator (the whole text when it has none).

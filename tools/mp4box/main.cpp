@@ -27,6 +27,7 @@ extern "C" {
 #include "mp4_writer.h"
 #include "mp4box_command_line.h"
 #include "raw_h264_source.h"
+#include "read_ahead_source.h"
 
 namespace {
 
@@ -75,8 +76,9 @@ std::unique_ptr<standin::PacketSource> UndelayedSourceFor(const standin::AddedFi
 std::unique_ptr<standin::PacketSource> SourceFor(const standin::AddedFile& file,
                                                  const standin::Mp4BoxCommand& command) {
     auto source = UndelayedSourceFor(file, command);
-    if (!file.delayMs || *file.delayMs == 0) return source;
-    return std::make_unique<standin::DelayedSource>(std::move(source), *file.delayMs);
+    if (file.delayMs && *file.delayMs != 0)
+        source = std::make_unique<standin::DelayedSource>(std::move(source), *file.delayMs);
+    return std::make_unique<standin::ReadAheadSource>(std::move(source));
 }
 
 void ImportFiles(const standin::Mp4BoxCommand& command) {

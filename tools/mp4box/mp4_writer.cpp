@@ -1,7 +1,13 @@
 #include "mp4_writer.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <stdexcept>
 
@@ -23,11 +29,82 @@ constexpr double kInterleaveSeconds = 0.5;
 // FFmpeg's MP4 writer starts a new chunk at 1 MiB.
 constexpr int64_t kMaxChunkBytes = 1 << 20;
 
+// The file is written through a buffer of this size: few, large writes.
+constexpr int kWriteBufferBytes = 4 << 20;
+
 struct OutputFree {
     void operator()(AVFormatContext* context) const {
-        if (context->pb) avio_closep(&context->pb);
+        if (context->pb && !(context->flags & AVFMT_FLAG_CUSTOM_IO)) avio_closep(&context->pb);
         avformat_free_context(context);
     }
+};
+
+// The destination file behind FFmpeg's writer, with a buffer of kWriteBufferBytes.
+class FileOutput {
+public:
+    explicit FileOutput(std::string path) : path_(std::move(path)) {
+        fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (fd_ < 0)
+            throw std::runtime_error("cannot create " + path_ + ": " + std::strerror(errno));
+        auto* buffer = static_cast<unsigned char*>(av_malloc(kWriteBufferBytes));
+        if (buffer)
+            context_ = avio_alloc_context(buffer, kWriteBufferBytes, 1, this, nullptr,
+                                          &FileOutput::Write, &FileOutput::Seek);
+        if (!context_) {
+            av_free(buffer);
+            ::close(fd_);
+            throw std::bad_alloc();
+        }
+    }
+    ~FileOutput() {
+        if (context_) av_freep(&context_->buffer);
+        avio_context_free(&context_);
+        if (fd_ >= 0) ::close(fd_);
+    }
+    FileOutput(const FileOutput&) = delete;
+    FileOutput& operator=(const FileOutput&) = delete;
+
+    AVIOContext* Context() const { return context_; }
+
+    // Writes out what is still buffered and closes the file; throws when any write failed.
+    void Close() {
+        avio_flush(context_);
+        const int error = context_->error;
+        const int closed = ::close(fd_);
+        fd_ = -1;
+        if (error < 0)
+            throw std::runtime_error("cannot write " + path_ + ": " + AvErrorText(error));
+        if (closed != 0)
+            throw std::runtime_error("cannot write " + path_ + ": " + std::strerror(errno));
+    }
+
+private:
+    static int Write(void* opaque, uint8_t* data, int size) {
+        const int fd = static_cast<FileOutput*>(opaque)->fd_;
+        int left = size;
+        while (left > 0) {
+            const ssize_t n = ::write(fd, data, static_cast<size_t>(left));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return AVERROR(n < 0 ? errno : ENOSPC);
+            data += n;
+            left -= static_cast<int>(n);
+        }
+        return size;
+    }
+
+    static int64_t Seek(void* opaque, int64_t offset, int whence) {
+        const int fd = static_cast<FileOutput*>(opaque)->fd_;
+        if (whence & AVSEEK_SIZE) {
+            struct stat info {};
+            return ::fstat(fd, &info) == 0 ? static_cast<int64_t>(info.st_size) : AVERROR(errno);
+        }
+        const off_t at = ::lseek(fd, static_cast<off_t>(offset), whence & ~AVSEEK_FORCE);
+        return at < 0 ? AVERROR(errno) : static_cast<int64_t>(at);
+    }
+
+    std::string path_;
+    int fd_ = -1;
+    AVIOContext* context_ = nullptr;
 };
 using OutputPtr = std::unique_ptr<AVFormatContext, OutputFree>;
 
@@ -149,8 +226,9 @@ public:
         tallies_.resize(output_->nb_streams);
         if (reservation <= 0) reservation = IndexReservation(sources_, *output_);
         reservation = std::min<int64_t>(reservation, INT32_MAX);
-        Check(avio_open(&output_->pb, AvFilePath(path_).c_str(), AVIO_FLAG_WRITE), "cannot create",
-              path_);
+        file_ = std::make_unique<FileOutput>(path_);
+        output_->pb = file_->Context();
+        output_->flags |= AVFMT_FLAG_CUSTOM_IO;
         AVDictionary* options = nullptr;
         av_dict_set_int(&options, "moov_size", reservation, 0);
         const int rc = avformat_write_header(output_.get(), &options);
@@ -164,8 +242,7 @@ public:
         // The index would not fit its room: it goes to the end, and the room becomes a free box.
         if (!written.indexFirst) av_opt_set_int(output_->priv_data, "moov_size", 0, 0);
         Check(av_write_trailer(output_.get()), "cannot write", path_);
-        Check(output_->pb->error, "cannot write", path_);
-        Check(avio_closep(&output_->pb), "cannot write", path_);
+        file_->Close();
         if (!written.indexFirst) MarkRoomFree(reservation);
         return written;
     }
@@ -220,6 +297,7 @@ private:
 
     const std::vector<std::unique_ptr<PacketSource>>& sources_;
     std::string path_;
+    std::unique_ptr<FileOutput> file_;  // outlives the writer that uses it
     OutputPtr output_;
     std::vector<Lane> lanes_;
     std::vector<TrackTally> tallies_;

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <numeric>
 #include <stdexcept>
 
@@ -23,6 +24,21 @@ AVRational Reduced(int num, int den) {
     AVRational ratio{0, 1};
     av_reduce(&ratio.num, &ratio.den, num, den, 65535);
     return ratio;
+}
+
+// The packet takes over the frame's bytes as they are: the reader's copy out of the parser is
+// the only one a frame goes through on its way to the file.
+void TakeBytes(AVPacket& packet, std::vector<uint8_t>&& bytes) {
+    auto owned = std::make_unique<std::vector<uint8_t>>(std::move(bytes));
+    const auto release = [](void* opaque, uint8_t*) {
+        delete static_cast<std::vector<uint8_t>*>(opaque);
+    };
+    AVBufferRef* buffer = av_buffer_create(owned->data(), owned->size(), release, owned.get(), 0);
+    if (!buffer) throw std::bad_alloc();
+    owned.release();
+    packet.buf = buffer;
+    packet.data = buffer->data;
+    packet.size = static_cast<int>(buffer->size);
 }
 
 }  // namespace
@@ -76,8 +92,13 @@ bool RawH264Source::Next(AVPacket& packet) {
     h264::TimedFrame frame;
     if (!reader_.Next(frame)) return false;
     av_packet_unref(&packet);
-    if (av_new_packet(&packet, static_cast<int>(frame.data.size())) < 0) throw std::bad_alloc();
-    std::memcpy(packet.data, frame.data.data(), frame.data.size());
+    if (aspectFilter_) {
+        // The filter parses the frame, which needs FFmpeg's zeroed padding after it.
+        if (av_new_packet(&packet, static_cast<int>(frame.data.size())) < 0) throw std::bad_alloc();
+        std::memcpy(packet.data, frame.data.data(), frame.data.size());
+    } else {
+        TakeBytes(packet, std::move(frame.data));
+    }
     packet.pts = frame.displayIndex;
     packet.dts = frame.decodeIndex - reader_.ReorderDelay();
     packet.duration = 1;
