@@ -10,10 +10,8 @@
 #   KESTRUN_PROGRAM_DIR built program folder (default build/kestrun of this repository)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-program=${KESTRUN_PROGRAM_DIR:-$root/build/kestrun}
-bench=${KESTRUN_BENCH_DIR:-/tmp/kestrun-bench}
+. "$root/bench/common.sh"
 runs=${KESTRUN_BENCH_RUNS:-5}
-mkdir -p "$bench"
 
 make_sample() {  # NAME EXTRA-FFMPEG-OPTIONS...
   local out="$bench/$1"

@@ -20,19 +20,12 @@
 #   KESTRUN_PROGRAM_DIR    built program folder (default build/kestrun of this repository)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-program=${KESTRUN_PROGRAM_DIR:-$root/build/kestrun}
-bench=${KESTRUN_BENCH_DIR:-/tmp/kestrun-bench}
+. "$root/bench/common.sh"
 runs=${KESTRUN_BENCH_RUNS:-3}
 seconds=${KESTRUN_BENCH_SECONDS:-20}
 mencoder="$program/Mencoder/Mencoder"
 
-for need in ffmpeg ffprobe "$mencoder"; do
-  if ! command -v "$need" >/dev/null 2>&1; then
-    echo "missing: $need (run scripts/setup.sh, then scripts/build.sh)" >&2
-    exit 1
-  fi
-done
-mkdir -p "$bench"
+require ffmpeg ffprobe "$mencoder"
 . "$root/bench/sample.sh"
 
 cut="$bench/reencode-cut.mkv"

@@ -16,17 +16,10 @@
 # Environment: KESTRUN_BENCH_DIR, KESTRUN_BENCH_RUNS, KESTRUN_PROGRAM_DIR as for mp4_chain.sh.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-program=${KESTRUN_PROGRAM_DIR:-$root/build/kestrun}
-bench=${KESTRUN_BENCH_DIR:-/tmp/kestrun-bench}
+. "$root/bench/common.sh"
 runs=${KESTRUN_BENCH_RUNS:-3}
 
-for need in ffmpeg ffprobe /usr/bin/time "$program/kestrun-cli"; do
-  if ! command -v "$need" >/dev/null 2>&1; then
-    echo "missing: $need (run scripts/setup.sh, then scripts/build.sh)" >&2
-    exit 1
-  fi
-done
-mkdir -p "$bench"
+require ffmpeg ffprobe /usr/bin/time "$program/kestrun-cli"
 . "$root/bench/sample.sh"
 
 now() { date +%s.%N; }
