@@ -18,6 +18,7 @@ extern "C" {
 #include "common/libav_helpers.h"
 #include "common/partial_output_file.h"
 #include "container_source.h"
+#include "packet_lanes.h"
 
 namespace standin {
 namespace {
@@ -117,27 +118,6 @@ OutputPtr CreateMp4Output() {
 
 void Check(int rc, const std::string& what, const std::string& path) {
     if (rc < 0) throw std::runtime_error(what + " " + path + ": " + AvErrorText(rc));
-}
-
-// One packet read ahead from each source.
-struct Lane {
-    PacketSource* source;
-    PacketPtr packet = NewPacket();
-    bool ended = false;
-
-    void Advance() { ended = !source->Next(*packet); }
-    double Seconds() const { return packet->dts * av_q2d(packet->time_base); }
-};
-
-Lane* EarliestLane(std::vector<Lane>& lanes) {
-    Lane* earliest = nullptr;
-    for (Lane& lane : lanes) {
-        if (lane.ended) continue;
-        if (!earliest || av_compare_ts(lane.packet->dts, lane.packet->time_base,
-                                       earliest->packet->dts, earliest->packet->time_base) < 0)
-            earliest = &lane;
-    }
-    return earliest;
 }
 
 // What the index of one track will hold, counted as its packets are written; the sizes of the

@@ -6,6 +6,7 @@
 
 #include "common/libav_helpers.h"
 #include "m2ts_output.h"
+#include "mp4box/packet_lanes.h"
 #include "ts_packets.h"
 
 extern "C" {
@@ -49,24 +50,6 @@ int WriteToSink(void* opaque, uint8_t* data, int size) {
 void Check(int rc, const Sink& sink, const std::string& what) {
     if (sink.error) std::rethrow_exception(sink.error);
     if (rc < 0) throw std::runtime_error(what + ": " + AvErrorText(rc));
-}
-
-struct Lane {
-    PacketSource* source;
-    PacketPtr packet = NewPacket();
-    bool ended = false;
-    void Advance() { ended = !source->Next(*packet); }
-};
-
-Lane* EarliestLane(std::vector<Lane>& lanes) {
-    Lane* earliest = nullptr;
-    for (Lane& lane : lanes) {
-        if (lane.ended) continue;
-        if (!earliest || av_compare_ts(lane.packet->dts, lane.packet->time_base,
-                                       earliest->packet->dts, earliest->packet->time_base) < 0)
-            earliest = &lane;
-    }
-    return earliest;
 }
 
 uint8_t FrameRateCode(AVRational rate) {
