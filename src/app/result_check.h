@@ -1,11 +1,34 @@
 #pragma once
 // After a conversion: the console rules on what was written, shown in the progress line and
-// written to the log.
+// written to the log. The same check decides whether a batch may skip a source whose result is
+// already in the output folder.
+#include <cstddef>
+#include <string>
+
+#include "analysis/console_rules.h"
+#include "analysis/result_verification.h"
+
 namespace kestrun {
 struct Context;
+struct Form1;
 
-// Checks the last conversion's MP4 result (other outputs are not checked yet) against the
-// window's console and sets Context::finishedOutputPlays; nothing when no result was finished.
+// The console chosen in the window's platform list.
+Console ChosenConsole(const Form1& f);
+
+struct ResultCheck {
+    bool readable = false;  // false: `error` says why the result could not be read
+    std::string error;
+    Verification verification;  // when readable
+};
+
+// Checks a result that exists at `result` (an MP4, ".mpg", VOB or AVI file, or an AVCHD folder)
+// against `console` and the source's durations (`sourceAudio`: the source audio stream it was
+// made from, in stream order). Kinds not judged yet are reported readable with no results.
+ResultCheck CheckResultAt(Context& ctx, const std::string& result, const std::string& source,
+                          size_t sourceAudio, Console console);
+
+// Checks the last conversion's result against the window's console and sets
+// Context::finishedOutputPlays; nothing when no result was finished.
 void VerifyFinishedOutput(Context& ctx);
 
 }  // namespace kestrun
