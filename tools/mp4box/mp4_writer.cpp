@@ -148,6 +148,9 @@ struct TrackTally {
     }
 };
 
+// A track whose every sample is a key frame has no sync sample table.
+int64_t SyncSampleEntries(const TrackTally& t) { return t.keyFrames < t.packets ? t.keyFrames : 0; }
+
 // Bytes of one track's part of the index at most: the boxes around the tables with the codec's
 // set-up data, and every table at its largest for these counts.
 int64_t TrackIndexBound(const TrackTally& t, int extradataBytes) {
@@ -155,10 +158,15 @@ int64_t TrackIndexBound(const TrackTally& t, int extradataBytes) {
     return kBoxesAroundTables + extradataBytes + 20 + 4 * t.packets  // sample sizes
            + 16 + 8 * (t.durationRuns + 1)                           // times
            + 16 + 8 * t.offsetRuns                                   // composition offsets
-           + 16 + 4 * t.keyFrames                                    // sync samples
+           + 16 + 4 * SyncSampleEntries(t)                           // sync samples
            + 2 * 16 + (12 + 8) * t.chunks;                           // chunk map and offsets
 }
 constexpr int64_t kMovieBoxesBound = 2048;
+
+int64_t FileBytes(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 ? static_cast<int64_t>(info.st_size) : 0;
+}
 
 // A reservation for the index from what the sources' headers say: the tables at their usual
 // sizes, with room to spare. A reservation that proves too small costs one rewrite, never a
@@ -182,6 +190,8 @@ int64_t IndexReservation(const std::vector<std::unique_ptr<PacketSource>>& sourc
             usual.chunks = static_cast<int64_t>(seconds / kInterleaveSeconds) + 2;
             bytes += TrackIndexBound(usual, codec.extradata_size);
         }
+        // A chunk ends at kMaxChunkBytes too: a high bit rate makes more of them than runs.
+        bytes += 20 * (FileBytes(source->Path()) / kMaxChunkBytes);
     }
     return bytes + bytes / 4;
 }
@@ -209,6 +219,7 @@ public:
         file_ = std::make_unique<FileOutput>(path_);
         output_->pb = file_->Context();
         output_->flags |= AVFMT_FLAG_CUSTOM_IO;
+        output_->flush_packets = 0;  // the buffer, not each packet, decides when to write
         AVDictionary* options = nullptr;
         av_dict_set_int(&options, "moov_size", reservation, 0);
         const int rc = avformat_write_header(output_.get(), &options);

@@ -19,6 +19,12 @@ bool ReadAheadSource::Full() const {
     return waiting_.size() >= maxPackets_ || waitingBytes_ >= maxBytes_;
 }
 
+// A reader that waited for room goes on at half: it then reads a run of packets, not one at a
+// time against the writer.
+bool ReadAheadSource::HalfEmpty() const {
+    return waiting_.size() <= maxPackets_ / 2 && waitingBytes_ <= maxBytes_ / 2;
+}
+
 void ReadAheadSource::Read() {
     try {
         for (;;) {
@@ -29,11 +35,16 @@ void ReadAheadSource::Read() {
                 ended_ = true;
                 break;
             }
-            changed_.wait(lock, [this] { return stop_ || !Full(); });
+            if (Full()) {
+                readerWaits_ = true;
+                changed_.wait(lock, [this] { return stop_ || HalfEmpty(); });
+                readerWaits_ = false;
+            }
             if (stop_) return;
             waitingBytes_ += static_cast<size_t>(packet->size);
             waiting_.push_back(std::move(packet));
-            changed_.notify_all();
+            // A wake-up costs a system call: only for a taker that waits.
+            if (takerWaits_) changed_.notify_all();
         }
     } catch (...) {
         std::lock_guard lock(mutex_);
@@ -46,7 +57,11 @@ void ReadAheadSource::Read() {
 bool ReadAheadSource::Next(AVPacket& packet) {
     if (!thread_.joinable() && !ended_) thread_ = std::thread([this] { Read(); });
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return !waiting_.empty() || ended_; });
+    if (waiting_.empty() && !ended_) {
+        takerWaits_ = true;
+        changed_.wait(lock, [this] { return !waiting_.empty() || ended_; });
+        takerWaits_ = false;
+    }
     if (waiting_.empty()) {
         if (failure_) std::rethrow_exception(failure_);
         return false;
@@ -54,8 +69,9 @@ bool ReadAheadSource::Next(AVPacket& packet) {
     PacketPtr next = std::move(waiting_.front());
     waiting_.pop_front();
     waitingBytes_ -= static_cast<size_t>(next->size);
+    const bool wake = readerWaits_ && HalfEmpty();
     lock.unlock();
-    changed_.notify_all();
+    if (wake) changed_.notify_all();
     av_packet_unref(&packet);
     av_packet_move_ref(&packet, next.get());
     return true;

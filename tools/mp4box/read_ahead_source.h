@@ -36,6 +36,7 @@ public:
 private:
     void Read();
     bool Full() const;
+    bool HalfEmpty() const;
 
     std::unique_ptr<PacketSource> inner_;
     const size_t maxPackets_;
@@ -44,6 +45,8 @@ private:
     std::condition_variable changed_;
     std::deque<PacketPtr> waiting_;
     size_t waitingBytes_ = 0;
+    bool readerWaits_ = false;  // for room
+    bool takerWaits_ = false;   // for a packet
     bool ended_ = false;
     bool stop_ = false;
     std::exception_ptr failure_;
