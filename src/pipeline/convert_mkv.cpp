@@ -207,6 +207,7 @@ void ConvertMkv(Context& ctx) {
 
     ctx.Progress(std::string(msg::kExtracting));
     if (RunMp4ChainSideBySide(ctx, conv)) return;
+    if (RunAvchdChainSideBySide(ctx, conv)) return;
     ExtractStreams(ctx, conv);
 
     if (f.chkMP2.value() == 1) {

@@ -9,6 +9,7 @@
 #include "model/context.h"
 #include "model/messages.h"
 #include "pipeline/conversion.h"
+#include "pipeline/side_by_side.h"
 #include "pipeline/stages.h"
 #include "platform/file_api.h"
 #include "platform/work_files.h"
@@ -176,9 +177,13 @@ std::vector<std::string> M2tsMetaLines(const Context& ctx, const Conversion& con
 }
 
 void RunAvchdChain(Context& ctx, Conversion& conv) {
-    Form1& f = ctx.form;
     ctx.Progress(std::string(msg::kCreatingAvchd));
     ConvertAudioForAvchd(ctx, conv);
+    FinishAvchdChain(ctx, conv);
+}
+
+void FinishAvchdChain(Context& ctx, Conversion& conv) {
+    Form1& f = ctx.form;
     if (conv.h264Recode) RenameWork(ctx, work::kMovieH264, work::kMovieRawH264);
     if (f.chkFF.value() != 1 || conv.h264Recode) RunH264Info(ctx, f.txtTMP.text());
     WriteMetaFile(ctx, AvchdMetaLines(ctx, conv));
@@ -199,10 +204,26 @@ void RunAvchdChain(Context& ctx, Conversion& conv) {
 
 void RunM2tsChain(Context& ctx, Conversion& conv) {
     Form1& f = ctx.form;
-    ctx.Progress(std::string(msg::kAdjustingHeaderTs));
-    ctx.host.DoEvents();
-    if (f.chkFF.value() != 1) RunH264Info(ctx, f.txtTMP.text());
-    ConvertAudioForM2ts(ctx, conv);
+    const auto adjustHeader = [&] {
+        ctx.Progress(std::string(msg::kAdjustingHeaderTs));
+        ctx.host.DoEvents();
+        if (f.chkFF.value() != 1) RunH264Info(ctx, f.txtTMP.text());
+        return true;
+    };
+    // The level patch and the audio conversion share no file: when both have work, they run
+    // side by side.
+    if (f.chkFF.value() != 1 && conv.audioFormat != "ac3") {
+        Conversion audio = conv;
+        const bool went = RunSideBySide(ctx, adjustHeader, [&] {
+            ConvertAudioForM2ts(ctx, audio);
+            return true;
+        });
+        if (!went) return;  // cancelled: the intermediate files stay
+        conv = audio;
+    } else {
+        adjustHeader();
+        ConvertAudioForM2ts(ctx, conv);
+    }
     ctx.Progress(std::string(msg::kMuxingM2ts));
     ctx.host.DoEvents();
     WriteMetaFile(ctx, M2tsMetaLines(ctx, conv));

@@ -346,4 +346,29 @@ bool RunMp4ChainSideBySide(Context& ctx, Conversion& conv) {
     return true;
 }
 
+bool RunAvchdChainSideBySide(Context& ctx, Conversion& conv) {
+    const Form1& f = ctx.form;
+    if (ReencodesVideo(f) || f.chkAVCHD.value() != 1 || !AvchdConvertsAudio(conv) ||
+        ExtractionTakesAudio(ctx, conv))
+        return false;
+    Conversion audio = conv;
+    const bool went = RunSideBySide(
+        ctx,
+        [&] {
+            ExtractStreams(ctx, conv);
+            ctx.Log(conv.lastCommand);
+            return true;
+        },
+        [&] {
+            ctx.Progress(std::string(msg::kCreatingAvchd));
+            ConvertAudioForAvchd(ctx, audio);
+            return true;
+        });
+    if (!went) return true;  // cancelled: the intermediate files stay
+    if (audio.lastCommand.empty()) audio.lastCommand = conv.lastCommand;
+    conv = audio;
+    FinishAvchdChain(ctx, conv);
+    return true;
+}
+
 }  // namespace kestrun

@@ -28,4 +28,10 @@ bool RunSideBySide(Context& ctx, const StageSequence& lead, const StageSequence&
 // once both have ended. False when the chain is not such a one and the driver runs it as usual.
 bool RunMp4ChainSideBySide(Context& ctx, Conversion& conv);
 
+// The AVCHD chain from the extraction on, with its audio conversion beside the extraction (this
+// chain's extraction never takes the audio track); the level patch and the mux follow once both
+// have ended. False when no audio is converted or the video is re-encoded, and the driver runs
+// the chain as usual.
+bool RunAvchdChainSideBySide(Context& ctx, Conversion& conv);
+
 }  // namespace kestrun

@@ -42,6 +42,8 @@ std::string Mp4OutputPath(const Context& ctx, const Conversion& conv);
 
 // ---- AVCHD and M2TS muxing (tsMuxeR)
 void RunAvchdChain(Context& ctx, Conversion& conv);
+// The AVCHD chain once its audio is converted: the level patch, the mux and the check.
+void FinishAvchdChain(Context& ctx, Conversion& conv);
 void RunM2tsChain(Context& ctx, Conversion& conv);
 // The lines of movie.meta for each chain, without their line ends.
 std::vector<std::string> AvchdMetaLines(const Context& ctx, const Conversion& conv);

@@ -25,6 +25,7 @@ public:
     using PipelineTest::host;
     using PipelineTest::MakeConversion;
     using PipelineTest::Prepare;
+    using PipelineTest::prog;
     using PipelineTest::source;
     using PipelineTest::W;
     using PipelineTest::work;
@@ -269,6 +270,52 @@ TEST_F(TsMux, AvchdChainChecksTheStructure) {
     EXPECT_EQ(form.txtProgress.text(), "Conversion done");
     EXPECT_EQ(ctx.finishedOutput, W("Film.2008"));
     EXPECT_FALSE(Exists("movie.h264") || Exists("movie.meta"));
+}
+
+// The transport-stream chains run their audio conversion beside another step and still show
+// their texts in the chain's order: AVCHD beside the extraction, M2TS beside the level patch.
+TEST_F(TsMux, AudioBesideAnotherStepIsShownInTheChainsOrder) {
+    struct Case {
+        const char* name;
+        int audioFormat;
+        bool avchd;
+        std::vector<std::string> shown;
+    };
+    const std::vector<Case> cases = {
+        {"AVCHD, MP3 becomes AC-3",
+         3,
+         true,
+         {"Extracting video/audio stream", "Creating AVCHD", "0 Bytes WAV written",
+          "Conversion done"}},
+        {"M2TS, DTS becomes AC-3",
+         1,
+         false,
+         {"Extracting video/audio stream", "Adjusting Header", "Converting Audio", "Muxing M2TS",
+          "Conversion done"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TsMux t;
+        t.Prepare(c.audioFormat, 0);
+        (c.avchd ? t.form.chkAVCHD : t.form.chkVob).SetValue(1);
+        std::vector<std::string> shown;
+        t.form.txtProgress.onChange = [&](const Control& ctl) { shown.push_back(ctl.text()); };
+        t.prog.Rules()
+            .Write("mkvextract", "cut:1:", 2048)
+            .Write("mkvextract", "cut:2:", 512)
+            .Write("valdec", "after:-wav", 1024)
+            .Write("aften", "arg:-1", 256);
+        if (c.avchd)
+            t.RecorderWritesStructure();
+        else
+            t.prog.Rules().Write("tsmuxer", "arg:-1", 6144);
+        ConvertMkv(t.ctx);
+        EXPECT_EQ(shown, c.shown);
+        EXPECT_TRUE(t.host.messages.empty());
+        EXPECT_EQ(t.ctx.finishedOutput, t.W(c.avchd ? "Film.2008" : "Film.2008.mpg"));
+        ASSERT_FALSE(t.Commands().empty());
+        EXPECT_NE(t.Commands().back().find("tsmuxer"), std::string::npos);
+    }
 }
 
 // A result of an earlier run would pass for this run's (".mpg") or be written into (the folder).
