@@ -52,6 +52,10 @@ protected:
         return code;
     }
     std::string Sleep(int seconds) { return "\"/usr/bin/sleep\" " + std::to_string(seconds); }
+    // Makes `path` and then sleeps a minute: whoever waits for the file acts while this tool runs.
+    std::string FlockThenSleep(const std::string& path) {
+        return "\"/usr/bin/flock\" \"" + path + "\" " + Sleep(60);
+    }
     std::string Touch(const std::string& path) { return "\"/usr/bin/touch\" \"" + path + "\""; }
     // Waits (pumping nothing) until the other sequence has written `path`.
     void AwaitFile(const std::string& path) {
@@ -124,8 +128,7 @@ TEST_F(SideBySide, AFailedLeadStopsTheFollowerWhichKeepsItsFilesAndIsNotSeen) {
         },
         [&] {
             ctx.Progress("follower before");
-            RunTool(Touch(marker));
-            followerTool = ctx.runner.RunWait(Sleep(60), 0);
+            followerTool = ctx.runner.RunWait(FlockThenSleep(marker), 0);
             ctx.Checkpoint();
             followerWentOn = true;
             return true;
@@ -150,8 +153,7 @@ TEST_F(SideBySide, CancellingStopsBothAndKeepsTheirFiles) {
             return true;
         },
         [&] {
-            RunTool(Touch(marker));
-            followerTool = ctx.runner.RunWait(Sleep(60), 0);
+            followerTool = ctx.runner.RunWait(FlockThenSleep(marker), 0);
             ctx.Checkpoint();
             anyWentOn = true;
             return true;
