@@ -1,12 +1,17 @@
 #include "app/batch.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cctype>
 
 #include "analysis/read_info.h"
 #include "app/handlers.h"
+#include "app/result_check.h"
+#include "app/result_integrity.h"
 #include "model/context.h"
 #include "model/messages.h"
+#include "pipeline/result_names.h"
 #include "platform/file_api.h"
 
 namespace kestrun {
@@ -19,10 +24,10 @@ bool EndsWithMkv(const std::string& text) {
     return tail == ".MKV";
 }
 
-// The source's name with its last three characters replaced by `extension`.
-std::string ResultName(const std::string& sourceName, const std::string& extension) {
-    const size_t keep = sourceName.size() >= 3 ? sourceName.size() - 3 : 0;
-    return sourceName.substr(0, keep) + extension;
+// A file, a folder or a link of any kind: whatever is there is never written over.
+bool SomethingAt(const std::string& path) {
+    struct stat info {};
+    return lstat(path.c_str(), &info) == 0;
 }
 
 std::string Counter(size_t current, size_t total) {
@@ -47,6 +52,47 @@ void ConvertBatchFile(Context& ctx) {
     f.bSplit = false;
 }
 
+// The skip test of one source: its result, when the output folder holds one, judged by the
+// console rules. A result that does not pass is reported and left as it is.
+BatchFileDone JudgeExistingResult(Context& ctx, const std::string& source,
+                                  const std::string& result) {
+    BatchFileDone done{source, BatchStep::KeptResult, result, {}};
+    const Console console = ChosenConsole(ctx.form);
+    const std::string cutShort = CutShortProblem(result);
+    const ResultCheck check =
+        cutShort.empty() ? CheckResultAt(ctx, result, source, 0, console) : ResultCheck{};
+    if (!cutShort.empty()) {
+        done.reason = std::string(msg::kResultExistsCutShort) + cutShort;
+    } else if (!check.readable) {
+        done.reason = std::string(msg::kResultExistsUnreadable) + check.error;
+    } else if (!check.verification.plays) {
+        done.reason =
+            std::string(msg::kResultExistsButFails) + VerificationLine(check.verification, console);
+    } else {
+        done.step = BatchStep::Skipped;
+        done.reason = std::string(msg::kResultExistsAndVerifies) +
+                      VerificationLine(check.verification, console);
+    }
+    const std::string note =
+        result + ": " + done.reason +
+        std::string(done.step == BatchStep::Skipped ? msg::kSourceSkipped : msg::kResultLeftAsItIs);
+    ctx.Progress(note);
+    ctx.Log(note);
+    return done;
+}
+
+// One file of a batch: refused, judged by its existing result, or converted.
+BatchFileDone RunBatchFile(Context& ctx, const BatchPass& pass, const std::string& name) {
+    const std::string source = ctx.form.strFullname;
+    // Refused before anything hands the path to a tool.
+    if (RefuseUnquotablePath(ctx, source))
+        return {source, BatchStep::RefusedPath, {}, std::string(msg::kPathNoToolCarries)};
+    const std::string result = ResultInFolder(ctx.form, pass.outputFolder, name);
+    if (!result.empty()) return JudgeExistingResult(ctx, source, result);
+    ConvertBatchFile(ctx);
+    return {source, BatchStep::Dispatched, {}, {}};
+}
+
 }  // namespace
 
 std::vector<std::string> MkvFilesIn(const std::string& folder) {
@@ -60,9 +106,13 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
     return folder + "/" + name;
 }
 
-bool HasResultInFolder(const std::string& outputFolder, const std::string& sourceName) {
-    return FileExists(JoinPath(outputFolder, ResultName(sourceName, "mp4"))) ||
-           FileExists(JoinPath(outputFolder, ResultName(sourceName, "mpg")));
+std::string ResultInFolder(const Form1& f, const std::string& outputFolder,
+                           const std::string& sourceName) {
+    for (const std::string& name : PossibleResultNames(f, sourceName)) {
+        const std::string path = JoinPath(outputFolder, name);
+        if (SomethingAt(path)) return path;
+    }
+    return {};
 }
 
 void RunBatch(Context& ctx, const BatchPass& pass) {
@@ -74,13 +124,8 @@ void RunBatch(Context& ctx, const BatchPass& pass) {
         if (pass.restoreRecodeChoice) f.chkMP2.SetValue(f.intListConv);
         ShowCounter(ctx, g + 1, total);
         f.strFullname = JoinPath(pass.folder, pass.names[g]);
-        if (HasResultInFolder(pass.outputFolder, pass.names[g])) {
-            if (pass.onFileDone) pass.onFileDone(f.strFullname, false);
-            continue;
-        }
-        // Refused here, before the analysis would hand the path to a tool.
-        if (!RefuseUnquotablePath(ctx, f.strFullname)) ConvertBatchFile(ctx);
-        if (pass.onFileDone) pass.onFileDone(f.strFullname, true);
+        const BatchFileDone done = RunBatchFile(ctx, pass, pass.names[g]);
+        if (pass.onFileDone) pass.onFileDone(done);
     }
     f.lblMulti.visible = false;
     ctx.host.Repaint();

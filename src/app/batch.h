@@ -7,6 +7,7 @@
 
 namespace kestrun {
 struct Context;
+class Form1;
 
 // The whole argument text of the process, taken as one path: an existing ".mkv" file is
 // converted, an existing folder's MKV files are converted in turn; anything else is ignored.
@@ -20,20 +21,37 @@ void cmdFolder_Click(Context& ctx);  // "Folder"
 std::vector<std::string> MkvFilesIn(const std::string& folder);
 // folder + '/' + name, without doubling a separator the folder already ends with.
 std::string JoinPath(const std::string& folder, const std::string& name);
-// True when the output folder already holds the source's ".mp4" or ".mpg" result (the source's
-// name with its last three characters replaced); other results are not looked for.
-bool HasResultInFolder(const std::string& outputFolder, const std::string& sourceName);
+// The source's result as the window's choices name it (or the ".mpg" an MPEG-2 source gives)
+// when the output folder holds it; empty when it holds none.
+std::string ResultInFolder(const Form1& f, const std::string& outputFolder,
+                           const std::string& sourceName);
+
+// What became of one file of a batch.
+enum class BatchStep {
+    Dispatched,   // handed to Convert, which tells its own outcome
+    Skipped,      // its result exists and verifies
+    KeptResult,   // its result exists but does not verify or cannot be read: left as it is
+    RefusedPath,  // its path cannot be handed to a tool
+};
+struct BatchFileDone {
+    std::string source;
+    BatchStep step = BatchStep::Dispatched;
+    std::string result;  // the result found in the output folder (Skipped, KeptResult)
+    std::string reason;  // the verdict on that result, or why the source was refused
+};
 
 struct BatchPass {
     std::string folder;                // where the sources are
     std::vector<std::string> names;    // their names, in conversion order
     std::string outputFolder;          // where the skip test looks for results
     bool restoreRecodeChoice = false;  // "Folder" batch: chkMP2 back to intListConv per file
-    // Told after each file: converted (dispatched to Convert) or skipped for its result.
-    std::function<void(const std::string& source, bool converted)> onFileDone;
+    // Told after each file.
+    std::function<void(const BatchFileDone&)> onFileDone;
 };
 // Converts each file of the pass in turn, showing "n of m" in lblMulti; lblMulti is hidden
-// again at the end.
+// again at the end. A source whose result is already in the output folder is not converted: it
+// is skipped when the result verifies against the window's console, and otherwise reported in
+// the progress line and the log, its result left untouched.
 void RunBatch(Context& ctx, const BatchPass& pass);
 
 }  // namespace kestrun

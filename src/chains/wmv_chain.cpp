@@ -10,6 +10,7 @@
 #include "model/context.h"
 #include "model/messages.h"
 #include "pipeline/conversion.h"
+#include "pipeline/result_names.h"
 #include "pipeline/stages.h"
 #include "platform/file_api.h"
 #include "platform/tool_table.h"
@@ -82,8 +83,8 @@ void ConvertWmv(Context& ctx) {
         Report(ctx, std::string(msg::kNoBaseName) + source, std::string(msg::kSourceErrorTitle));
         return;
     }
-    const std::string baseName = name.substr(0, name.size() - 4);
-    const std::string folder = Work(ctx, baseName);
+    const std::string baseName = ResultBaseName(source);
+    const std::string folder = Work(ctx, ResultName(ResultKind::AvchdFolder, baseName));
     if (PathExists(folder, true)) {
         Report(ctx, std::string(msg::kResultExists) + folder, std::string(msg::kAppTitle));
         return;

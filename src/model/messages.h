@@ -177,3 +177,24 @@ inline constexpr std::string_view kResultUnreadable =
     "Conversion done, but the result cannot be read: ";
 
 }  // namespace kestrun::msg
+
+namespace kestrun::msg {
+
+// ---- Batches that resume: a source whose result is already in the output folder is skipped
+// when that result verifies, and left as it is (and not converted) when it does not.
+inline constexpr std::string_view kResultExistsAndVerifies = "result exists and verifies: ";
+inline constexpr std::string_view kResultExistsButFails = "result exists but does not verify: ";
+inline constexpr std::string_view kResultExistsUnreadable = "result exists but cannot be read: ";
+inline constexpr std::string_view kResultExistsCutShort = "result exists but is cut short: ";
+inline constexpr std::string_view kFileEndsInsideBox = "the file ends inside the box at byte ";
+inline constexpr std::string_view kBoxSizeNotValid = "the box size is not valid at byte ";
+inline constexpr std::string_view kSourceSkipped = "; the source is skipped";
+inline constexpr std::string_view kResultLeftAsItIs =
+    "; it is left as it is and the source is not converted";
+inline constexpr std::string_view kPathNoToolCarries = "its path holds a character no tool takes";
+// The summary of kestrun-cli batch: one row per source, then the totals.
+inline constexpr std::string_view kBatchConverted = "converted";
+inline constexpr std::string_view kBatchSkipped = "skipped";
+inline constexpr std::string_view kBatchFailed = "failed";
+
+}  // namespace kestrun::msg

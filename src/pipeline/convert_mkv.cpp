@@ -8,6 +8,7 @@
 #include "model/messages.h"
 #include "pipeline/conversion.h"
 #include "pipeline/recode.h"
+#include "pipeline/result_names.h"
 #include "pipeline/side_by_side.h"
 #include "pipeline/stages.h"
 #include "platform/file_api.h"
@@ -60,11 +61,6 @@ std::string AudioFormatText(const Form1& f) {
     return format;
 }
 
-std::string BaseNameOf(const std::string& fullname) {
-    std::string name = FileNameOf(fullname);
-    return name.size() >= 4 ? name.substr(0, name.size() - 4) : std::string();
-}
-
 }  // namespace
 
 void GatherConversion(Context& ctx, Conversion& conv) {
@@ -73,7 +69,7 @@ void GatherConversion(Context& ctx, Conversion& conv) {
     conv.fps = f.txtSFPS.text();
     conv.audioFormat =
         ChosenTrackDecodedInProcess(ctx) ? std::string(kDecodedAudioFormat) : AudioFormatText(f);
-    conv.baseName = BaseNameOf(f.strFullname);
+    conv.baseName = ResultBaseName(f.strFullname);
     conv.audioDelayMs = AudioDelayMs(ctx, f.txtS1.text(), f.txtS2.text());
     const size_t slash = f.strFullname.rfind('/');
     f.strMKVPath = slash == std::string::npos ? std::string() : f.strFullname.substr(0, slash + 1);
@@ -145,11 +141,8 @@ bool RecodesElsewhere(const Form1& f) {
 // The final result of the chosen target when it is an MP4, an AVCHD folder or an M2TS stream
 // (".mpg"); empty for the others.
 std::string ResultPath(const Context& ctx, const Conversion& conv) {
-    const Form1& f = ctx.form;
-    if (RecodesElsewhere(f)) return {};
-    if (f.chkAVCHD.value() == 1) return Work(ctx, conv.baseName);
-    if (f.chkVob.value() == 1) return Work(ctx, conv.baseName + ".mpg");
-    return Mp4OutputPath(ctx, conv);
+    if (RecodesElsewhere(ctx.form)) return {};
+    return Work(ctx, ResultName(ChosenResultKind(ctx.form), conv.baseName));
 }
 
 // MP4Box adds tracks to an MP4 that is already there, tsMuxeR writes into an existing folder,
@@ -158,7 +151,7 @@ std::string ResultPath(const Context& ctx, const Conversion& conv) {
 bool RefuseExistingResult(Context& ctx, const Conversion& conv) {
     const std::string result = ResultPath(ctx, conv);
     if (result.empty() || !PathExists(result, true)) return false;
-    const bool mp4 = ctx.form.chkAVCHD.value() != 1 && ctx.form.chkVob.value() != 1;
+    const bool mp4 = ChosenResultKind(ctx.form) == ResultKind::Mp4;
     Report(ctx, std::string(msg::kResultExists) + result,
            std::string(mp4 ? msg::kMp4ErrorTitle : msg::kAppTitle));
     return true;

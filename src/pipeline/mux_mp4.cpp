@@ -1,10 +1,9 @@
 // Joining video and AAC audio into the final MP4 with MP4Box, checking that it was written and
 // removing the intermediate files.
-#include <algorithm>
-
 #include "model/context.h"
 #include "model/messages.h"
 #include "pipeline/conversion.h"
+#include "pipeline/result_names.h"
 #include "pipeline/stages.h"
 #include "platform/file_api.h"
 #include "platform/tool_runner.h"
@@ -52,9 +51,7 @@ std::string Mp4BoxCommand(const Context& ctx, const Conversion& conv, const std:
 }  // namespace
 
 std::string Mp4OutputPath(const Context& ctx, const Conversion& conv) {
-    std::string base = conv.baseName;
-    std::replace(base.begin(), base.end(), '.', '_');
-    return Work(ctx, base + ".mp4");
+    return Work(ctx, ResultName(ResultKind::Mp4, conv.baseName));
 }
 
 void MuxMp4(Context& ctx, Conversion& conv) {

@@ -9,6 +9,7 @@
 #include "model/context.h"
 #include "model/messages.h"
 #include "pipeline/conversion.h"
+#include "pipeline/result_names.h"
 #include "pipeline/side_by_side.h"
 #include "pipeline/stages.h"
 #include "platform/file_api.h"
@@ -187,7 +188,7 @@ void FinishAvchdChain(Context& ctx, Conversion& conv) {
     if (conv.h264Recode) RenameWork(ctx, work::kMovieH264, work::kMovieRawH264);
     if (f.chkFF.value() != 1 || conv.h264Recode) RunH264Info(ctx, f.txtTMP.text());
     WriteMetaFile(ctx, AvchdMetaLines(ctx, conv));
-    const std::string folder = Work(ctx, conv.baseName);
+    const std::string folder = Work(ctx, ResultName(ResultKind::AvchdFolder, conv.baseName));
     Run(ctx, conv, TsMuxerCommand(ctx, conv, folder));
     ctx.host.Sleep(100);
     // tsMuxeR's exit tells little; the structure itself shows whether it was written.
@@ -227,10 +228,11 @@ void RunM2tsChain(Context& ctx, Conversion& conv) {
     ctx.Progress(std::string(msg::kMuxingM2ts));
     ctx.host.DoEvents();
     WriteMetaFile(ctx, M2tsMetaLines(ctx, conv));
+    const std::string mpgName = ResultName(ResultKind::Mpg, conv.baseName);
     Run(ctx, conv, TsMuxerCommand(ctx, conv, Work(ctx, conv.baseName + ".m2ts")));
-    RenameWork(ctx, conv.baseName + ".m2ts", conv.baseName + ".mpg");
+    RenameWork(ctx, conv.baseName + ".m2ts", mpgName);
     ctx.host.Sleep(100);
-    const std::string mpg = Work(ctx, conv.baseName + ".mpg");
+    const std::string mpg = Work(ctx, mpgName);
     const std::int64_t size = FileSizeForOutput(mpg);
     if (size > 0 && size != kInvalidFileSize) {
         CleanupAfterTs(ctx);

@@ -7,6 +7,7 @@
 #include "pipeline/conversion.h"
 #include "pipeline/recode.h"
 #include "pipeline/recode_internal.h"
+#include "pipeline/result_names.h"
 #include "pipeline/stages.h"
 #include "platform/file_api.h"
 #include "platform/tool_table.h"
@@ -176,7 +177,7 @@ void RunMpeg2Chain(Context& ctx, Conversion& conv) {
     ctx.Progress(std::string(msg::kEncodingMpeg2));
     ctx.host.Repaint();
     RunEncoder(ctx, conv, Mpeg2Command(ctx, subs, conv.fps), msg::kEncodingMpeg2);
-    const std::string output = Work(ctx, conv.baseName + ".mpg");
+    const std::string output = Work(ctx, ResultName(ResultKind::Mpg, conv.baseName));
     Run(ctx, conv,
         Quoted(ctx.ToolPath(tool::kMEncoder)) + " " + Quoted(Work(ctx, work::kMovieMpg)) +
             " -audiofile " + Quoted(Work(ctx, work::kMovieAc3)) +

@@ -4,13 +4,14 @@
 #include "model/messages.h"
 #include "pipeline/conversion.h"
 #include "pipeline/recode.h"
+#include "pipeline/result_names.h"
 #include "platform/work_files.h"
 
 namespace kestrun {
 
 void RepackVob(Context& ctx, Conversion& conv) {
     ctx.Progress(std::string(msg::kRepackingVob));
-    const std::string output = Work(ctx, conv.baseName + ".mpg");
+    const std::string output = Work(ctx, ResultName(ResultKind::Mpg, conv.baseName));
     Run(ctx, conv,
         Quoted(conv.ffmpeg) + " -threads 4 -i " + Quoted(ctx.form.strFullname) +
             " -vcodec copy -acodec copy -f vob -copyts -y " + Quoted(output) + " -bug ms");

@@ -8,6 +8,7 @@
 #include "pipeline/conversion.h"
 #include "pipeline/recode.h"
 #include "pipeline/recode_internal.h"
+#include "pipeline/result_names.h"
 #include "pipeline/stages.h"
 #include "platform/tool_table.h"
 #include "platform/work_files.h"
@@ -88,7 +89,8 @@ std::vector<std::string> MuxScriptLines(std::istream& templateText,
             lines.push_back(line);
         }
     }
-    lines.push_back("START " + settings.workFolder + settings.baseName + ".avi");
+    lines.push_back("START " + settings.workFolder +
+                    ResultName(ResultKind::Avi, settings.baseName));
     return lines;
 }
 
@@ -116,7 +118,8 @@ void RunXvidChain(Context& ctx, Conversion& conv) {
     Run(ctx, conv,
         Quoted(ctx.ToolPath(tool::kAviMux)) + " " + Quoted(Work(ctx, work::kAviMuxScript)));
     // A missing AVI is reported; the intermediate files then stay for a look.
-    if (FinishWithOutput(ctx, Work(ctx, conv.baseName + ".avi"), msg::kConversionDone))
+    if (FinishWithOutput(ctx, Work(ctx, ResultName(ResultKind::Avi, conv.baseName)),
+                         msg::kConversionDone))
         DeleteXvidIntermediates(ctx);
 }
 

@@ -1,7 +1,9 @@
 // kestrun-cli batch: every MKV file of a folder through the window's folder batch. The options
 // of `convert` are set once beforehand, as a person sets the window before pressing "Folder";
 // the results go to the output folder without the question of the "Folder" button.
+#include <algorithm>
 #include <filesystem>
+#include <iomanip>
 #include <iostream>
 
 #include "app/batch.h"
@@ -10,6 +12,7 @@
 #include "app/cli/convert_options.h"
 #include "app/handlers.h"
 #include "model/context.h"
+#include "model/messages.h"
 #include "platform/file_api.h"
 
 namespace kestrun {
@@ -33,11 +36,63 @@ std::string AbsoluteFolder(const std::string& folder) {
     return ec ? folder : absolute.lexically_normal().string();
 }
 
-struct BatchTally {
-    int converted = 0;
-    int skipped = 0;
-    int failed = 0;
+// The finished conversion wrote a result that breaks a rule of the chosen console.
+constexpr int kExitResultBreaksRule = 3;
+
+// One row of the summary: what became of a source, and the result or the reason.
+struct SummaryRow {
+    std::string source;
+    std::string_view outcome;  // msg::kBatchConverted, kBatchSkipped or kBatchFailed
+    std::string detail;
 };
+
+// The row of a source the batch handed to Convert: converted when its result was written (with
+// the verdict when that breaks a rule), otherwise failed with the last progress text as reason.
+SummaryRow ConversionRow(const Context& ctx, const std::string& name) {
+    if (!FinishedWithOutput(ctx)) return {name, msg::kBatchFailed, ctx.form.txtProgress.text()};
+    if (ctx.finishedOutputPlays == false)
+        return {name, msg::kBatchConverted,
+                ctx.finishedOutput + ": " + ctx.form.txtProgress.text()};
+    return {name, msg::kBatchConverted, ctx.finishedOutput};
+}
+
+SummaryRow RowOf(const Context& ctx, const BatchFileDone& done) {
+    const std::string name = FileNameOf(done.source);
+    switch (done.step) {
+        case BatchStep::Dispatched:
+            return ConversionRow(ctx, name);
+        case BatchStep::Skipped:
+            return {name, msg::kBatchSkipped, done.result};
+        case BatchStep::KeptResult:
+            return {name, msg::kBatchFailed, done.result + ": " + done.reason};
+        case BatchStep::RefusedPath:
+            break;
+    }
+    return {name, msg::kBatchFailed, done.reason};
+}
+
+size_t CountOf(const std::vector<SummaryRow>& rows, std::string_view outcome) {
+    return static_cast<size_t>(std::count_if(
+        rows.begin(), rows.end(), [&](const SummaryRow& r) { return r.outcome == outcome; }));
+}
+
+// The table, its columns as wide as their longest entry, then the totals.
+void PrintSummary(const std::vector<SummaryRow>& rows) {
+    size_t width = 0;
+    for (const SummaryRow& row : rows) width = std::max(width, row.source.size());
+    for (const SummaryRow& row : rows)
+        std::cerr << std::left << std::setw(static_cast<int>(width + 2)) << row.source
+                  << std::setw(11) << row.outcome << row.detail << "\n";
+    std::cerr << CountOf(rows, msg::kBatchConverted) << " " << msg::kBatchConverted << ", "
+              << CountOf(rows, msg::kBatchSkipped) << " " << msg::kBatchSkipped << ", "
+              << CountOf(rows, msg::kBatchFailed) << " " << msg::kBatchFailed << std::endl;
+}
+
+// 1 when a source failed, else 3 when a converted result breaks a rule, else 0.
+int ExitCodeOf(const std::vector<SummaryRow>& rows, bool anyBreaksRule) {
+    if (CountOf(rows, msg::kBatchFailed) > 0) return 1;
+    return anyBreaksRule ? kExitResultBreaksRule : 0;
+}
 
 }  // namespace
 
@@ -46,7 +101,13 @@ int RunBatchCommand(Context& ctx, CliHost& host, const std::vector<std::string>&
         std::cout
             << "usage: kestrun-cli batch [options] FOLDER\n"
             << ConvertOptionsHelp()
-            << "    --audio, --subs and --subs-file choose per source and are not taken here.\n";
+            << "    --audio, --subs and --subs-file choose per source and are not taken here.\n"
+            << "A source whose result is already in the output folder is skipped when that result\n"
+            << "verifies, and otherwise counted as failed with the result left as it is. A table\n"
+            << "ends the run: each source converted, skipped or failed, with its result or "
+               "reason.\n"
+            << "Exit code: 0 when nothing failed, 1 when a source failed, 3 when nothing failed\n"
+            << "but a converted result breaks a rule of the console.\n";
         return 0;
     }
     std::string error;
@@ -89,27 +150,23 @@ int RunBatchCommand(Context& ctx, CliHost& host, const std::vector<std::string>&
     };
     ctx.finishedOutput.clear();
 
-    BatchTally tally;
+    std::vector<SummaryRow> rows;
+    bool anyBreaksRule = false;
     BatchPass pass{folder, names, f.txtTMP.text(), true, {}};
-    pass.onFileDone = [&](const std::string& source, bool converted) {
-        if (!converted) {
-            ++tally.skipped;
-            std::cerr << "skipped, its result exists: " << source << std::endl;
-        } else if (FinishedWithOutput(ctx)) {
-            ++tally.converted;
+    pass.onFileDone = [&](const BatchFileDone& done) {
+        rows.push_back(RowOf(ctx, done));
+        if (done.step == BatchStep::Dispatched && FinishedWithOutput(ctx)) {
             std::cout << ctx.finishedOutput << std::endl;
-        } else {
-            ++tally.failed;
-            std::cerr << "failed: " << source << std::endl;
+            anyBreaksRule = anyBreaksRule || ctx.finishedOutputPlays == false;
         }
         ctx.finishedOutput.clear();
+        ctx.finishedOutputPlays.reset();
     };
     RunBatch(ctx, pass);
     f.lblMulti.onChange = nullptr;  // it holds this function's locals
 
-    std::cerr << tally.converted << " converted, " << tally.skipped << " skipped, " << tally.failed
-              << " failed" << std::endl;
-    return tally.failed > 0 ? 1 : 0;
+    PrintSummary(rows);
+    return ExitCodeOf(rows, anyBreaksRule);
 }
 
 }  // namespace kestrun
