@@ -69,7 +69,7 @@ void MuxWmvAvchd(Context& ctx, Conversion& conv, const std::string& baseName) {
     }
     Run(ctx, conv,
         Quoted(ctx.ToolPath(tool::kTsMuxer)) + " " + Quoted(Work(ctx, work::kMovieMeta)) + " " +
-            Quoted(Work(ctx, baseName)));
+            Quoted(Work(ctx, ResultName(ResultKind::AvchdFolder, baseName))));
 }
 
 void ConvertWmv(Context& ctx) {
