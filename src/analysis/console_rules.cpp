@@ -196,7 +196,7 @@ RuleResult CheckContainer(const Subject& s) {
     const bool ok =
         std::count(s.limits.containers.begin(), s.limits.containers.end(), s.container) > 0;
     std::string measured = ContainerName(s.container);
-    if (s.target != Target::AsIs)
+    if (s.target != Target::AsIs && s.facts.container != s.container)
         measured += std::string(" (remuxed from ") + ContainerName(s.facts.container) + ")";
     if (ok) return Passes(measured);
     return Fails(measured + "; plays " + List(plays));
@@ -429,6 +429,10 @@ std::vector<Route> CheckForConsole(const MediaFacts& facts, Console console) {
     std::vector<Route> routes;
     for (Target t : limits.conversions) routes.push_back(RouteFor(facts, console, t));
     return routes;
+}
+
+Route CheckAsTarget(const MediaFacts& facts, Console console, Target target) {
+    return RouteFor(facts, console, target);
 }
 
 const Route& CheapestRoute(const std::vector<Route>& routes) {

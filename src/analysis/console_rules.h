@@ -38,6 +38,10 @@ struct Route {
 // otherwise one route per output of this program that plays there.
 std::vector<Route> CheckForConsole(const MediaFacts& facts, Console console);
 
+// The rules of one target for one console, whether or not the file's container plays as it is
+// (a written AVCHD clip is judged as AVCHD, not as a loose M2TS).
+Route CheckAsTarget(const MediaFacts& facts, Console console, Target target);
+
 // The route with the cheapest verdict (the first of equals). `routes` must not be empty.
 const Route& CheapestRoute(const std::vector<Route>& routes);
 

@@ -38,6 +38,9 @@ struct VideoFacts {
     std::optional<double> seconds;    // the stream's duration, when its container gives one
     std::optional<bool> gmc;          // MPEG-4 Part 2 only: global motion compensation
     std::optional<bool> qpel;         // MPEG-4 Part 2 only: quarter-pixel motion
+    // The number of frames as the headers give it: the MP4 sample table, the AVI index, the
+    // NUMBER_OF_FRAMES statistics tag mkvmerge writes. Transport and program streams have none.
+    std::optional<int64_t> frames;
 };
 
 struct AudioFacts {

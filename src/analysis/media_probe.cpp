@@ -8,6 +8,7 @@ extern "C" {
 
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -134,6 +135,17 @@ std::optional<double> StreamSeconds(const AVStream& st) {
     return st.duration * av_q2d(st.time_base);
 }
 
+// The frame count of the container's index or sample table, else the Matroska statistics tag.
+std::optional<int64_t> HeaderFrameCount(const AVStream& st) {
+    if (st.nb_frames > 0) return st.nb_frames;
+    const AVDictionaryEntry* tag = av_dict_get(st.metadata, "NUMBER_OF_FRAMES", nullptr, 0);
+    if (!tag || !tag->value) return std::nullopt;
+    char* end = nullptr;
+    const long long count = std::strtoll(tag->value, &end, 10);
+    if (end == tag->value || *end != '\0' || count <= 0) return std::nullopt;
+    return count;
+}
+
 VideoFacts ReadVideo(Context& ctx, AVFormatContext& input, int stream, const MediaFacts& facts) {
     const AVStream& st = *input.streams[stream];
     const AVCodecParameters& codec = *st.codecpar;
@@ -145,6 +157,7 @@ VideoFacts ReadVideo(Context& ctx, AVFormatContext& input, int stream, const Med
     AVRational rate = st.avg_frame_rate.num > 0 ? st.avg_frame_rate : st.r_frame_rate;
     if (rate.num > 0 && rate.den > 0) v.fps = av_q2d(rate);
     v.seconds = StreamSeconds(st);
+    v.frames = HeaderFrameCount(st);
     if (codec.codec_id == AV_CODEC_ID_H264 && codec.extradata_size >= 4 && codec.extradata[0] == 1)
         v.avccLevelIdc = codec.extradata[3];
     if (codec.bit_rate > 0) {

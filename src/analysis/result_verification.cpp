@@ -1,49 +1,153 @@
 #include "analysis/result_verification.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
+#include <functional>
 
 namespace kestrun {
 namespace {
 
+// The 25 fps option plays film faster, video and sound alike: the result is shorter by the
+// ratio of the frame rates.
+constexpr double kPalRate = 25.0;
+constexpr double kRateTolerance = 0.01;
+
+int Severity(RuleStatus status) {
+    switch (status) {
+        case RuleStatus::Pass:
+            return 0;
+        case RuleStatus::Unknown:
+            return 1;
+        case RuleStatus::Warn:
+            return 2;
+        case RuleStatus::Fail:
+            return 3;
+    }
+    return 0;
+}
+
+// A piece as it is: every rule of its own container, or only the container rule when that
+// container does not play on the console.
+std::vector<RuleResult> RulesAsWritten(const MediaFacts& piece, Target kind, Console console) {
+    std::vector<RuleResult> results = CheckAsTarget(piece, console, kind).results;
+    if (kind == Target::AsIs && results.front().status == RuleStatus::Fail) results.resize(1);
+    return results;
+}
+
+// Each rule once, with the worst of the pieces' results; named after its piece when several.
+std::vector<RuleResult> PiecesRules(const WrittenResult& result, Console console) {
+    std::vector<RuleResult> merged;
+    for (const MediaFacts& piece : result.pieces) {
+        const std::string label =
+            result.pieces.size() > 1 ? std::filesystem::path(piece.path).filename().string() : "";
+        for (RuleResult r : RulesAsWritten(piece, result.kind, console)) {
+            if (!label.empty()) r.measured = label + ": " + r.measured;
+            auto same = std::find_if(merged.begin(), merged.end(),
+                                     [&r](const RuleResult& m) { return m.rule == r.rule; });
+            if (same == merged.end())
+                merged.push_back(std::move(r));
+            else if (Severity(r.status) > Severity(same->status))
+                *same = std::move(r);
+        }
+    }
+    return merged;
+}
+
+// The sum over every piece; nothing when one piece does not give its value.
+template <typename T>
+std::optional<T> Sum(const std::vector<MediaFacts>& pieces,
+                     const std::function<std::optional<T>(const MediaFacts&)>& value) {
+    T total{};
+    for (const MediaFacts& piece : pieces) {
+        const std::optional<T> v = value(piece);
+        if (!v) return std::nullopt;
+        total += *v;
+    }
+    return total;
+}
+
+std::optional<double> VideoSeconds(const MediaFacts& f) {
+    return f.video ? f.video->seconds : std::nullopt;
+}
+std::optional<double> AudioSeconds(const MediaFacts& f) {
+    return f.audio.empty() ? std::nullopt : f.audio.front().seconds;
+}
+std::optional<int64_t> VideoFrames(const MediaFacts& f) {
+    return f.video ? f.video->frames : std::nullopt;
+}
+
+// How much shorter than its source the result is meant to be: the source's frame rate over 25
+// when the result was sped up to 25 fps, else 1.
+double SpeedUp(const MediaFacts& result, const MediaFacts& source) {
+    const auto rate = [](const MediaFacts& f) { return f.video ? f.video->fps : std::nullopt; };
+    const auto resultRate = rate(result), sourceRate = rate(source);
+    if (!resultRate || !sourceRate || std::fabs(*resultRate - kPalRate) > kRateTolerance ||
+        std::fabs(*sourceRate - kPalRate) <= kRateTolerance)
+        return 1.0;
+    return *sourceRate / kPalRate;
+}
+
 RuleResult DurationRule(const char* rule, const std::optional<double>& result,
-                        const std::optional<double>& source) {
+                        const std::optional<double>& source, double speedUp) {
     RuleResult r{rule, RuleStatus::Unknown, "", Fix::None};
     if (!result || !source) {
         r.measured = "not in the headers";
         return r;
     }
-    char text[96];
-    std::snprintf(text, sizeof text, "%.2f s, source %.2f s", *result, *source);
+    const double expected = *source * speedUp;
+    char text[128];
+    if (speedUp == 1.0)
+        std::snprintf(text, sizeof text, "%.2f s, source %.2f s", *result, *source);
+    else
+        std::snprintf(text, sizeof text, "%.2f s, source %.2f s, %.2f s at 25 fps", *result,
+                      *source, expected);
     r.measured = text;
-    r.status = std::fabs(*result - *source) <= kDurationToleranceSeconds ? RuleStatus::Pass
-                                                                         : RuleStatus::Fail;
+    r.status = std::fabs(*result - expected) <= kDurationToleranceSeconds ? RuleStatus::Pass
+                                                                          : RuleStatus::Fail;
+    return r;
+}
+
+// A copied stream keeps every frame; where the headers count them the counts must agree.
+RuleResult FrameCountRule(const std::optional<int64_t>& result,
+                          const std::optional<int64_t>& source) {
+    RuleResult r{"video frames", RuleStatus::Unknown, "", Fix::None};
+    if (!result || !source) {
+        r.measured = std::string(result ? "source's" : "result's") + " count not in the headers";
+        return r;
+    }
+    r.measured = std::to_string(*result) + ", source " + std::to_string(*source);
+    r.status = *result == *source ? RuleStatus::Pass : RuleStatus::Fail;
     return r;
 }
 
 }  // namespace
 
-Verification VerifyResult(const MediaFacts& result, const MediaFacts& source, size_t sourceAudio,
+Verification VerifyResult(const WrittenResult& result, const ResultSource& source,
                           Console console) {
     Verification v;
-    // A result is judged as it is: the first route is the one its own container gives.
-    const std::vector<Route> routes = CheckForConsole(result, console);
-    const Route& asIs = routes.front();
-    if (asIs.target == Target::AsIs) {
-        v.results = asIs.results;
-    } else {
-        v.results.push_back(
-            {"container", RuleStatus::Fail, ContainerName(result.container), Fix::Remux});
-    }
-    if (result.video) {
-        const auto sourceSeconds = source.video ? source.video->seconds : std::nullopt;
-        v.results.push_back(DurationRule("video duration", result.video->seconds, sourceSeconds));
-    }
-    if (!result.audio.empty()) {
-        const auto sourceSeconds =
-            sourceAudio < source.audio.size() ? source.audio[sourceAudio].seconds : std::nullopt;
-        v.results.push_back(
-            DurationRule("audio duration", result.audio.front().seconds, sourceSeconds));
+    v.results = result.layout;
+    const std::vector<RuleResult> rules = PiecesRules(result, console);
+    v.results.insert(v.results.end(), rules.begin(), rules.end());
+    if (!result.pieces.empty()) {
+        const MediaFacts& first = result.pieces.front();
+        const MediaFacts& from = source.facts;
+        const double speedUp = SpeedUp(first, from);
+        if (first.video)
+            v.results.push_back(DurationRule("video duration",
+                                             Sum<double>(result.pieces, VideoSeconds),
+                                             VideoSeconds(from), speedUp));
+        if (!first.audio.empty()) {
+            const auto sourceSeconds =
+                source.audio < from.audio.size() ? from.audio[source.audio].seconds : std::nullopt;
+            v.results.push_back(DurationRule("audio duration",
+                                             Sum<double>(result.pieces, AudioSeconds),
+                                             sourceSeconds, speedUp));
+        }
+        if (first.video && source.videoCopied)
+            v.results.push_back(
+                FrameCountRule(Sum<int64_t>(result.pieces, VideoFrames), VideoFrames(from)));
     }
     for (const auto& r : v.results)
         if (r.status == RuleStatus::Fail) v.plays = false;

@@ -1,7 +1,7 @@
 #pragma once
-// The check of a written result: the console rules on the file as it is, and its durations
-// against the source's, so that a conversion that finished but will not play, or lost part of the
-// film, does not pass for a success.
+// The check of a written result: the console rules on the file as it is, its durations against
+// the source's and, for a stream copy, its frame count, so that a conversion that finished but
+// will not play, or lost part of the film, does not pass for a success.
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -19,11 +19,26 @@ struct Verification {
 // Video and audio may each end up to this far from the source's length.
 inline constexpr double kDurationToleranceSeconds = 1.0;
 
-// Judges `result` as it is on `console`; its video and its (only) audio stream are compared with
-// the source's video and the source's audio stream `sourceAudio` (in stream order), each by the
-// length the stream gives itself.
-Verification VerifyResult(const MediaFacts& result, const MediaFacts& source, size_t sourceAudio,
-                          Console console);
+// What was written, read back: one file, or the pieces of an AVI or the clips of an AVCHD
+// playlist in playing order.
+struct WrittenResult {
+    Target kind = Target::AsIs;      // Avchd: the clips are judged as AVCHD, not as loose M2TS
+    std::vector<MediaFacts> pieces;  // each judged on its own; durations and frames summed
+    std::vector<RuleResult> layout;  // what gathering the pieces found (a missing clip, ...)
+};
+
+// How the result was made: from the source's video and its audio stream `audio` (in stream
+// order); `videoCopied` when the video was copied rather than re-encoded, so that it keeps
+// every frame.
+struct ResultSource {
+    const MediaFacts& facts;
+    size_t audio = 0;
+    bool videoCopied = false;
+};
+
+// Judges `result` as it is on `console`; its video and its first audio stream are compared with
+// the source's, each by the length the stream gives itself.
+Verification VerifyResult(const WrittenResult& result, const ResultSource& source, Console console);
 
 // "Xbox 360: audio AAC LC 6 ch; MP4 plays AAC LC with 2 channels only" for a failed result (every
 // failed rule), "plays on the Xbox 360" for one that passed.

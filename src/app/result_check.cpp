@@ -3,15 +3,57 @@
 #include <algorithm>
 
 #include "analysis/media_probe.h"
+#include "analysis/result_files.h"
 #include "model/context.h"
 #include "model/messages.h"
+#include "pipeline/conversion.h"
+#include "platform/tool_runner.h"
+#include "platform/work_files.h"
 
 namespace kestrun {
 namespace {
 
-bool EndsWith(const std::string& text, const std::string& end) {
-    return text.size() >= end.size() &&
-           text.compare(text.size() - end.size(), end.size(), end) == 0;
+// The VC-1 chain leaves its streams in the work folder for the user to mux: nothing a console
+// plays, so nothing to judge.
+bool LeftForTheUser(const std::string& result) { return FileNameOf(result) == work::kMovieWma; }
+
+// The Xvid chain cuts its AVI into pieces when splitting or fitting to a DVD.
+bool SplitsAvi(const Form1& f) { return f.Check1.value() == 1 || f.chkDVD.value() == 1; }
+
+// Whether the conversion copied the source's video: a WMV's VC-1 always; an AVI's unless it uses
+// GMC or QPel (which are re-encoded); an MKV's unless the window re-encodes.
+bool VideoCopied(const Form1& f, const MediaFacts& source) {
+    if (!source.video) return false;
+    switch (source.container) {
+        case Container::Asf:
+            return true;
+        case Container::Avi:
+            return !source.video->gmc.value_or(true) && !source.video->qpel.value_or(true);
+        default:
+            return !ReencodesVideo(f);
+    }
+}
+
+// Every file of the result read back; one that cannot be read is a failed rule, except when it
+// is the whole result, which is then unreadable.
+std::optional<WrittenResult> ReadResult(Context& ctx, const ResultFiles& files,
+                                        std::string* error) {
+    WrittenResult written;
+    written.kind = files.kind;
+    written.layout = files.layout;
+    for (const std::string& file : files.files) {
+        std::string problem;
+        if (auto facts = ReadMediaFacts(ctx, file, &problem)) {
+            written.pieces.push_back(std::move(*facts));
+        } else if (files.files.size() == 1 && files.kind == Target::AsIs) {
+            *error = problem;
+            return std::nullopt;
+        } else {
+            written.layout.push_back(
+                {"readable", RuleStatus::Fail, FileNameOf(file) + ": " + problem, Fix::None});
+        }
+    }
+    return written;
 }
 
 }  // namespace
@@ -30,25 +72,26 @@ Console ChosenConsole(const Form1& f) {
 ResultCheck CheckResultAt(Context& ctx, const std::string& result, const std::string& source,
                           size_t sourceAudio, Console console) {
     ResultCheck check;
-    if (!EndsWith(result, ".mp4")) {
+    if (LeftForTheUser(result)) {
         check.readable = true;
         return check;
     }
-    const auto written = ReadMediaFacts(ctx, result, &check.error);
+    const auto written =
+        ReadResult(ctx, FindResultFiles(result, SplitsAvi(ctx.form)), &check.error);
     if (!written) return check;
     check.readable = true;
-    // A source that cannot be read leaves only the durations unknown.
+    // A source that cannot be read leaves only the durations and the frame count unknown.
     std::string sourceError;
-    const auto sourceFacts = ReadMediaFacts(ctx, source, &sourceError);
-    check.verification =
-        VerifyResult(*written, sourceFacts ? *sourceFacts : MediaFacts{}, sourceAudio, console);
+    const MediaFacts sourceFacts = ReadMediaFacts(ctx, source, &sourceError).value_or(MediaFacts{});
+    const ResultSource from{sourceFacts, sourceAudio, VideoCopied(ctx.form, sourceFacts)};
+    check.verification = VerifyResult(*written, from, console);
     return check;
 }
 
 void VerifyFinishedOutput(Context& ctx) {
     ctx.finishedOutputPlays.reset();
     const std::string result = ctx.finishedOutput;
-    if (result.empty() || !EndsWith(result, ".mp4")) return;
+    if (result.empty() || LeftForTheUser(result)) return;
     const Console console = ChosenConsole(ctx.form);
     // The audio list shows the source's audio tracks in their order.
     const size_t audio = static_cast<size_t>(std::max(0, ctx.form.cmbAudio.selectedIndex()));

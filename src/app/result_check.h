@@ -21,9 +21,11 @@ struct ResultCheck {
     Verification verification;  // when readable
 };
 
-// Checks a result that exists at `result` (an MP4, ".mpg", VOB or AVI file, or an AVCHD folder)
-// against `console` and the source's durations (`sourceAudio`: the source audio stream it was
-// made from, in stream order). Kinds not judged yet are reported readable with no results.
+// Checks a result that exists at `result` (an MP4, ".mpg", VOB or AVI file with the further
+// pieces the window's split options cut, or an AVCHD folder through its playlist) against
+// `console`, the source's durations (`sourceAudio`: the source audio stream it was made from, in
+// stream order) and, for copied video, the source's frame count. The VC-1 chain's streams, left
+// for the user, are reported readable with no results.
 ResultCheck CheckResultAt(Context& ctx, const std::string& result, const std::string& source,
                           size_t sourceAudio, Console console);
 

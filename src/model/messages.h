@@ -173,6 +173,10 @@ namespace kestrun::msg {
 inline constexpr std::string_view kResultVerified = "Conversion done and verified: ";
 inline constexpr std::string_view kResultBreaksRule =
     "Conversion done, but the result will not play: ";
+// What the check finds wrong with a result of several files (an AVCHD folder, AVI pieces).
+inline constexpr std::string_view kNoPlaylist = "no playlist in BDMV/PLAYLIST";
+inline constexpr std::string_view kNotAPlaylist = ": not a playlist: ";
+inline constexpr std::string_view kClipsMissing = ", not in BDMV/STREAM";
 inline constexpr std::string_view kResultUnreadable =
     "Conversion done, but the result cannot be read: ";
 
