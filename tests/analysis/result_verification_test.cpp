@@ -1,0 +1,156 @@
+// The verdict on a written result from its facts: frame counts of copied video, durations summed
+// over pieces and shortened by the 25 fps speed-up; and the clips an AVCHD playlist names.
+#include "analysis/result_verification.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "analysis/bdmv_playlist.h"
+
+namespace kestrun {
+namespace {
+
+// An MP4 piece with H.264 that plays everywhere and stereo AAC LC, of that length.
+MediaFacts Piece(const std::string& path, double seconds, double fps,
+                 std::optional<int64_t> frames) {
+    MediaFacts f;
+    f.path = path;
+    f.container = Container::Mp4;
+    f.fileSize = 1 << 20;
+    VideoFacts v;
+    v.codec = VideoCodec::H264;
+    v.width = 1280, v.height = 720, v.fps = fps, v.seconds = seconds, v.frames = frames;
+    v.h264 = H264Facts{100, "High", 41, "4.1", 3600, 4};
+    f.video = v;
+    AudioFacts a;
+    a.codec = AudioCodec::Aac, a.channels = 2, a.aacLowComplexity = true, a.seconds = seconds;
+    f.audio.push_back(a);
+    return f;
+}
+
+struct Case {
+    const char* name;
+    std::vector<MediaFacts> pieces;
+    MediaFacts source;
+    bool videoCopied;
+    const char* rule;
+    std::optional<RuleStatus> status;  // nothing: the rule is not judged
+    const char* measured;
+};
+
+TEST(ResultVerification, FramesAndDurationsOfTheWholeResult) {
+    const MediaFacts film = Piece("Film.mkv", 100.1, 23.976, 2400);
+    const Case cases[] = {
+        {"every frame copied",
+         {Piece("a.mp4", 100.1, 23.976, 2400)},
+         film,
+         true,
+         "video frames",
+         RuleStatus::Pass,
+         "2400, source 2400"},
+        {"a frame lost",
+         {Piece("a.mp4", 100.1, 23.976, 2399)},
+         film,
+         true,
+         "video frames",
+         RuleStatus::Fail,
+         "2399, source 2400"},
+        {"count not in the headers",
+         {Piece("a.mpg", 100.1, 23.976, std::nullopt)},
+         film,
+         true,
+         "video frames",
+         RuleStatus::Unknown,
+         "result's count not in the headers"},
+        {"re-encoded",
+         {Piece("a.mp4", 100.1, 23.976, 2401)},
+         film,
+         false,
+         "video frames",
+         std::nullopt,
+         ""},
+        {"sped up to 25 fps",
+         {Piece("a.mp4", 96.0, 25.0, 2400)},
+         film,
+         true,
+         "video duration",
+         RuleStatus::Pass,
+         "96.00 s, source 100.10 s, 96.00 s at 25 fps"},
+        {"two pieces",
+         {Piece("a.avi", 60, 23.976, 1440), Piece("a-2.avi", 40.1, 23.976, 960)},
+         film,
+         true,
+         "audio duration",
+         RuleStatus::Pass,
+         "100.10 s, source 100.10 s"},
+        {"a piece missing",
+         {Piece("a.avi", 60, 23.976, 1440)},
+         film,
+         true,
+         "video frames",
+         RuleStatus::Fail,
+         "1440, source 2400"},
+        {"pieces named",
+         {Piece("a.avi", 60, 23.976, 1440), Piece("a-2.avi", 40.1, 23.976, 960)},
+         film,
+         true,
+         "file size",
+         RuleStatus::Pass,
+         "a.avi: 1.0 MiB < 4 GiB"},
+    };
+    for (const Case& c : cases) {
+        WrittenResult written;
+        written.pieces = c.pieces;
+        const Verification v =
+            VerifyResult(written, ResultSource{c.source, 0, c.videoCopied}, Console::Ps3);
+        const auto rule = std::find_if(v.results.begin(), v.results.end(),
+                                       [&c](const RuleResult& r) { return r.rule == c.rule; });
+        if (!c.status) {
+            EXPECT_EQ(rule, v.results.end()) << c.name;
+            continue;
+        }
+        ASSERT_NE(rule, v.results.end()) << c.name;
+        EXPECT_EQ(rule->status, *c.status) << c.name << ": " << rule->measured;
+        EXPECT_EQ(rule->measured, c.measured) << c.name;
+        EXPECT_EQ(v.plays, *c.status != RuleStatus::Fail) << c.name;
+    }
+}
+
+// A playlist as the writers lay it out: the play list's address at byte 8, its header, then one
+// play item per clip (a length, the clip's five digits, "M2TS", the rest).
+std::string Playlist(const std::vector<std::string>& clips) {
+    std::string bytes = "MPLS0200";
+    bytes += std::string("\0\0\0\x28", 4) + std::string(28, '\0');
+    bytes += std::string(4, '\0') + std::string(2, '\0');
+    bytes += {'\0', static_cast<char>(clips.size()), '\0', '\0'};
+    for (const std::string& clip : clips)
+        bytes += std::string("\0\x12", 2) + clip + "M2TS" + std::string(9, '\0');
+    return bytes;
+}
+
+TEST(PlaylistClips, ThePlayItemsNameTheClips) {
+    const std::string two = Playlist({"00000", "00001"});
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::vector<std::string> clips;
+        const char* error;
+    } cases[] = {
+        {"one clip", Playlist({"00000"}), {"00000"}, ""},
+        {"two clips", two, {"00000", "00001"}, ""},
+        {"not a playlist", "HDMV0200", {}, "no MPLS header"},
+        {"cut short", two.substr(0, two.size() - 10), {}, "play item 2 lies past the end"},
+        {"no clip name", Playlist({"../.."}), {}, "play item 1 names no clip"},
+        {"no play item", Playlist({}), {}, "no play item"},
+    };
+    for (const auto& c : cases) {
+        std::string error;
+        const auto clips = PlaylistClips(c.bytes, &error);
+        EXPECT_EQ(clips.value_or(std::vector<std::string>{}), c.clips) << c.name;
+        EXPECT_EQ(error, c.error) << c.name;
+    }
+}
+
+}  // namespace
+}  // namespace kestrun
