@@ -80,10 +80,11 @@ std::optional<int64_t> VideoFrames(const MediaFacts& f) {
 
 // How much shorter than its source the result is meant to be: the source's frame rate over 25
 // when the result was sped up to 25 fps, else 1.
-double SpeedUp(const MediaFacts& result, const MediaFacts& source) {
+double SpeedUp(const MediaFacts& result, const ResultSource& source) {
     const auto rate = [](const MediaFacts& f) { return f.video ? f.video->fps : std::nullopt; };
-    const auto resultRate = rate(result), sourceRate = rate(source);
-    if (!resultRate || !sourceRate || std::fabs(*resultRate - kPalRate) > kRateTolerance ||
+    const auto resultRate = rate(result), sourceRate = rate(source.facts);
+    if (!source.fps25 || !resultRate || !sourceRate ||
+        std::fabs(*resultRate - kPalRate) > kRateTolerance ||
         std::fabs(*sourceRate - kPalRate) <= kRateTolerance)
         return 1.0;
     return *sourceRate / kPalRate;
@@ -133,7 +134,7 @@ Verification VerifyResult(const WrittenResult& result, const ResultSource& sourc
     if (!result.pieces.empty()) {
         const MediaFacts& first = result.pieces.front();
         const MediaFacts& from = source.facts;
-        const double speedUp = SpeedUp(first, from);
+        const double speedUp = SpeedUp(first, source);
         if (first.video)
             v.results.push_back(DurationRule("video duration",
                                              Sum<double>(result.pieces, VideoSeconds),

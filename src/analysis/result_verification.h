@@ -29,11 +29,12 @@ struct WrittenResult {
 
 // How the result was made: from the source's video and its audio stream `audio` (in stream
 // order); `videoCopied` when the video was copied rather than re-encoded, so that it keeps
-// every frame.
+// every frame; `fps25` when the window's 25 fps option was on, which may have sped the film up.
 struct ResultSource {
     const MediaFacts& facts;
     size_t audio = 0;
     bool videoCopied = false;
+    bool fps25 = false;
 };
 
 // Judges `result` as it is on `console`; its video and its first audio stream are compared with

@@ -83,7 +83,8 @@ ResultCheck CheckResultAt(Context& ctx, const std::string& result, const std::st
     // A source that cannot be read leaves only the durations and the frame count unknown.
     std::string sourceError;
     const MediaFacts sourceFacts = ReadMediaFacts(ctx, source, &sourceError).value_or(MediaFacts{});
-    const ResultSource from{sourceFacts, sourceAudio, VideoCopied(ctx.form, sourceFacts)};
+    const ResultSource from{sourceFacts, sourceAudio, VideoCopied(ctx.form, sourceFacts),
+                            ctx.form.chk25.value() == 1};
     check.verification = VerifyResult(*written, from, console);
     return check;
 }

@@ -37,6 +37,7 @@ struct Case {
     const char* rule;
     std::optional<RuleStatus> status;  // nothing: the rule is not judged
     const char* measured;
+    bool fps25 = true;  // the window's 25 fps option
 };
 
 TEST(ResultVerification, FramesAndDurationsOfTheWholeResult) {
@@ -77,6 +78,14 @@ TEST(ResultVerification, FramesAndDurationsOfTheWholeResult) {
          "video duration",
          RuleStatus::Pass,
          "96.00 s, source 100.10 s, 96.00 s at 25 fps"},
+        {"25 fps without the option",
+         {Piece("a.mp4", 96.0, 25.0, 2400)},
+         film,
+         true,
+         "video duration",
+         RuleStatus::Fail,
+         "96.00 s, source 100.10 s",
+         false},
         {"two pieces",
          {Piece("a.avi", 60, 23.976, 1440), Piece("a-2.avi", 40.1, 23.976, 960)},
          film,
@@ -103,7 +112,7 @@ TEST(ResultVerification, FramesAndDurationsOfTheWholeResult) {
         WrittenResult written;
         written.pieces = c.pieces;
         const Verification v =
-            VerifyResult(written, ResultSource{c.source, 0, c.videoCopied}, Console::Ps3);
+            VerifyResult(written, ResultSource{c.source, 0, c.videoCopied, c.fps25}, Console::Ps3);
         const auto rule = std::find_if(v.results.begin(), v.results.end(),
                                        [&c](const RuleResult& r) { return r.rule == c.rule; });
         if (!c.status) {
