@@ -8,6 +8,7 @@ extern "C" {
 
 #include <sys/stat.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -24,6 +25,8 @@ namespace {
 constexpr int64_t kProbeBytes = 2 << 20;
 constexpr int64_t kProbeMicroseconds = 1'000'000;
 constexpr int kFramesSearchedForVol = 8;
+// How far a frame count over the frame rate may be from the lengths the headers give.
+constexpr double kFrameCountAgreementSeconds = 0.25;
 
 struct InputClose {
     void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
@@ -135,15 +138,30 @@ std::optional<double> StreamSeconds(const AVStream& st) {
     return st.duration * av_q2d(st.time_base);
 }
 
-// The frame count of the container's index or sample table, else the Matroska statistics tag.
-std::optional<int64_t> HeaderFrameCount(const AVStream& st) {
-    if (st.nb_frames > 0) return st.nb_frames;
+// mkvmerge's statistics tag. Other muxers copy the tags of their source as they are, also into
+// a file they cut, so the count is taken only when its length at the frame rate fits the file
+// and the track's own length.
+std::optional<int64_t> StatisticsFrameCount(const AVStream& st, const std::optional<double>& fps,
+                                            const std::optional<double>& fileSeconds) {
     const AVDictionaryEntry* tag = av_dict_get(st.metadata, "NUMBER_OF_FRAMES", nullptr, 0);
-    if (!tag || !tag->value) return std::nullopt;
+    if (!tag || !tag->value || !fps || !fileSeconds) return std::nullopt;
     char* end = nullptr;
     const long long count = std::strtoll(tag->value, &end, 10);
     if (end == tag->value || *end != '\0' || count <= 0) return std::nullopt;
+    const double seconds = count / *fps;
+    const auto trackSeconds = DeclaredTrackSeconds(st);
+    const bool fitsTheFile = seconds <= *fileSeconds + kFrameCountAgreementSeconds;
+    const bool fitsTheTrack =
+        !trackSeconds || std::fabs(seconds - *trackSeconds) <= kFrameCountAgreementSeconds;
+    if (!fitsTheFile || !fitsTheTrack) return std::nullopt;
     return count;
+}
+
+// The frame count of the container's index or sample table, else the statistics tag.
+std::optional<int64_t> HeaderFrameCount(const AVStream& st, const std::optional<double>& fps,
+                                        const std::optional<double>& fileSeconds) {
+    if (st.nb_frames > 0) return st.nb_frames;
+    return StatisticsFrameCount(st, fps, fileSeconds);
 }
 
 VideoFacts ReadVideo(Context& ctx, AVFormatContext& input, int stream, const MediaFacts& facts) {
@@ -157,7 +175,7 @@ VideoFacts ReadVideo(Context& ctx, AVFormatContext& input, int stream, const Med
     AVRational rate = st.avg_frame_rate.num > 0 ? st.avg_frame_rate : st.r_frame_rate;
     if (rate.num > 0 && rate.den > 0) v.fps = av_q2d(rate);
     v.seconds = StreamSeconds(st);
-    v.frames = HeaderFrameCount(st);
+    v.frames = HeaderFrameCount(st, v.fps, facts.seconds);
     if (codec.codec_id == AV_CODEC_ID_H264 && codec.extradata_size >= 4 && codec.extradata[0] == 1)
         v.avccLevelIdc = codec.extradata[3];
     if (codec.bit_rate > 0) {
