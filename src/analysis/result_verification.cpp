@@ -28,11 +28,11 @@ int Severity(RuleStatus status) {
     return 0;
 }
 
-// A piece as it is: every rule of its own container, or only the container rule when that
-// container does not play on the console.
+// A piece as it is: every rule of its own container (of AVCHD for a folder's clip), or only the
+// container rule when that container does not play on the console.
 std::vector<RuleResult> RulesAsWritten(const MediaFacts& piece, Target kind, Console console) {
     std::vector<RuleResult> results = CheckAsTarget(piece, console, kind).results;
-    if (kind == Target::AsIs && results.front().status == RuleStatus::Fail) results.resize(1);
+    if (results.front().status == RuleStatus::Fail) results.resize(1);
     return results;
 }
 
