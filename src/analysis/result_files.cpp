@@ -19,6 +19,12 @@ RuleResult LayoutRule(const char* rule, RuleStatus status, std::string measured)
     return {rule, status, std::move(measured), Fix::None};
 }
 
+std::string Joined(const std::vector<std::string>& names) {
+    std::string text;
+    for (const auto& n : names) text += (text.empty() ? "" : ", ") + n;
+    return text;
+}
+
 bool HasExtension(const fs::path& path, const char* lower, const char* upper) {
     const std::string extension = path.extension().string();
     return extension == lower || extension == upper;
@@ -68,22 +74,22 @@ ResultFiles AvchdFiles(const fs::path& folder) {
         return result;
     }
     const bool shortNames = playlist.extension() == ".MPL";
-    std::string named, missing;
+    std::vector<std::string> named, missing;
     for (const std::string& clip : *clips) {
         const fs::path file = ClipFile(folder, clip, shortNames);
-        const std::string fileName = file.filename().string();
-        named += (named.empty() ? "" : ", ") + fileName;
+        named.push_back(file.filename().string());
         std::error_code statError;
         if (fs::is_regular_file(file, statError))
             result.files.push_back(file.string());
         else
-            missing += (missing.empty() ? "" : ", ") + fileName;
+            missing.push_back(named.back());
     }
     if (missing.empty())
-        result.layout.push_back(LayoutRule(rule, RuleStatus::Pass, name + ": " + named));
+        result.layout.push_back(LayoutRule(rule, RuleStatus::Pass, name + ": " + Joined(named)));
     else
-        result.layout.push_back(LayoutRule(
-            rule, RuleStatus::Fail, name + " names " + missing + std::string(msg::kClipsMissing)));
+        result.layout.push_back(
+            LayoutRule(rule, RuleStatus::Fail,
+                       name + " names " + Joined(missing) + std::string(msg::kClipsMissing)));
     return result;
 }
 
@@ -111,10 +117,9 @@ ResultFiles FindResultFiles(const std::string& result, bool aviPieces) {
                       ? AviPieces(path)
                       : std::vector<std::string>{result};
     if (files.files.size() > 1) {
-        std::string names;
-        for (const auto& piece : files.files)
-            names += (names.empty() ? "" : ", ") + fs::path(piece).filename().string();
-        files.layout.push_back(LayoutRule("AVI pieces", RuleStatus::Pass, names));
+        std::vector<std::string> names;
+        for (const auto& piece : files.files) names.push_back(fs::path(piece).filename().string());
+        files.layout.push_back(LayoutRule("AVI pieces", RuleStatus::Pass, Joined(names)));
     }
     return files;
 }
