@@ -8,7 +8,6 @@
 #include "analysis/read_info.h"
 #include "app/handlers.h"
 #include "app/result_check.h"
-#include "app/result_integrity.h"
 #include "model/context.h"
 #include "model/messages.h"
 #include "pipeline/result_names.h"
@@ -58,12 +57,8 @@ BatchFileDone JudgeExistingResult(Context& ctx, const std::string& source,
                                   const std::string& result) {
     BatchFileDone done{source, BatchStep::KeptResult, result, {}};
     const Console console = ChosenConsole(ctx.form);
-    const std::string cutShort = CutShortProblem(result);
-    const ResultCheck check =
-        cutShort.empty() ? CheckResultAt(ctx, result, source, 0, console) : ResultCheck{};
-    if (!cutShort.empty()) {
-        done.reason = std::string(msg::kResultExistsCutShort) + cutShort;
-    } else if (!check.readable) {
+    const ResultCheck check = CheckResultAt(ctx, result, source, 0, console);
+    if (!check.readable) {
         done.reason = std::string(msg::kResultExistsUnreadable) + check.error;
     } else if (!check.verification.plays) {
         done.reason =

@@ -164,6 +164,17 @@ void Command2_Click(Context& ctx) {
     f.b360 = platform != 0 && platform != 2;
     WithWorkFolderLock(ctx, [&ctx] {
         if (ctx.saveSettings) SaveConfig(ctx);
+        // Each piece of a split source is verified as it is made; the source's own verification
+        // then keeps their verdict instead of judging the last piece again.
+        if (ctx.convertDepth == 0) {
+            ctx.finishedOutputPlays.reset();
+            ctx.verifiedOutput.clear();
+        }
+        ++ctx.convertDepth;
+        struct Leave {
+            Context& ctx;
+            ~Leave() { --ctx.convertDepth; }
+        } leave{ctx};
         Dispatch(ctx);
         VerifyFinishedOutput(ctx);
     });

@@ -4,6 +4,7 @@
 
 #include "analysis/media_probe.h"
 #include "analysis/result_files.h"
+#include "app/result_integrity.h"
 #include "model/context.h"
 #include "model/messages.h"
 #include "pipeline/conversion.h"
@@ -86,25 +87,33 @@ ResultCheck CheckResultAt(Context& ctx, const std::string& result, const std::st
     const ResultSource from{sourceFacts, sourceAudio, VideoCopied(ctx.form, sourceFacts),
                             ctx.form.chk25.value() == 1};
     check.verification = VerifyResult(*written, from, console);
+    // The rules read headers only, and an MP4 holds its headers before its samples: one cut short
+    // after them (an interrupted run, a full disk) would pass for whole.
+    if (const std::string cut = CutShortProblem(result); !cut.empty()) {
+        check.verification.results.insert(
+            check.verification.results.begin(),
+            {"file", RuleStatus::Fail, std::string(msg::kCutShort) + cut, Fix::None});
+        check.verification.plays = false;
+    }
     return check;
 }
 
 void VerifyFinishedOutput(Context& ctx) {
-    ctx.finishedOutputPlays.reset();
     const std::string result = ctx.finishedOutput;
-    if (result.empty() || LeftForTheUser(result)) return;
+    if (result.empty() || LeftForTheUser(result) || result == ctx.verifiedOutput) return;
+    ctx.verifiedOutput = result;
     const Console console = ChosenConsole(ctx.form);
     // The audio list shows the source's audio tracks in their order.
     const size_t audio = static_cast<size_t>(std::max(0, ctx.form.cmbAudio.selectedIndex()));
     const ResultCheck check = CheckResultAt(ctx, result, ctx.form.strFullname, audio, console);
     if (!check.readable) {
-        ctx.finishedOutputPlays = false;
+        ctx.finishedOutputPlays = false;  // and stays so for the pieces after
         ctx.Log("Verification of " + result + ": " + check.error);
         ctx.Progress(std::string(msg::kResultUnreadable) + check.error);
         return;
     }
     const Verification& v = check.verification;
-    ctx.finishedOutputPlays = v.plays;
+    ctx.finishedOutputPlays = ctx.finishedOutputPlays.value_or(true) && v.plays;
     for (const auto& r : v.results)
         ctx.Log("Verification (" + std::string(ConsoleName(console)) + ") of " + result + ": " +
                 StatusText(r.status) + " " + r.rule + " " + r.measured);

@@ -30,7 +30,8 @@ ResultCheck CheckResultAt(Context& ctx, const std::string& result, const std::st
                           size_t sourceAudio, Console console);
 
 // Checks the last conversion's result against the window's console and sets
-// Context::finishedOutputPlays; nothing when no result was finished.
+// Context::finishedOutputPlays (false once any piece of a split source failed); nothing when no
+// result was finished or that result was verified already.
 void VerifyFinishedOutput(Context& ctx);
 
 }  // namespace kestrun

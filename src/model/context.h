@@ -89,6 +89,10 @@ public:
     // Whether finishedOutput passed the console rules after the conversion; unset when it was
     // not checked.
     std::optional<bool> finishedOutputPlays;
+    // The result verified last in the conversion under way, and how deep Convert is nested in it:
+    // the pieces of a split source are converted, and verified, inside their source's Convert.
+    std::string verifiedOutput;
+    int convertDepth = 0;
 
     // Whether Convert saves the settings file (the window); the command line never writes it.
     bool saveSettings = true;

@@ -189,7 +189,7 @@ namespace kestrun::msg {
 inline constexpr std::string_view kResultExistsAndVerifies = "result exists and verifies: ";
 inline constexpr std::string_view kResultExistsButFails = "result exists but does not verify: ";
 inline constexpr std::string_view kResultExistsUnreadable = "result exists but cannot be read: ";
-inline constexpr std::string_view kResultExistsCutShort = "result exists but is cut short: ";
+inline constexpr std::string_view kCutShort = "cut short: ";
 inline constexpr std::string_view kFileEndsInsideBox = "the file ends inside the box at byte ";
 inline constexpr std::string_view kBoxSizeNotValid = "the box size is not valid at byte ";
 inline constexpr std::string_view kSourceSkipped = "; the source is skipped";

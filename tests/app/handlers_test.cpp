@@ -6,8 +6,10 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include "app/result_check.h"
 #include "app_fixture.h"
 #include "platform/tool_runner.h"
+#include "support/samples.h"
 
 namespace kestrun::test {
 namespace {
@@ -165,6 +167,29 @@ TEST_F(Handlers, OutputFolderChooser) {
     cmdTargetFolder_Click(ctx);
     EXPECT_EQ(form.txtTMP.text(), "/media/films/");
     EXPECT_EQ(host.folderTitles[0], "Please select a folder where the converted file is stored.");
+}
+
+// The pieces of a split source are each verified as they are made: one that fails keeps the
+// source failed, and the source's own verification does not judge its last piece again.
+TEST_F(Handlers, APieceThatFailsVerificationKeepsTheSourceFailed) {
+    const std::string whole =
+        FfmpegSample({"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=1", "-c:v",
+                      "libx264", "-preset", "ultrafast", "-movflags", "+faststart"},
+                     "mp4");
+    const std::string cut = media.Write("piece-1.mp4", std::string("\0\0\0\x20"
+                                                                   "ftypisom",
+                                                                   12));
+    const auto verify = [&](const std::string& piece) {
+        ctx.finishedOutput = piece;
+        VerifyFinishedOutput(ctx);
+        return ctx.finishedOutputPlays;
+    };
+    EXPECT_EQ(verify(whole), std::optional<bool>(true));
+    EXPECT_EQ(verify(cut), std::optional<bool>(false));
+    EXPECT_EQ(verify(whole), std::optional<bool>(false));  // a later piece that plays
+    form.txtProgress.SetText("");
+    verify(whole);  // the source's own verification after its last piece
+    EXPECT_EQ(form.txtProgress.text(), "");
 }
 
 }  // namespace

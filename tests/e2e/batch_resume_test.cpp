@@ -56,7 +56,9 @@ TEST(BatchResume, ASecondRunConvertsOnlyWhatIsMissing) {
     const std::map<std::string, std::string> rows = {
         {"a.mkv", "converted  " + o + "a.mp4"},
         {"Film.2008.mkv", "skipped    " + o + "Film_2008.mp4"},
-        {"c.mkv", "failed     " + o + "c.mp4: result exists but is cut short: the file ends"},
+        {"c.mkv",
+         "failed     " + o +
+             "c.mp4: result exists but does not verify: PS3: file cut short: the file ends"},
         {"d.mkv", "failed     " + o + "d.mp4: result exists but does not verify: PS3: H.264"},
     };
     for (const auto& [source, row] : rows)
