@@ -133,21 +133,17 @@ void RunMuxingChains(Context& ctx, Conversion& conv) {
     }
 }
 
-bool RecodesElsewhere(const Form1& f) {
-    return f.chkMP2.value() == 1 &&
-           (f.cmdConv.selectedIndex() == 0 || f.cmdConv.selectedIndex() == 2);
-}
-
-// The final result of the chosen target when it is an MP4, an AVCHD folder or an M2TS stream
-// (".mpg"); empty for the others.
+// The final result of this conversion: an MP4, an AVCHD folder, an M2TS stream or MPEG-2 re-encode
+// (".mpg"), an Xvid AVI, or the VOB repack of MPEG-2 video (".mpg" whatever the choices).
 std::string ResultPath(const Context& ctx, const Conversion& conv) {
-    if (RecodesElsewhere(ctx.form)) return {};
-    return Work(ctx, ResultName(ChosenResultKind(ctx.form), conv.baseName));
+    const ResultKind kind =
+        ctx.analysis.strVideoCodec == "mpeg2" ? ResultKind::Mpg : ChosenResultKind(ctx.form);
+    return Work(ctx, ResultName(kind, conv.baseName));
 }
 
 // MP4Box adds tracks to an MP4 that is already there, tsMuxeR writes into an existing folder,
-// and a stale ".mpg" would pass for this run's result. Say so before any work is done, and touch
-// nothing.
+// a stale ".mpg" would pass for this run's result, and the re-encodes would write over an
+// earlier result. Say so before any work is done, and touch nothing.
 bool RefuseExistingResult(Context& ctx, const Conversion& conv) {
     const std::string result = ResultPath(ctx, conv);
     if (result.empty() || !PathExists(result, true)) return false;
@@ -184,8 +180,8 @@ void ConvertMkv(Context& ctx) {
         a.strVideoCodec == "vc1" && f.chkMP2.value() != 1 && f.chkAVCHD.value() != 1;
     // The VOB repack copies whatever audio the source holds and writes no MP4.
     const bool vobRepack = a.strVideoCodec == "mpeg2";
-    if (!vc1Chain && !vobRepack &&
-        (RefuseUnknownAudio(ctx, conv) || RefuseExistingResult(ctx, conv)))
+    if (!vc1Chain &&
+        ((!vobRepack && RefuseUnknownAudio(ctx, conv)) || RefuseExistingResult(ctx, conv)))
         return;
     ClearStaleIntermediates(ctx, vc1Chain);
 

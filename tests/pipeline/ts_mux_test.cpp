@@ -2,6 +2,7 @@
 // command, and what each chain does with tsMuxeR's result.
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "chains/source_chains.h"
 #include "pipeline/convert_mkv.h"
@@ -320,20 +321,45 @@ TEST_F(TsMux, AudioBesideAnotherStepIsShownInTheChainsOrder) {
 
 // A result of an earlier run would pass for this run's (".mpg") or be written into (the folder).
 TEST_F(TsMux, EarlierResultIsRefusedBeforeAnyWork) {
-    for (const bool avchd : {false, true}) {
-        SCOPED_TRACE(avchd ? "AVCHD" : "M2TS");
+    struct Case {
+        const char* name;
+        std::string result;  // in the work folder
+        std::function<void(TsMux&)> choose;
+    };
+    const std::vector<Case> cases = {
+        {"AVCHD", "Film.2008/", [](TsMux& t) { t.form.chkAVCHD.SetValue(1); }},
+        {"M2TS", "Film.2008.mpg", [](TsMux& t) { t.form.chkVob.SetValue(1); }},
+        {"MPEG-2 re-encode", "Film.2008.mpg",
+         [](TsMux& t) {
+             t.form.chkMP2.SetValue(1);
+             t.form.cmdConv.SetSelectedIndex(0);
+         }},
+        {"Xvid re-encode", "Film.2008.avi",
+         [](TsMux& t) {
+             t.form.chkMP2.SetValue(1);
+             t.form.cmdConv.SetSelectedIndex(2);
+         }},
+        {"VOB repack of MPEG-2 video", "Film.2008.mpg",
+         [](TsMux& t) { t.ctx.analysis.strVideoCodec = "mpeg2"; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         TsMux t;
         t.Prepare(0, 0);
-        (avchd ? t.form.chkAVCHD : t.form.chkVob).SetValue(1);
-        const std::string result = t.W(avchd ? "Film.2008" : "Film.2008.mpg");
-        if (avchd)
-            std::filesystem::create_directory(result);
+        c.choose(t);
+        if (c.result.back() == '/')
+            std::filesystem::create_directory(t.W(c.result));
         else
-            t.work.Write("Film.2008.mpg", "an earlier result");
+            t.work.Write(c.result, "an earlier result");
         ConvertMkv(t.ctx);
         EXPECT_TRUE(t.Commands().empty());
         ASSERT_EQ(t.host.messages.size(), 1u);
-        EXPECT_NE(t.host.messages[0].text.find(result), std::string::npos);
+        const std::string shown =
+            c.result.back() == '/' ? c.result.substr(0, c.result.size() - 1) : c.result;
+        EXPECT_NE(t.host.messages[0].text.find(t.W(shown)), std::string::npos);
+        if (c.result.back() != '/') {
+            EXPECT_EQ(ReadWholeFile(t.W(c.result)), "an earlier result");
+        }
     }
 }
 
