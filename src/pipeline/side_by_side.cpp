@@ -6,6 +6,7 @@
 #include <deque>
 #include <exception>
 #include <fstream>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -318,31 +319,48 @@ bool RunSideBySide(Context& ctx, const StageSequence& lead, const StageSequence&
     return shared.ending == Ending::None;
 }
 
-bool RunMp4ChainSideBySide(Context& ctx, Conversion& conv) {
-    const Form1& f = ctx.form;
-    if (ReencodesVideo(f) || f.chkAVCHD.value() == 1 || f.chkVob.value() == 1 ||
-        ExtractionTakesAudio(ctx, conv))
-        return false;
+namespace {
+
+// The extraction and the video steps after it (`videoSteps`) beside the audio steps, then `rest`
+// with the conversion as the audio steps, which came after the extraction, left it.
+void ExtractionBesideAudio(Context& ctx, Conversion& conv, const std::function<void()>& videoSteps,
+                           const std::function<void(Conversion&)>& audioSteps,
+                           const std::function<void(Conversion&)>& rest) {
     Conversion audio = conv;
     const bool went = RunSideBySide(
         ctx,
         [&] {
             ExtractStreams(ctx, conv);
             ctx.Log(conv.lastCommand);
-            ctx.Progress(std::string(msg::kAdjustingHeader));
-            PatchSpsLevel(
-                Work(ctx, ctx.analysis.bVfwMode ? work::kMovieVideoH264 : work::kMovieH264));
+            videoSteps();
             return true;
         },
         [&] {
-            ConvertAudioForMp4(ctx, audio);
+            audioSteps(audio);
             return true;
         });
-    if (!went) return true;  // cancelled: the intermediate files stay
-    // The audio steps came after the extraction: their values are the later ones.
+    if (!went) return;  // cancelled: the intermediate files stay
     if (audio.lastCommand.empty()) audio.lastCommand = conv.lastCommand;
     conv = audio;
-    MuxMp4(ctx, conv);
+    rest(conv);
+}
+
+}  // namespace
+
+bool RunMp4ChainSideBySide(Context& ctx, Conversion& conv) {
+    const Form1& f = ctx.form;
+    if (ReencodesVideo(f) || f.chkAVCHD.value() == 1 || f.chkVob.value() == 1 ||
+        ExtractionTakesAudio(ctx, conv))
+        return false;
+    ExtractionBesideAudio(
+        ctx, conv,
+        [&] {
+            ctx.Progress(std::string(msg::kAdjustingHeader));
+            PatchSpsLevel(
+                Work(ctx, ctx.analysis.bVfwMode ? work::kMovieVideoH264 : work::kMovieH264));
+        },
+        [&](Conversion& audio) { ConvertAudioForMp4(ctx, audio); },
+        [&](Conversion& done) { MuxMp4(ctx, done); });
     return true;
 }
 
@@ -351,23 +369,13 @@ bool RunAvchdChainSideBySide(Context& ctx, Conversion& conv) {
     if (ReencodesVideo(f) || f.chkAVCHD.value() != 1 || !AvchdConvertsAudio(conv) ||
         ExtractionTakesAudio(ctx, conv))
         return false;
-    Conversion audio = conv;
-    const bool went = RunSideBySide(
-        ctx,
-        [&] {
-            ExtractStreams(ctx, conv);
-            ctx.Log(conv.lastCommand);
-            return true;
-        },
-        [&] {
+    ExtractionBesideAudio(
+        ctx, conv, [] {},
+        [&](Conversion& audio) {
             ctx.Progress(std::string(msg::kCreatingAvchd));
             ConvertAudioForAvchd(ctx, audio);
-            return true;
-        });
-    if (!went) return true;  // cancelled: the intermediate files stay
-    if (audio.lastCommand.empty()) audio.lastCommand = conv.lastCommand;
-    conv = audio;
-    FinishAvchdChain(ctx, conv);
+        },
+        [&](Conversion& done) { FinishAvchdChain(ctx, done); });
     return true;
 }
 
