@@ -53,6 +53,10 @@ std::map<int, AudioStreamInfo> AudioStreamsOf(const SourceStreamFacts& facts) {
 
 bool ReadInfo(Context& ctx, const std::string& source) {
     const std::string report = tool::PathOf(ctx.programFolder, tool::kInfoReport);
+    // Every analysis from this program folder writes the same report: one at a time, from
+    // writing it until it has been read.
+    ToolTurn turn(FolderOf(ctx.ToolPath(tool::kMkvInfo)));
+    if (!ctx.AwaitTurn(turn, msg::kWaitingForAnalysis)) return false;
     // A report left behind by an interrupted run belongs to another source.
     DeleteFileNoForce(report);
     const std::string commandLine = Quoted(ctx.ToolPath(tool::kMkvInfo)) + " " +
@@ -67,6 +71,7 @@ bool ReadInfo(Context& ctx, const std::string& source) {
     if (a.bInfoReportRead) facts = ReadSourceStreamFacts(TrimSpaces(source));
     a.audioStreams = AudioStreamsOf(facts);
     ParseMkvInfo(ctx);
+    turn.Release();
     if (a.bInfoReportRead) a.trackStartMs = ReadTrackStartsMs(TrimSpaces(source));
     if (facts.video) a.strVideoRecodeReason = VideoRecodeReason(*facts.video);
 

@@ -49,4 +49,16 @@ void Context::Checkpoint() const {
     if (Branch* branch = CurrentBranch()) branch->Checkpoint();
 }
 
+bool Context::AwaitTurn(ToolTurn& turn, std::string_view waiting) {
+    constexpr int kPollMs = 100;
+    if (turn.TryTake()) return true;
+    Progress(std::string(waiting));
+    while (!turn.TryTake()) {
+        if (host.StopRequested()) return false;
+        host.DoEvents();
+        host.Sleep(kPollMs);
+    }
+    return true;
+}
+
 }  // namespace kestrun

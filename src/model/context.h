@@ -10,6 +10,7 @@
 #include "model/form1.h"
 #include "model/host.h"
 #include "platform/tool_runner.h"
+#include "platform/work_folder_lock.h"
 
 namespace kestrun {
 
@@ -120,6 +121,9 @@ public:
     void Log(const std::string& text) const;
     // Between two steps of a stage: throws when the calling thread's branch is to go no further.
     void Checkpoint() const;
+    // Takes `turn`, first showing `waiting` and keeping the window alive while another
+    // conversion holds it; false when a person cancelled meanwhile.
+    bool AwaitTurn(ToolTurn& turn, std::string_view waiting);
 };
 
 }  // namespace kestrun

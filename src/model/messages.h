@@ -39,6 +39,10 @@ namespace kestrun::msg {
 inline constexpr std::string_view kExtracting = "Extracting video/audio stream";
 inline constexpr std::string_view kAdjustingHeader = "Adjusting header";
 inline constexpr std::string_view kAdjustingHeaderTs = "Adjusting Header";
+inline constexpr std::string_view kWaitingForAnalysis =
+    "Waiting for another conversion to finish reading its source";
+inline constexpr std::string_view kWaitingForH264Info =
+    "Waiting for another conversion to finish its header adjustment";
 inline constexpr std::string_view kBackupExtraction = "Extracting audio with backup method.";
 inline constexpr std::string_view kEncodingAudio = "Encoding Audio";
 inline constexpr std::string_view kConvertingAudio = "Converting Audio";

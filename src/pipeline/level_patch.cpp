@@ -6,11 +6,13 @@
 #include <vector>
 
 #include "model/context.h"
+#include "model/messages.h"
 #include "pipeline/conversion.h"
 #include "pipeline/stages.h"
 #include "platform/file_api.h"
 #include "platform/tool_table.h"
 #include "platform/work_files.h"
+#include "platform/work_folder_lock.h"
 
 namespace kestrun {
 namespace {
@@ -77,6 +79,10 @@ void PatchSpsLevel(const std::string& path) {
 void RunH264Info(Context& ctx, const std::string& workFolder) {
     const std::string toolPath = ctx.ToolPath(tool::kH264Info);
     const std::string iniPath = ctx.ToolPath(tool::kH264InfoIni);
+    // Every conversion of this program folder hands its paths to h264info through the same
+    // file: one at a time, from writing it until h264info has ended.
+    ToolTurn turn(FolderOf(toolPath));
+    if (!ctx.AwaitTurn(turn, msg::kWaitingForH264Info)) return;
     DeleteFileNoForce(iniPath);
     {
         std::ofstream ini(iniPath, std::ios::binary | std::ios::trunc);

@@ -121,6 +121,8 @@ private:
 
 // The part of a path after its last separator (the whole text when it has none).
 std::string FileNameOf(std::string_view path);
+// The part of a path before its last separator ("." when it has none).
+std::string FolderOf(std::string_view path);
 // True when the file's length can be read: it exists and is a file; false for an empty path.
 bool FileFound(const std::string& path);
 

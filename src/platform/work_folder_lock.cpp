@@ -49,4 +49,22 @@ WorkFolderLock::~WorkFolderLock() {
     close(fd_);
 }
 
+ToolTurn::ToolTurn(const std::string& toolFolder)
+    : fd_(open(toolFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
+
+ToolTurn::~ToolTurn() {
+    if (fd_ >= 0) close(fd_);
+}
+
+bool ToolTurn::TryTake() {
+    if (fd_ < 0 || held_) return true;
+    held_ = flock(fd_, LOCK_EX | LOCK_NB) == 0;
+    return held_ || errno != EWOULDBLOCK;
+}
+
+void ToolTurn::Release() {
+    if (fd_ >= 0 && held_) flock(fd_, LOCK_UN);
+    held_ = false;
+}
+
 }  // namespace kestrun

@@ -25,4 +25,24 @@ private:
     bool busy_ = false;
 };
 
+// A turn at a tool whose settings file has one fixed place in the program folder, shared by every
+// conversion started from that folder: an flock on the tool's own folder, so nothing is made or
+// removed. The kernel drops it when the process ends.
+class ToolTurn {
+public:
+    explicit ToolTurn(const std::string& toolFolder);
+    ~ToolTurn();
+    ToolTurn(const ToolTurn&) = delete;
+    ToolTurn& operator=(const ToolTurn&) = delete;
+
+    // True once this turn holds the folder, at once, without waiting. A folder that cannot be
+    // opened holds nobody up: the tool fails there on its own.
+    bool TryTake();
+    void Release();
+
+private:
+    int fd_ = -1;
+    bool held_ = false;
+};
+
 }  // namespace kestrun

@@ -7,6 +7,8 @@
 
 #include "analysis_samples.h"
 #include "model/context.h"
+#include "platform/tool_table.h"
+#include "platform/work_folder_lock.h"
 #include "support/process.h"
 #include "support/samples.h"
 #include "support/scripted_host.h"
@@ -142,6 +144,22 @@ TEST_F(ReadInfoTest, FortyAudioTracksListThirtyThree) {
     ASSERT_TRUE(ReadInfo(ctx, Sample("forty.mkv")));
     EXPECT_EQ(form.cmbAudio.ListCount(), 33);
     EXPECT_EQ(analysis.strAudioTracks[32].track, "34");
+}
+
+// Another analysis from the same program folder holds the shared report: this one says it waits
+// and reads its source once the other is done.
+TEST_F(ReadInfoTest, AnAnalysisWaitsForAnotherOneOfTheSameProgramFolder) {
+    ToolTurn other(FolderOf(ctx.ToolPath(tool::kMkvInfo)));
+    ASSERT_TRUE(other.TryTake());
+    std::vector<std::string> shown;
+    form.txtProgress.onChange = [&](const Control& c) {
+        shown.push_back(c.text());
+        other.Release();
+    };
+    EXPECT_TRUE(ReadInfo(ctx, Sample("main.mkv")));
+    ASSERT_FALSE(shown.empty());
+    EXPECT_EQ(shown.front(), "Waiting for another conversion to finish reading its source");
+    EXPECT_EQ(analysis.strVideoCodec, "avc");
 }
 
 TEST_F(ReadInfoTest, UnreadableSourcesLeaveEmptyListsAndNoReport) {

@@ -4,6 +4,7 @@
 #include "pipeline/stages.h"
 #include "pipeline_fixture.h"
 #include "platform/tool_table.h"
+#include "platform/work_folder_lock.h"
 
 namespace kestrun::test {
 namespace {
@@ -84,6 +85,20 @@ TEST_F(LevelPatch, H264InfoGetsThreeLinesAndTheRawStreamGoes) {
                                       "\r\nOutputPath=" + W("movie.h264") + "\r\n");
     EXPECT_EQ(Commands(), std::vector<std::string>{T(tool::kH264Info)});
     EXPECT_FALSE(Exists("movie_raw.h264"));
+}
+
+// Another conversion of the same program folder is running h264info: this one says it waits its
+// turn and writes the shared settings file only then.
+TEST_F(LevelPatch, H264InfoWaitsItsTurnBehindAnotherConversion) {
+    work.Write("movie_raw.h264", "raw");
+    ToolTurn other(FolderOf(ctx.ToolPath(tool::kH264Info)));
+    ASSERT_TRUE(other.TryTake());
+    // The other conversion ends as soon as this one says it waits.
+    form.txtProgress.onChange = [&](const Control&) { other.Release(); };
+    RunH264Info(ctx, work.slash());
+    EXPECT_EQ(form.txtProgress.text(),
+              "Waiting for another conversion to finish its header adjustment");
+    EXPECT_EQ(Commands(), std::vector<std::string>{T(tool::kH264Info)});
 }
 
 }  // namespace
