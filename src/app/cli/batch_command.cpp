@@ -36,9 +36,6 @@ std::string AbsoluteFolder(const std::string& folder) {
     return ec ? folder : absolute.lexically_normal().string();
 }
 
-// The finished conversion wrote a result that breaks a rule of the chosen console.
-constexpr int kExitResultBreaksRule = 3;
-
 // One row of the summary: what became of a source, and the result or the reason.
 struct SummaryRow {
     std::string source;

@@ -14,12 +14,6 @@
 #include "platform/tool_runner.h"
 
 namespace kestrun {
-namespace {
-
-// The conversion finished, but what it wrote breaks a rule of the chosen console.
-constexpr int kExitResultBreaksRule = 3;
-
-}  // namespace
 
 bool FinishedWithOutput(const Context& ctx) {
     if (ctx.finishedOutput.empty()) return false;
