@@ -111,9 +111,38 @@ void ExtractSubtitleTrack(Context& ctx, Conversion& conv, const std::string& pie
     Run(ctx, conv, Quoted(conv.mkvextract) + " tracks " + Quoted(TrimmedSource(ctx)) + " " + piece);
 }
 
+namespace {
+
+// movie.ac3 is there and not empty; otherwise the audio error ends the conversion.
+bool Ac3Written(Context& ctx) {
+    ctx.host.Sleep(100);
+    const std::int64_t size = FileSizeForOutput(Work(ctx, work::kMovieAc3));
+    if (size > 0 && size != kInvalidFileSize) return true;
+    ShowError(ctx, std::string(msg::kAudioExtractionError), std::string(msg::kAudioErrorTitle));
+    ctx.Progress(std::string(msg::kConversionErrorRecode));
+    return false;
+}
+
+bool EncodeWavToAc3(Context& ctx, Conversion& conv) {
+    Run(ctx, conv,
+        Quoted(conv.aften) + " " + Quoted(Work(ctx, work::kMovieWav)) + " -b 640 " +
+            Quoted(Work(ctx, work::kMovieAc3)));
+    DeleteWork(ctx, work::kMovieWav);
+    return Ac3Written(ctx);
+}
+
+}  // namespace
+
 bool PrepareAc3Audio(Context& ctx, Conversion& conv, const std::string& piece, bool xvidRules) {
     const Form1& f = ctx.form;
     const std::string& format = conv.audioFormat;
+    // The re-encodes' muxers take movie.ac3 as starting with the video. A track that starts away
+    // from it is decoded to movie.wav, which the decoder starts where the video does, and encoded
+    // again; the usual steps follow when it cannot be decoded so.
+    if (conv.audioDelayMs != 0 && DecodeAc3ToWav(ctx, conv)) {
+        if (!piece.empty()) ExtractSubtitleTrack(ctx, conv, piece);
+        return EncodeWavToAc3(ctx, conv);
+    }
     if (format != "dts" && format != "ac3" && format != "aac") {
         if (!piece.empty()) ExtractSubtitleTrack(ctx, conv, piece);
         DecodeAc3ToWav(ctx, conv);
@@ -137,18 +166,8 @@ bool PrepareAc3Audio(Context& ctx, Conversion& conv, const std::string& piece, b
                 " -acodec pcm_s16le " + Quoted(Work(ctx, work::kMovieWav)));
         DeleteWork(ctx, work::kMovieAac);
     }
-    if (format != "ac3") {
-        Run(ctx, conv,
-            Quoted(conv.aften) + " " + Quoted(Work(ctx, work::kMovieWav)) + " -b 640 " +
-                Quoted(Work(ctx, work::kMovieAc3)));
-        DeleteWork(ctx, work::kMovieWav);
-    }
-    ctx.host.Sleep(100);
-    const std::int64_t size = FileSizeForOutput(Work(ctx, work::kMovieAc3));
-    if (size > 0 && size != kInvalidFileSize) return true;
-    ShowError(ctx, std::string(msg::kAudioExtractionError), std::string(msg::kAudioErrorTitle));
-    ctx.Progress(std::string(msg::kConversionErrorRecode));
-    return false;
+    if (format != "ac3") return EncodeWavToAc3(ctx, conv);
+    return Ac3Written(ctx);
 }
 
 void EncodeH264(Context& ctx, Conversion& conv) {

@@ -1,6 +1,7 @@
 // A source whose audio starts later or earlier than its video (a track delay written with
-// mkvmerge --sync): the converted MP4 shows picture and sound together as the source does, both
-// where the sound goes through movie.wav (AC-3) and where the source's AAC is muxed as it is.
+// mkvmerge --sync): the result shows picture and sound together as the source does, both where
+// the sound goes through movie.wav (AC-3) and where the source's AAC is muxed as it is, in the
+// muxing chains and in the re-encodes.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -41,6 +42,7 @@ struct SyncCase {
     std::vector<std::string> audioCodec;
     std::string sync;  // mkvmerge's --sync, IDs from 0: 0 the video, 1 the audio
     std::string container = "mp4";
+    std::string recode = "none";
 };
 void PrintTo(const SyncCase& c, std::ostream* os) { *os << c.name; }
 
@@ -68,12 +70,13 @@ TEST_P(SyncTest, PictureAndSoundKeepTheirDistance) {
     const std::string source = (temp.path() / "Delayed.mkv").string();
     fs::copy_file(delayed, source);
 
-    const ProgramRun run = RunProgram(
-        {program.Cli(), "convert", "--out", out.string(), "--container", c.container, source});
+    const ProgramRun run = RunProgram({program.Cli(), "convert", "--out", out.string(),
+                                       "--container", c.container, "--recode", c.recode, source});
     ASSERT_EQ(run.exitCode, 0) << run.err;
 
     std::string mp4 = (out / "Delayed.mp4").string();
-    if (c.container == "m2ts") mp4 = (out / "Delayed.mpg").string();
+    if (c.container == "m2ts" || c.recode == "mpeg2") mp4 = (out / "Delayed.mpg").string();
+    if (c.recode == "xvid") mp4 = (out / "Delayed.avi").string();
     if (c.container == "avchd") {
         mp4 = (temp.path() / "title.m2ts").string();
         RunProgram({"bd_splice", "-p", "0", (out / "Delayed").string(), mp4});
@@ -88,18 +91,22 @@ const std::vector<std::string> kAc3 = {"-c:a", "ac3", "-b:a", "192k"};
 const std::vector<std::string> kAac = {"-c:a", "aac", "-b:a", "128k"};
 const std::vector<std::string> kDts = {"-c:a", "dca", "-strict", "-2"};
 
-INSTANTIATE_TEST_SUITE_P(Delays, SyncTest,
-                         ::testing::Values(SyncCase{"Ac3AudioLate", kAc3, "1:500"},
-                                           SyncCase{"Ac3VideoLate", kAc3, "0:500"},
-                                           SyncCase{"AacAudioLate", kAac, "1:500"},
-                                           SyncCase{"AacVideoLate", kAac, "0:500"},
-                                           // The M2TS chain: AC-3 read from the MKV, DTS
-                                           // decoded by valdec and shifted by tsMuxeR.
-                                           SyncCase{"M2tsAc3AudioLate", kAc3, "1:500", "m2ts"},
-                                           SyncCase{"M2tsDtsAudioLate", kDts, "1:500", "m2ts"},
-                                           SyncCase{"M2tsDtsVideoLate", kDts, "0:500", "m2ts"},
-                                           SyncCase{"AvchdAacAudioLate", kAac, "1:500", "avchd"}),
-                         [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(
+    Delays, SyncTest,
+    ::testing::Values(SyncCase{"Ac3AudioLate", kAc3, "1:500"},
+                      SyncCase{"Ac3VideoLate", kAc3, "0:500"},
+                      SyncCase{"AacAudioLate", kAac, "1:500"},
+                      SyncCase{"AacVideoLate", kAac, "0:500"},
+                      // The M2TS chain: AC-3 read from the MKV, DTS
+                      // decoded by valdec and shifted by tsMuxeR.
+                      SyncCase{"M2tsAc3AudioLate", kAc3, "1:500", "m2ts"},
+                      SyncCase{"M2tsDtsAudioLate", kDts, "1:500", "m2ts"},
+                      SyncCase{"M2tsDtsVideoLate", kDts, "0:500", "m2ts"},
+                      SyncCase{"AvchdAacAudioLate", kAac, "1:500", "avchd"},
+                      // The re-encodes mux movie.ac3 as it starts.
+                      SyncCase{"Mpeg2Ac3AudioLate", kAc3, "1:500", "mp4", "mpeg2"},
+                      SyncCase{"XvidDtsVideoLate", kDts, "0:500", "mp4", "xvid"}),
+    [](const auto& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace kestrun::e2e
