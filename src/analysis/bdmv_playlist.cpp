@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "analysis/big_endian.h"
+
 namespace kestrun {
 namespace {
 
@@ -15,9 +17,8 @@ constexpr size_t kFirstItemAt = 10;
 // Big-endian values; nothing when they lie past the end.
 std::optional<uint32_t> Read(const std::string& bytes, size_t at, size_t width) {
     if (at > bytes.size() || bytes.size() - at < width) return std::nullopt;
-    uint32_t value = 0;
-    for (size_t i = 0; i < width; ++i) value = (value << 8) | static_cast<uint8_t>(bytes[at + i]);
-    return value;
+    return static_cast<uint32_t>(
+        BigEndianValue(reinterpret_cast<const unsigned char*>(bytes.data()) + at, width));
 }
 
 bool AllDigits(const std::string& text) {

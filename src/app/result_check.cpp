@@ -4,7 +4,7 @@
 
 #include "analysis/media_probe.h"
 #include "analysis/result_files.h"
-#include "app/result_integrity.h"
+#include "analysis/result_integrity.h"
 #include "model/context.h"
 #include "model/messages.h"
 #include "pipeline/conversion.h"

@@ -1,5 +1,5 @@
 // An MP4 found in the output folder is whole only when its top-level boxes reach its last byte.
-#include "app/result_integrity.h"
+#include "analysis/result_integrity.h"
 
 #include <gtest/gtest.h>
 

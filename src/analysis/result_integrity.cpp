@@ -1,9 +1,10 @@
-#include "app/result_integrity.h"
+#include "analysis/result_integrity.h"
 
 #include <cctype>
 #include <cstdint>
 #include <fstream>
 
+#include "analysis/big_endian.h"
 #include "model/messages.h"
 
 namespace kestrun {
@@ -17,12 +18,6 @@ bool EndsWithMp4(const std::string& path) {
     std::string tail = path.substr(path.size() - 4);
     for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return tail == ".mp4";
-}
-
-std::uint64_t BigEndian(const unsigned char* bytes, std::uint64_t count) {
-    std::uint64_t value = 0;
-    for (std::uint64_t i = 0; i < count; ++i) value = value << 8 | bytes[i];
-    return value;
 }
 
 std::string Problem(std::string_view text, std::uint64_t offset, const std::string& type) {
@@ -44,14 +39,14 @@ std::string CutShortProblem(const std::string& path) {
         file.seekg(static_cast<std::streamoff>(offset));
         file.read(reinterpret_cast<char*>(head), kBoxHeaderBytes);
         const std::string type(reinterpret_cast<const char*>(head + 4), 4);
-        std::uint64_t size = BigEndian(head, 4);
+        std::uint64_t size = BigEndianValue(head, 4);
         std::uint64_t headerBytes = kBoxHeaderBytes;
         if (size == 0) return {};  // the last box, running to the end of the file
         if (size == 1) {
             if (fileSize - offset < kBoxHeaderBytes + kLargeSizeBytes)
                 return Problem(msg::kFileEndsInsideBox, offset, type);
             file.read(reinterpret_cast<char*>(head + kBoxHeaderBytes), kLargeSizeBytes);
-            size = BigEndian(head + kBoxHeaderBytes, kLargeSizeBytes);
+            size = BigEndianValue(head + kBoxHeaderBytes, kLargeSizeBytes);
             headerBytes += kLargeSizeBytes;
         }
         if (!file || size < headerBytes) return Problem(msg::kBoxSizeNotValid, offset, type);
