@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <map>
 
 #include "analysis/read_info.h"
 #include "app/handlers.h"
@@ -39,10 +40,9 @@ void ShowCounter(Context& ctx, size_t current, size_t total) {
     ctx.host.Repaint();
 }
 
-// The steps of one file: analyse it, show it, dispatch it as Convert would.
+// Shows the analysed file and dispatches it as Convert would.
 void ConvertBatchFile(Context& ctx) {
     Form1& f = ctx.form;
-    ReadInfo(ctx, f.strFullname);
     f.txtFile.SetText(f.strFullname);
     ctx.host.Repaint();
     f.strFilename = f.strFullname;
@@ -51,8 +51,25 @@ void ConvertBatchFile(Context& ctx) {
     f.bSplit = false;
 }
 
+// The progress line and the log tell what became of a source that was not converted.
+void Tell(Context& ctx, const std::string& note) {
+    ctx.Progress(note);
+    ctx.Log(note);
+}
+
+// A result of the same name may be another film's. The rules already fail one whose video is not
+// as long as the source's or, copied, has another frame count; where the headers do not tell the
+// lengths, nothing shows that it is this source's.
+std::string NotThisSourcesResult(const Verification& verification) {
+    for (const RuleResult& r : verification.results)
+        if (r.rule == "video duration")
+            return r.status == RuleStatus::Pass ? std::string() : r.measured;
+    return "no video duration";
+}
+
 // The skip test of one source: its result, when the output folder holds one, judged by the
-// console rules. A result that does not pass is reported and left as it is.
+// console rules. A result that does not pass, or is not shown to be this source's, is reported
+// and left as it is.
 BatchFileDone JudgeExistingResult(Context& ctx, const std::string& source,
                                   const std::string& result) {
     BatchFileDone done{source, BatchStep::KeptResult, result, {}};
@@ -63,27 +80,45 @@ BatchFileDone JudgeExistingResult(Context& ctx, const std::string& source,
     } else if (!check.verification.plays) {
         done.reason =
             std::string(msg::kResultExistsButFails) + VerificationLine(check.verification, console);
+    } else if (const std::string other = NotThisSourcesResult(check.verification); !other.empty()) {
+        done.reason = std::string(msg::kResultExistsNotThisSources) + other;
     } else {
         done.step = BatchStep::Skipped;
         done.reason = std::string(msg::kResultExistsAndVerifies) +
                       VerificationLine(check.verification, console);
     }
-    const std::string note =
-        result + ": " + done.reason +
-        std::string(done.step == BatchStep::Skipped ? msg::kSourceSkipped : msg::kResultLeftAsItIs);
-    ctx.Progress(note);
-    ctx.Log(note);
+    Tell(ctx, result + ": " + done.reason +
+                  std::string(done.step == BatchStep::Skipped ? msg::kSourceSkipped
+                                                              : msg::kResultLeftAsItIs));
     return done;
 }
 
+// The result names of the pass's sources so far, each with the source it belongs to.
+using ClaimedNames = std::map<std::string, std::string>;
+
 // One file of a batch: refused, judged by its existing result, or converted.
-BatchFileDone RunBatchFile(Context& ctx, const BatchPass& pass, const std::string& name) {
+BatchFileDone RunBatchFile(Context& ctx, const BatchPass& pass, const std::string& name,
+                           ClaimedNames& claimed) {
     const std::string source = ctx.form.strFullname;
     // Refused before anything hands the path to a tool.
     if (RefuseUnquotablePath(ctx, source))
         return {source, BatchStep::RefusedPath, {}, std::string(msg::kPathNoToolCarries)};
-    const std::string result = ResultInFolder(ctx.form, pass.outputFolder, name);
-    if (!result.empty()) return JudgeExistingResult(ctx, source, result);
+    // The analysis decides the chain, and so the result's name.
+    ReadInfo(ctx, source);
+    const std::string resultName = SourceResultName(ctx.form, ctx.analysis.strVideoCodec, name);
+    if (!resultName.empty()) {
+        // Two films of one folder may give one result name ("Ep.01.mkv", "Ep_01.mkv"): the
+        // first's result is not the second's to skip for, so the second is refused, both named.
+        const auto [earlier, isNew] = claimed.emplace(resultName, name);
+        if (!isNew) {
+            const std::string reason = std::string(msg::kResultNameHead) + resultName +
+                                       std::string(msg::kResultNameOf) + earlier->second;
+            Tell(ctx, source + ": " + reason + std::string(msg::kRenameOneOfThem));
+            return {source, BatchStep::RefusedName, {}, reason};
+        }
+        const std::string result = JoinPath(pass.outputFolder, resultName);
+        if (SomethingAt(result)) return JudgeExistingResult(ctx, source, result);
+    }
     ConvertBatchFile(ctx);
     return {source, BatchStep::Dispatched, {}, {}};
 }
@@ -101,25 +136,17 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
     return folder + "/" + name;
 }
 
-std::string ResultInFolder(const Form1& f, const std::string& outputFolder,
-                           const std::string& sourceName) {
-    for (const std::string& name : PossibleResultNames(f, sourceName)) {
-        const std::string path = JoinPath(outputFolder, name);
-        if (SomethingAt(path)) return path;
-    }
-    return {};
-}
-
 void RunBatch(Context& ctx, const BatchPass& pass) {
     Form1& f = ctx.form;
     const size_t total = pass.names.size();
+    ClaimedNames claimed;
     for (size_t g = 0; g < total; ++g) {
         if (ctx.host.StopRequested()) break;
         // A file that the DPB check forced to "MPEG2 Recode" must not pass that on.
         if (pass.restoreRecodeChoice) f.chkMP2.SetValue(f.intListConv);
         ShowCounter(ctx, g + 1, total);
         f.strFullname = JoinPath(pass.folder, pass.names[g]);
-        const BatchFileDone done = RunBatchFile(ctx, pass, pass.names[g]);
+        const BatchFileDone done = RunBatchFile(ctx, pass, pass.names[g], claimed);
         if (pass.onFileDone) pass.onFileDone(done);
     }
     f.lblMulti.visible = false;

@@ -21,17 +21,13 @@ void cmdFolder_Click(Context& ctx);  // "Folder"
 std::vector<std::string> MkvFilesIn(const std::string& folder);
 // folder + '/' + name, without doubling a separator the folder already ends with.
 std::string JoinPath(const std::string& folder, const std::string& name);
-// The source's result as the window's choices name it (or the ".mpg" an MPEG-2 source gives)
-// when the output folder holds it; empty when it holds none.
-std::string ResultInFolder(const Form1& f, const std::string& outputFolder,
-                           const std::string& sourceName);
-
 // What became of one file of a batch.
 enum class BatchStep {
     Dispatched,   // handed to Convert, which tells its own outcome
     Skipped,      // its result exists and verifies
     KeptResult,   // its result exists but does not verify or cannot be read: left as it is
     RefusedPath,  // its path cannot be handed to a tool
+    RefusedName,  // its result name is that of an earlier source of the batch
 };
 struct BatchFileDone {
     std::string source;
@@ -49,9 +45,11 @@ struct BatchPass {
     std::function<void(const BatchFileDone&)> onFileDone;
 };
 // Converts each file of the pass in turn, showing "n of m" in lblMulti; lblMulti is hidden
-// again at the end. A source whose result is already in the output folder is not converted: it
-// is skipped when the result verifies against the window's console, and otherwise reported in
-// the progress line and the log, its result left untouched.
+// again at the end. Each file is analysed first, which decides the name of its result. A source
+// whose result is already in the output folder is not converted: it is skipped when the result
+// verifies against the window's console and its video is as long as the source's, and otherwise
+// reported in the progress line and the log, its result left untouched. A source whose result
+// name is that of an earlier source of the pass is refused, both named.
 void RunBatch(Context& ctx, const BatchPass& pass);
 
 }  // namespace kestrun

@@ -193,6 +193,13 @@ namespace kestrun::msg {
 inline constexpr std::string_view kResultExistsAndVerifies = "result exists and verifies: ";
 inline constexpr std::string_view kResultExistsButFails = "result exists but does not verify: ";
 inline constexpr std::string_view kResultExistsUnreadable = "result exists but cannot be read: ";
+inline constexpr std::string_view kResultExistsNotThisSources =
+    "result exists but is not shown to be this source's: video duration ";
+// Two sources of one batch that give one result name: the later one is refused.
+inline constexpr std::string_view kResultNameHead = "its result name ";
+inline constexpr std::string_view kResultNameOf = " is that of ";
+inline constexpr std::string_view kRenameOneOfThem =
+    "; it is not converted: rename one of the two and run the batch again";
 inline constexpr std::string_view kCutShort = "cut short: ";
 inline constexpr std::string_view kFileEndsInsideBox = "the file ends inside the box at byte ";
 inline constexpr std::string_view kBoxSizeNotValid = "the box size is not valid at byte ";

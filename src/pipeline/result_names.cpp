@@ -43,13 +43,13 @@ ResultKind ChosenResultKind(const Form1& f) {
     return ResultKind::Mp4;
 }
 
-std::vector<std::string> PossibleResultNames(const Form1& f, const std::string& sourcePath) {
+std::string SourceResultName(const Form1& f, const std::string& videoCodec,
+                             const std::string& sourcePath) {
     const std::string base = ResultBaseName(sourcePath);
     if (base.empty()) return {};
-    const ResultKind chosen = ChosenResultKind(f);
-    std::vector<std::string> names{ResultName(chosen, base)};
-    if (chosen != ResultKind::Mpg) names.push_back(ResultName(ResultKind::Mpg, base));
-    return names;
+    if (videoCodec == "mpeg2") return ResultName(ResultKind::Mpg, base);
+    if (videoCodec == "vc1" && f.chkMP2.value() != 1 && f.chkAVCHD.value() != 1) return {};
+    return ResultName(ChosenResultKind(f), base);
 }
 
 }  // namespace kestrun

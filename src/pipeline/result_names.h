@@ -1,9 +1,8 @@
 #pragma once
 // The names a conversion gives its result in the output folder, made from the source's file
 // name. The chains write under them and the folder batch looks for them, so that a source whose
-// result is already there is recognised whatever the output kind.
+// result is already there is recognised.
 #include <string>
-#include <vector>
 
 namespace kestrun {
 
@@ -24,9 +23,11 @@ std::string ResultName(ResultKind kind, const std::string& baseName);
 // The kind that the window's container and re-encode choices make of a source whose video is
 // copied or re-encoded to H.264.
 ResultKind ChosenResultKind(const Form1& f);
-// The names a source's result may have under the window's choices, the likeliest first: the
-// chosen kind's, then the ".mpg" of MPEG-2 video (repacked as VOB whatever the choices) or of the
-// MPEG-2 re-encode that the analysis forces on video the PS3 cannot play.
-std::vector<std::string> PossibleResultNames(const Form1& f, const std::string& sourcePath);
+// The name (no folder) of the result that the conversion of an analysed source writes, as its
+// chain chooses: the ".mpg" of the VOB repack for MPEG-2 video (`videoCodec` "mpeg2") whatever
+// the choices, otherwise the chosen kind's. Empty where no result carries the source's name: VC-1
+// video that is neither re-encoded nor made into an AVCHD folder leaves its streams for the user.
+std::string SourceResultName(const Form1& f, const std::string& videoCodec,
+                             const std::string& sourcePath);
 
 }  // namespace kestrun

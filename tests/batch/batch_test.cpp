@@ -117,15 +117,15 @@ TEST_F(Batch, NoKeepsTheOutputFolder) {
     EXPECT_EQ(form.txtTMP.text(), out.path().string());
 }
 
-TEST_F(Batch, OnlyMp4AndMpgResultsInTheOutputFolderSkipASource) {
+TEST_F(Batch, OnlyTheResultTheChosenChainWritesHoldsASourceBack) {
     for (const char* name : {"a.mkv", "b.mkv", "c.mkv", "d.mkv", "e.mkv"}) Mkv(name);
     out.Write("b.mp4", "x");
-    out.Write("c.mpg", "x");
+    out.Write("c.mpg", "x");  // an M2TS batch's: this one writes MP4
     out.Write("d.m2ts", "x");
     media.Write("e.mp4", "x");  // beside the source, not in the output folder
     std::vector<std::string> expected;
     for (const auto& path : Listed(media))
-        if (path != media / "b.mkv" && path != media / "c.mkv") expected.push_back(path);
+        if (path != media / "b.mkv") expected.push_back(path);
 
     host.folderAnswers = {media.path().string()};
     cmdFolder_Click(ctx);
@@ -138,6 +138,24 @@ TEST_F(Batch, OnlyMp4AndMpgResultsInTheOutputFolderSkipASource) {
     converted.clear();
     cmdlineFolder(ctx, media.path().string());
     EXPECT_EQ(converted, expected);
+}
+
+TEST_F(Batch, TwoSourcesOfOneResultNameRefuseTheSecondNamingBoth) {
+    for (const char* name : {"Ep.01.mkv", "Ep_01.mkv", "Ep.02.mkv"}) Mkv(name);
+    std::vector<BatchFileDone> done;
+    RunBatch(ctx, {media.path().string(), MkvFilesIn(media.path().string()), out.path().string(),
+                   false, [&](const BatchFileDone& d) { done.push_back(d); }});
+    ASSERT_EQ(done.size(), 3u);
+    std::vector<std::string> refused;
+    for (const BatchFileDone& d : done)
+        if (d.step == BatchStep::RefusedName) refused.push_back(d.source + " " + d.reason);
+    ASSERT_EQ(refused.size(), 1u);
+    const bool dotsFirst = std::count(converted.begin(), converted.end(), media / "Ep.01.mkv");
+    EXPECT_EQ(refused[0], (media / (dotsFirst ? "Ep_01.mkv" : "Ep.01.mkv")) +
+                              " its result name Ep_01.mp4 is that of " +
+                              (dotsFirst ? "Ep.01.mkv" : "Ep_01.mkv"));
+    EXPECT_EQ(converted.size(), 2u);
+    EXPECT_NE(ReadWholeFile(prog / "debug.log").find("rename one of the two"), std::string::npos);
 }
 
 TEST_F(Batch, TheFolderBatchRestoresRecodeBeforeEachFile) {

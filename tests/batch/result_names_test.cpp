@@ -28,20 +28,30 @@ TEST(ResultNames, EveryKindIsNamedAfterTheSource) {
     EXPECT_EQ(ResultBaseName("/films/.mkv"), "");
 }
 
-TEST(ResultNames, TheWindowsChoicesPickTheKindAndTheMpgOfAnMpeg2SourceStaysPossible) {
+TEST(ResultNames, OnlyTheNameTheChainWritesCounts) {
     const struct {
+        const char* codec;
         bool avchd, m2ts, recode;
         int recodeFormat;  // place in the re-encode list: MPEG-2, H.264, Xvid
-        std::vector<std::string> names;
+        const char* name;
     } cases[] = {
-        {false, false, false, -1, {"Film_2008.mp4", "Film.2008.mpg"}},
-        {true, false, false, -1, {"Film.2008", "Film.2008.mpg"}},
-        {false, true, false, -1, {"Film.2008.mpg"}},
-        {false, false, true, 0, {"Film.2008.mpg"}},
-        {true, false, true, 1, {"Film.2008", "Film.2008.mpg"}},
-        {false, false, true, 2, {"Film.2008.avi", "Film.2008.mpg"}},
+        {"avc", false, false, false, -1, "Film_2008.mp4"},
+        {"avc", true, false, false, -1, "Film.2008"},
+        {"avc", false, true, false, -1, "Film.2008.mpg"},
+        {"avc", false, false, true, 0, "Film.2008.mpg"},
+        {"avc", true, false, true, 1, "Film.2008"},
+        {"avc", false, false, true, 2, "Film.2008.avi"},
         // "MPEG2 Recode" without a format re-encodes nothing.
-        {false, false, true, -1, {"Film_2008.mp4", "Film.2008.mpg"}},
+        {"avc", false, false, true, -1, "Film_2008.mp4"},
+        // MPEG-2 video is repacked whatever the choices.
+        {"mpeg2", false, false, false, -1, "Film.2008.mpg"},
+        {"mpeg2", true, false, true, 2, "Film.2008.mpg"},
+        // VC-1 video left as streams for the user gives no result of the source's name.
+        {"vc1", false, false, false, -1, ""},
+        {"vc1", false, true, false, -1, ""},
+        {"vc1", true, false, false, -1, "Film.2008"},
+        {"vc1", false, false, true, 2, "Film.2008.avi"},
+        {"", false, false, false, -1, "Film_2008.mp4"},
     };
     for (const auto& c : cases) {
         Analysis analysis;
@@ -50,7 +60,8 @@ TEST(ResultNames, TheWindowsChoicesPickTheKindAndTheMpgOfAnMpeg2SourceStaysPossi
         form.chkVob.SetValue(c.m2ts ? 1 : 0);
         form.chkMP2.SetValue(c.recode ? 1 : 0);
         form.cmdConv.SetSelectedIndex(c.recodeFormat);
-        EXPECT_EQ(PossibleResultNames(form, "/films/Film.2008.mkv"), c.names) << c.names[0];
+        EXPECT_EQ(SourceResultName(form, c.codec, "/films/Film.2008.mkv"), c.name)
+            << c.codec << " " << c.avchd << c.m2ts << c.recode << c.recodeFormat;
     }
 }
 

@@ -67,5 +67,36 @@ TEST(BatchResume, ASecondRunConvertsOnlyWhatIsMissing) {
         EXPECT_EQ(Fingerprint((out / kept).string()), fingerprint) << kept;
 }
 
+// An M2TS batch and then an MP4 batch into one folder: the ".mpg" results hold nothing back,
+// and of two films that give one MP4 name only the first is converted.
+TEST(BatchResume, OnlyTheChosenChainsResultOfThisSourceIsSkipped) {
+    test::TempFolder temp("kestrun-e2e");
+    const ProgramFolderCopy program(temp.path());
+    const fs::path folder = temp.MakeFolder("sources"), out = temp.MakeFolder("out");
+    MakeMkv((folder / "Ep.01.mkv").string(), {"-c:a", "ac3", "-b:a", "192k"}, 2, {}, 1);
+    MakeMkv((folder / "Ep_01.mkv").string(), {"-c:a", "ac3", "-b:a", "192k"}, 2, {}, 3);
+    const auto batch = [&](const char* container) {
+        return RunProgram({program.Cli(), "batch", "--out", out.string(), "--container", container,
+                           folder.string()});
+    };
+    const ProgramRun m2ts = batch("m2ts");
+    ASSERT_NE(m2ts.err.find("2 converted, 0 skipped, 0 failed"), std::string::npos) << m2ts.err;
+
+    const ProgramRun mp4 = batch("mp4");
+    EXPECT_EQ(mp4.exitCode, 1) << mp4.err;
+    EXPECT_NE(mp4.err.find("1 converted, 0 skipped, 1 failed"), std::string::npos) << mp4.err;
+    const ProgramRun again = batch("mp4");
+    EXPECT_NE(again.err.find("0 converted, 1 skipped, 1 failed"), std::string::npos) << again.err;
+    for (const ProgramRun& run : {mp4, again}) {
+        const std::string first = run.err.find("\nEp.01.mkv  ") < run.err.find("\nEp_01.mkv  ")
+                                      ? "Ep.01.mkv"
+                                      : "Ep_01.mkv";
+        const std::string second = first == "Ep.01.mkv" ? "Ep_01.mkv" : "Ep.01.mkv";
+        EXPECT_EQ(RowOf(run.err, second),
+                  "failed     its result name Ep_01.mp4 is that of " + first)
+            << run.err;
+    }
+}
+
 }  // namespace
 }  // namespace kestrun::e2e

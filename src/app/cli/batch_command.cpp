@@ -63,6 +63,7 @@ SummaryRow RowOf(const Context& ctx, const BatchFileDone& done) {
         case BatchStep::KeptResult:
             return {name, msg::kBatchFailed, done.result + ": " + done.reason};
         case BatchStep::RefusedPath:
+        case BatchStep::RefusedName:
             break;
     }
     return {name, msg::kBatchFailed, done.reason};
