@@ -1,5 +1,6 @@
 // Announcing level 4.1 instead of 5.1 in a raw H.264 stream, for the consoles' decoders: in place
-// on the first kilobytes of the stream, or through h264info for the transport-stream chains.
+// on the sequence parameter sets among the first kilobytes of the stream, or through h264info for
+// the transport-stream chains.
 #include <array>
 #include <cstdint>
 #include <fstream>
@@ -34,14 +35,35 @@ constexpr std::array<SpsPattern, 4> kPatterns = {{
     {0x42, 0xC0, 3000},  // Baseline
 }};
 
-// 0-based offsets of the level bytes that follow the pattern within its scan range.
-std::vector<size_t> FindLevelBytes(const std::vector<std::uint8_t>& head, const SpsPattern& p) {
+constexpr int kNalSps = 7;  // nal_unit_type of a sequence parameter set
+
+// Which bytes of an Annex B stream's head lie inside a sequence parameter set NAL unit, after its
+// header byte and before the next start code. Bytes before the first start code lie in none, and
+// a slice's data never counts, however much it looks like a header.
+std::vector<bool> SpsPayloadBytes(const std::vector<std::uint8_t>& head) {
+    std::vector<bool> inSps(head.size(), false);
+    bool sps = false;
+    for (size_t i = 0; i < head.size(); ++i) {
+        if (i + 2 < head.size() && head[i] == 0 && head[i + 1] == 0 && head[i + 2] == 1) {
+            sps = i + 3 < head.size() && (head[i + 3] & 0x1F) == kNalSps;
+            i += 3;  // the start code and the unit's header byte
+            continue;
+        }
+        inSps[i] = sps;
+    }
+    return inSps;
+}
+
+// 0-based offsets of the level bytes that follow the pattern within its scan range, where the
+// whole pattern lies inside a sequence parameter set.
+std::vector<size_t> FindLevelBytes(const std::vector<std::uint8_t>& head,
+                                   const std::vector<bool>& inSps, const SpsPattern& p) {
     std::vector<size_t> found;
     size_t start = 0;
     const size_t lastStart = static_cast<size_t>(p.lastStart) - 1;
     while (start <= lastStart && start + 2 < head.size()) {
         if (head[start] == p.profile && head[start + 1] == p.constraints &&
-            head[start + 2] == kLevel51) {
+            head[start + 2] == kLevel51 && inSps[start] && inSps[start + 1] && inSps[start + 2]) {
             found.push_back(start + 2);
             start += 3;
         } else {
@@ -62,9 +84,10 @@ void PatchSpsLevel(const std::string& path) {
         in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
         head.resize(static_cast<size_t>(in.gcount()));
     }
+    const std::vector<bool> inSps = SpsPayloadBytes(head);
     std::vector<size_t> positions;
     for (const SpsPattern& pattern : kPatterns) {
-        positions = FindLevelBytes(head, pattern);
+        positions = FindLevelBytes(head, inSps, pattern);
         if (!positions.empty()) break;
     }
     if (positions.empty()) return;

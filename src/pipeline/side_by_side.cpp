@@ -1,5 +1,8 @@
 #include "pipeline/side_by_side.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
@@ -232,20 +235,28 @@ void ServeFollower(Shared& s, bool shown) {
     }
 }
 
-// The follower's tools write their output apart; it joins the tool log after the lead's.
-std::string FollowerToolLog(const Context& ctx) {
+// The follower's tools write their output apart, into a file of this conversion's own beside the
+// tool log (another conversion from the same program folder may be running side by side too); it
+// joins the tool log after the lead's. Empty, and the follower's tool output is not kept, when
+// there is no tool log or no file can be made beside it.
+std::string MakeFollowerToolLog(const Context& ctx) {
     const std::string& toolLog = ctx.runner.ToolLog();
-    return toolLog.empty() ? toolLog : toolLog + ".follower";
+    if (toolLog.empty()) return {};
+    std::string name = toolLog + ".follower-XXXXXX";
+    const int fd = mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0) return {};
+    close(fd);
+    return name;
 }
 
-void AppendFollowerToolLog(const Context& ctx) {
-    const std::string spool = FollowerToolLog(ctx);
+void AppendFollowerToolLog(const Context& ctx, const std::string& spool) {
     if (spool.empty()) return;
     {
         std::ifstream in(spool, std::ios::binary);
-        if (!in) return;
-        std::ofstream out(ctx.runner.ToolLog(), std::ios::binary | std::ios::app);
-        out << in.rdbuf();
+        if (in) {
+            std::ofstream out(ctx.runner.ToolLog(), std::ios::binary | std::ios::app);
+            out << in.rdbuf();
+        }
     }
     std::remove(spool.c_str());
 }
@@ -257,13 +268,13 @@ bool RunSideBySide(Context& ctx, const StageSequence& lead, const StageSequence&
     LeadBranch leadBranch(shared);
     FollowerBranch followerBranch(shared);
 
-    std::remove(FollowerToolLog(ctx).c_str());  // what a broken earlier run left
+    const std::string followerToolLog = MakeFollowerToolLog(ctx);
     bool followerWent = false;
     std::exception_ptr followerError;
     std::thread thread([&] {
         {
             BranchScope scope(&followerBranch);
-            ToolRunner::ThreadToolLog toolLog(FollowerToolLog(ctx));
+            ToolRunner::ThreadToolLog toolLog(followerToolLog);
             // A tool started just before the follower was stopped ends all the same.
             ToolRunner::ThreadPump pump([&] {
                 if (shared.followerStopped) ctx.runner.StopRunningTool();
@@ -312,7 +323,7 @@ bool RunSideBySide(Context& ctx, const StageSequence& lead, const StageSequence&
         ServeFollower(shared, false);
     }
     thread.join();
-    AppendFollowerToolLog(ctx);
+    AppendFollowerToolLog(ctx, followerToolLog);
     if (windowError) std::rethrow_exception(windowError);
     if (leadError) std::rethrow_exception(leadError);
     if (followerError) std::rethrow_exception(followerError);

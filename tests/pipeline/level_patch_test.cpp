@@ -16,8 +16,12 @@ protected:
     std::string Stream(const Bytes& content) { return work.Write("movie.h264", content); }
 };
 
+const Bytes kSpsStart("\0\0\0\x01\x67", 5);  // a start code and an SPS header byte
+
+// `pattern` at `offset` as the start of a sequence parameter set that runs to the end.
 Bytes At(size_t offset, const Bytes& pattern, size_t total = 8000) {
     Bytes b(total, '\x01');
+    b.replace(offset - kSpsStart.size(), kSpsStart.size(), kSpsStart);
     b.replace(offset, pattern.size(), pattern);
     return b;
 }
@@ -33,7 +37,7 @@ TEST_F(LevelPatch, HighProfileLevel51BecomesLevel41AndNothingElseChanges) {
 
 TEST_F(LevelPatch, EveryMatchIsPatchedAlsoBeyondEleven) {
     Bytes b(8000, '\x01');
-    for (size_t i = 0; i < 15; ++i) b.replace(10 + i * 20, 3, Bytes("\x64\x00\x33", 3));
+    for (size_t i = 0; i < 15; ++i) b.replace(5 + i * 20, 8, kSpsStart + Bytes("\x64\x00\x33", 3));
     const std::string path = Stream(b);
     PatchSpsLevel(path);
     const Bytes after = ReadWholeFile(path);
@@ -63,6 +67,33 @@ TEST_F(LevelPatch, ScanRangesAndPatternOrder) {
     for (Bytes p : {Bytes("\x58\xA0\x33", 3), Bytes("\x42\xC0\x33", 3)}) {
         PatchSpsLevel(Stream(At(7, p)));
         EXPECT_EQ(ReadWholeFile(W("movie.h264"))[9], '\x29');
+    }
+}
+
+TEST_F(LevelPatch, OnlyAPatternInsideASequenceParameterSetIsPatched) {
+    const Bytes high("\x64\x00\x33", 3);
+    const struct {
+        const char* what;
+        Bytes before;  // what precedes the pattern at offset 100
+        bool patched;
+    } cases[] = {
+        {"SPS, four-byte start code", kSpsStart, true},
+        {"SPS, three-byte start code", Bytes("\0\0\x01\x27", 4), true},
+        {"further into an SPS", kSpsStart + Bytes("\x12\x34"), true},
+        {"no start code before it", Bytes("\x01\x67"), false},
+        {"IDR slice data", Bytes("\0\0\x01\x65\x88", 5), false},
+        {"slice data", Bytes("\0\0\x01\x41\x9a", 5), false},
+        {"PPS", Bytes("\0\0\x01\x68", 4), false},
+        {"a slice after an SPS", kSpsStart + Bytes("\0\0\x01\x65", 4), false},
+    };
+    for (const auto& c : cases) {
+        Bytes b(1000, '\x01');
+        b.replace(100 - c.before.size(), c.before.size(), c.before);
+        b.replace(100, 3, high);
+        const std::string path = Stream(b);
+        PatchSpsLevel(path);
+        if (c.patched) b[102] = '\x29';
+        EXPECT_TRUE(ReadWholeFile(path) == b) << c.what;
     }
 }
 

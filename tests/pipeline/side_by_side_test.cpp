@@ -96,6 +96,35 @@ TEST_F(SideBySide, TheFollowerIsSeenAfterTheLeadInItsOwnOrder) {
     EXPECT_EQ(ReadWholeFile(ctx.ToolPath(tool::kToolLog)), "lead output\nfollower output\n");
 }
 
+TEST_F(SideBySide, TwoConversionsFromOneProgramFolderKeepEachFollowersToolOutput) {
+    JournalHost otherHost;
+    Context other{otherHost, folder.path().string()};
+    const std::string otherStarted = folder / "other follower started";
+    std::thread otherConversion;
+    const bool went = RunSideBySide(
+        ctx, [] { return true; },
+        [&] {
+            RunTool("\"/usr/bin/echo\" this follower");
+            otherConversion = std::thread([&] {
+                RunSideBySide(
+                    other, [] { return true; },
+                    [&] {
+                        other.runner.RunWait("\"/usr/bin/echo\" other follower", 0);
+                        other.runner.RunWait(Touch(otherStarted), 0);
+                        return true;
+                    });
+            });
+            AwaitFile(otherStarted);
+            return true;
+        });
+    otherConversion.join();
+    EXPECT_TRUE(went);
+    const std::string toolLog = ReadWholeFile(ctx.ToolPath(tool::kToolLog));
+    for (const char* line : {"this follower\n", "other follower\n"})
+        EXPECT_NE(toolLog.find(line), std::string::npos) << toolLog;
+    EXPECT_EQ(toolLog.size(), std::string("this follower\nother follower\n").size()) << toolLog;
+}
+
 TEST_F(SideBySide, AFailedFollowerStopsTheLeadAndIsStillSeen) {
     int leadTool = 0;
     bool leadWentOn = false;
