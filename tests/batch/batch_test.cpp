@@ -6,8 +6,10 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <filesystem>
 
 #include "model/context.h"
+#include "support/samples.h"
 #include "support/scripted_host.h"
 #include "support/temp_folder.h"
 
@@ -156,6 +158,23 @@ TEST_F(Batch, TwoSourcesOfOneResultNameRefuseTheSecondNamingBoth) {
                               (dotsFirst ? "Ep.01.mkv" : "Ep_01.mkv"));
     EXPECT_EQ(converted.size(), 2u);
     EXPECT_NE(ReadWholeFile(prog / "debug.log").find("rename one of the two"), std::string::npos);
+}
+
+TEST_F(Batch, AResultThatIsNotShownToBeTheSourcesIsKeptAndTheSourceNotConverted) {
+    // The result plays, but the source's length cannot be read: nothing shows it is this film's.
+    Mkv("film.mkv");
+    std::filesystem::copy_file(H264Sample(320, 240, 25, {}, "25", "mp4"), out / "film.mp4");
+    std::vector<BatchFileDone> done;
+    RunBatch(ctx, {media.path().string(),
+                   {"film.mkv"},
+                   out.path().string(),
+                   false,
+                   [&](const BatchFileDone& d) { done.push_back(d); }});
+    ASSERT_EQ(done.size(), 1u);
+    EXPECT_EQ(done[0].step, BatchStep::KeptResult);
+    EXPECT_EQ(done[0].reason.rfind("result exists but is not shown to be this source's", 0), 0u)
+        << done[0].reason;
+    EXPECT_TRUE(converted.empty());
 }
 
 TEST_F(Batch, TheFolderBatchRestoresRecodeBeforeEachFile) {
