@@ -49,7 +49,7 @@ TEST(WindowProgram, ConvertsTheFolderOnItsCommandLineInTurnAndSkipsFinishedFiles
         root.Write(std::string("My Films/") + name, "x");
     const std::string out = root / "out";
     root.Write("out/b.mp4", "done");
-    root.Write("out/c.mpg", "done");
+    root.Write("out/c.mpg", "done");  // an M2TS result: this batch writes MP4
     root.Write("out/d.m2ts", "not what the skip test looks for");
     root.Write("prog/Kestrun.conf", SettingsWithOutputFolder(out + "/"));
 
@@ -62,9 +62,11 @@ TEST(WindowProgram, ConvertsTheFolderOnItsCommandLineInTurnAndSkipsFinishedFiles
     const int exitCode = run.exitCode;
     ASSERT_EQ(exitCode, 0) << run.out << run.err;
 
-    std::vector<std::string> expected;
-    for (const auto& name : MkvFilesIn(films))
-        if (name == "a.mkv" || name == "d.mkv") expected.push_back(films + "/" + name);
+    std::vector<std::string> expected, listed;
+    for (const auto& name : MkvFilesIn(films)) {
+        listed.push_back(films + "/" + name);
+        if (name != "b.mkv") expected.push_back(films + "/" + name);
+    }
 
     const std::string log = ReadWholeFile(root / "window.log");
     EXPECT_EQ(Logged(log, "txtFile"), expected) << log;
@@ -75,13 +77,13 @@ TEST(WindowProgram, ConvertsTheFolderOnItsCommandLineInTurnAndSkipsFinishedFiles
     EXPECT_TRUE(Logged(log, "question").empty());
     EXPECT_TRUE(Logged(log, "folder").empty());
 
-    // Each converted file was analysed before it was converted, in the batch's order.
+    // Each file was analysed, in the batch's order: the analysis decides its result's name.
     std::vector<std::string> analysed;
     for (const auto& run : RunsOf(recorder.Runs(), "mkvinfo"))
         for (const auto& arg : run)
             if (arg.rfind(films, 0) == 0 && (analysed.empty() || analysed.back() != arg))
                 analysed.push_back(arg);
-    EXPECT_EQ(analysed, expected);
+    EXPECT_EQ(analysed, listed);
 
     // Convert saved the settings it ran with.
     const std::string saved = ReadWholeFile(prog + "/Kestrun.conf");
