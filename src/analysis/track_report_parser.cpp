@@ -122,7 +122,7 @@ public:
         // Rows of the previous source would pass for this one's where this parse finds none.
         analysis_.strAudioTracks = {};
         analysis_.strSubTracks = {};
-        CopyToLogAndFindVfw();
+        CopyToLog();
         ClassifyVideo();
         // A VFW-mode track is read like any other: its frame rate, size and the audio tracks
         // beside it are what the MP4 chain muxes.
@@ -135,24 +135,68 @@ public:
 
 private:
     // Pass 1.
-    void CopyToLogAndFindVfw() {
-        for (const std::string& line : lines_) {
-            log_(line);
+    void CopyToLog() {
+        for (const std::string& line : lines_) log_(line);
+    }
+
+    // Pass 2: the first video track decides the codec, as it is the one extracted; further
+    // video tracks are named and left out.
+    void ClassifyVideo() {
+        analysis_.strLeftOutVideoTracks.clear();
+        ReportCursor cursor(lines_);
+        bool inTrack = false, videoFound = false;
+        int track = 0;
+        std::vector<std::string> trackLines;
+        const auto endTrack = [&] {
+            if (!inTrack || !IsVideoTrack(trackLines)) return;
+            if (!videoFound) {
+                videoFound = true;
+                ClassifyVideoTrack(trackLines);
+                return;
+            }
+            const std::string name =
+                "track " + std::to_string(track) + " (" + CodecIdOf(trackLines) + ")";
+            auto& leftOut = analysis_.strLeftOutVideoTracks;
+            leftOut += (leftOut.empty() ? "" : ", ") + name;
+        };
+        while (cursor.Next()) {
+            if (Contains(cursor.Current(), "+ A track")) {
+                endTrack();
+                inTrack = true;
+                ++track;
+                trackLines.clear();
+            } else if (inTrack) {
+                trackLines.push_back(cursor.Current());
+            }
+        }
+        endTrack();
+    }
+
+    static bool IsVideoTrack(const std::vector<std::string>& trackLines) {
+        for (const std::string& line : trackLines)
+            if (Contains(line, "Track type")) return Trim(Right(line, 5)) == "video";
+        return false;
+    }
+
+    static std::string CodecIdOf(const std::vector<std::string>& trackLines) {
+        constexpr std::string_view key = "Codec ID: ";
+        for (const std::string& line : trackLines)
+            if (const size_t at = line.find(key); at != std::string::npos)
+                return Trim(line.substr(at + key.size()));
+        return std::string(kReportUnknown);
+    }
+
+    void ClassifyVideoTrack(const std::vector<std::string>& trackLines) {
+        for (const std::string& line : trackLines) {
             if (Contains(line, "VFW/FOURCC")) {
                 log_("Embedded VFW/FOURCC file in mkv");
                 form_.txtS1.SetText("1");
                 analysis_.bVfwMode = true;
             }
-        }
-    }
-
-    // Pass 2.
-    void ClassifyVideo() {
-        for (const std::string& line : lines_) {
             if (Contains(line, "FourCC: WVC1")) {
                 analysis_.strVideoCodec = "vc1";
                 log_("VC1 mkv");
-                break;
+                return;
             }
             if (Contains(line, "Codec ID: V_MPEG2")) {
                 analysis_.strVideoCodec = "mpeg2";

@@ -50,6 +50,9 @@ struct Analysis {
     // Why no console decodes the video ("HEVC", "10-bit H.264"); empty when one does. Only a
     // re-encode converts such a source.
     std::string strVideoRecodeReason;
+    // The video tracks after the first, which is the one converted: "track 3 (V_MPEG2)", comma
+    // separated; empty for a source with one video track.
+    std::string strLeftOutVideoTracks;
     bool bBatchMode = false;
     bool bCmdLineMode = false;
     // Whether the last analysis found mkvinfo's report (false: the source could not be read).

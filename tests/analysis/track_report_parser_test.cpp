@@ -125,6 +125,57 @@ TEST_F(TrackReportParserTest, SecondVideoTrackChangesNothing) {
     EXPECT_EQ(analysis.strAudioTracks[0].track, "3");
 }
 
+// The first video track decides the codec, as it is the one extracted; the others are named.
+TEST_F(TrackReportParserTest, TheFirstVideoTrackDecidesTheCodec) {
+    std::string vc1 = VideoTrack(1, "V_MS/VFW/FOURCC", 1920, 1080, 1920);
+    vc1.replace(vc1.find("CodecPrivate, length 39"), 23,
+                "CodecPrivate, length 76 (FourCC: WVC1, 0x31435657)");
+    std::string vc1Second = vc1;
+    vc1Second.replace(vc1Second.find("Track number: 1"), 15, "Track number: 3");
+    const struct {
+        const char* name;
+        std::vector<std::string> tracks;
+        const char* codec;
+        bool vfw;
+        const char* leftOut;
+    } cases[] = {
+        {"H.264 then MPEG-2",
+         {VideoTrack(1, "V_MPEG4/ISO/AVC", 320, 240, 320), AudioTrack(2, "A_AC3", "eng"),
+          VideoTrack(3, "V_MPEG2", 720, 576, 1024)},
+         "avc",
+         false,
+         "track 3 (V_MPEG2)"},
+        {"MPEG-2 then H.264",
+         {VideoTrack(1, "V_MPEG2", 720, 576, 1024), AudioTrack(2, "A_AC3", "eng"),
+          VideoTrack(3, "V_MPEG4/ISO/AVC", 320, 240, 320)},
+         "mpeg2",
+         false,
+         "track 3 (V_MPEG4/ISO/AVC)"},
+        {"H.264 then VC-1 in VFW mode",
+         {VideoTrack(1, "V_MPEG4/ISO/AVC", 320, 240, 320), AudioTrack(2, "A_AC3", "eng"),
+          vc1Second},
+         "avc",
+         false,
+         "track 3 (V_MS/VFW/FOURCC)"},
+        {"VC-1 then H.264",
+         {vc1, VideoTrack(2, "V_MPEG4/ISO/AVC", 320, 240, 320), AudioTrack(3, "A_AC3", "eng")},
+         "vc1",
+         true,
+         "track 2 (V_MPEG4/ISO/AVC)"},
+        {"one video track",
+         {AudioTrack(1, "A_AC3", "eng"), VideoTrack(2, "V_MPEG4/ISO/AVC", 320, 240, 320)},
+         "avc",
+         false,
+         ""},
+    };
+    for (const auto& c : cases) {
+        Parse(LegacyReport(c.tracks));
+        EXPECT_EQ(analysis.strVideoCodec, c.codec) << c.name;
+        EXPECT_EQ(analysis.bVfwMode, c.vfw) << c.name;
+        EXPECT_EQ(analysis.strLeftOutVideoTracks, c.leftOut) << c.name;
+    }
+}
+
 TEST_F(TrackReportParserTest, FrameRateOfDurationsWithOtherThanTwoIntegerDigits) {
     // The fixed cut fits two digits before the decimal point.
     EXPECT_EQ(FrameRateText("|  + Default duration: 41.708ms (23.976 fps for a video track)"),
