@@ -376,6 +376,16 @@ RuleResult CheckFileSize(const Subject& s) {
     return Fails(measured + " > 4 GiB - 1 byte");
 }
 
+bool DeclaresItsSize(const Subject& s) { return s.facts.declaredSize.has_value(); }
+
+// A file whose headers declare more than it holds was cut short (a download broken off).
+RuleResult CheckFileWhole(const Subject& s) {
+    const uint64_t declared = *s.facts.declaredSize, held = s.facts.fileSize;
+    if (declared <= held) return Passes(std::to_string(declared) + " bytes as declared");
+    return Fails(std::string(msg::kSourceCutShort) + s.facts.declaredBy + " declares " +
+                 std::to_string(declared) + " bytes, the file has " + std::to_string(held));
+}
+
 struct Rule {
     const char* name;
     Fix fix;  // the cheapest fix this program applies for it
@@ -387,6 +397,7 @@ struct Rule {
 const std::vector<Rule>& Rules() {
     static const std::vector<Rule> rules = {
         {"container", Fix::Remux, CheckContainer, nullptr},
+        {"file whole", Fix::NoConversion, CheckFileWhole, DeclaresItsSize},
         {"video codec", Fix::VideoReencode, CheckVideoCodec, nullptr},
         {"H.264 profile", Fix::VideoReencode, CheckH264Profile, IsH264},
         // The level byte is rewritten when only the flag is over; the DPB rule decides the rest.
@@ -464,6 +475,8 @@ const char* VerdictText(Fix fix) {
             return msg::kNeedsSplit.data();
         case Fix::VideoReencode:
             return msg::kNeedsVideoReencode.data();
+        case Fix::NoConversion:
+            return msg::kNoConversionFixes.data();
     }
     return "";
 }

@@ -56,6 +56,10 @@ struct MediaFacts {
     Container container = Container::Unknown;
     std::string containerName;  // as FFmpeg names it
     uint64_t fileSize = 0;
+    // The size the file's own headers declare (a Matroska segment, an AVI's RIFF chunks), and
+    // what declares it ("the segment"); more than fileSize for a file cut short.
+    std::optional<uint64_t> declaredSize;
+    std::string declaredBy;
     std::optional<double> seconds;  // the whole file's duration
     std::optional<VideoFacts> video;
     std::vector<AudioFacts> audio;  // in stream order; the first is the one converted

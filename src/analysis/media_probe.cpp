@@ -8,11 +8,15 @@ extern "C" {
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <vector>
 
+#include "analysis/declared_size.h"
 #include "analysis/h264_checker_report.h"
 #include "analysis/mpeg4_vol_flags.h"
 #include "chains/decoder/declared_duration.h"
@@ -217,7 +221,69 @@ bool IsRegularFile(const std::string& path, uint64_t* size, std::string* error) 
     return true;
 }
 
+// The span of a stream's packets: from the earliest start to the latest end.
+struct PacketSpan {
+    int64_t first = INT64_MAX, last = INT64_MIN;
+    int64_t packets = 0;
+    void Add(const AVPacket& packet) {
+        const int64_t start = packet.pts != AV_NOPTS_VALUE ? packet.pts : packet.dts;
+        if (start == AV_NOPTS_VALUE) return;
+        ++packets;
+        first = std::min(first, start);
+        last = std::max(last, start + std::max<int64_t>(packet.duration, 0));
+    }
+    std::optional<double> Seconds(AVRational timeBase) const {
+        if (packets == 0) return std::nullopt;
+        return (last - first) * av_q2d(timeBase);
+    }
+};
+
 }  // namespace
+
+bool CutShort(const MediaFacts& facts) {
+    return facts.declaredSize && *facts.declaredSize > facts.fileSize;
+}
+
+bool MeasureWhatItHolds(MediaFacts& facts) {
+    av_log_set_level(AV_LOG_QUIET);
+    AVFormatContext* raw = nullptr;
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "protocol_whitelist", "file", 0);
+    const int opened = avformat_open_input(&raw, ("file:" + facts.path).c_str(), nullptr, &options);
+    av_dict_free(&options);
+    if (opened < 0) return false;
+    InputPtr input(raw);
+    int videoStream = -1;
+    std::vector<int> audioStreams;
+    for (unsigned i = 0; i < input->nb_streams; ++i) {
+        const AVStream& st = *input->streams[i];
+        if (st.codecpar->codec_type == AVMEDIA_TYPE_VIDEO && videoStream < 0 &&
+            !(st.disposition & AV_DISPOSITION_ATTACHED_PIC))
+            videoStream = static_cast<int>(i);
+        else if (st.codecpar->codec_type == AVMEDIA_TYPE_AUDIO)
+            audioStreams.push_back(static_cast<int>(i));
+        else
+            input->streams[i]->discard = AVDISCARD_ALL;
+    }
+    std::vector<PacketSpan> spans(input->nb_streams);
+    std::unique_ptr<AVPacket, PacketFree> packet(av_packet_alloc());
+    if (!packet) return false;
+    // The file ends where it was cut: the reading ends there too.
+    while (av_read_frame(input.get(), packet.get()) >= 0) {
+        if (packet->stream_index >= 0 && static_cast<unsigned>(packet->stream_index) < spans.size())
+            spans[static_cast<size_t>(packet->stream_index)].Add(*packet);
+        av_packet_unref(packet.get());
+    }
+    if (facts.video && videoStream >= 0) {
+        const PacketSpan& span = spans[static_cast<size_t>(videoStream)];
+        facts.video->frames = span.packets;
+        facts.video->seconds = span.Seconds(input->streams[videoStream]->time_base);
+    }
+    for (size_t a = 0; a < facts.audio.size() && a < audioStreams.size(); ++a)
+        facts.audio[a].seconds = spans[static_cast<size_t>(audioStreams[a])].Seconds(
+            input->streams[audioStreams[a]]->time_base);
+    return true;
+}
 
 std::optional<MediaFacts> ReadMediaFacts(Context& ctx, const std::string& path,
                                          std::string* error) {
@@ -245,6 +311,10 @@ std::optional<MediaFacts> ReadMediaFacts(Context& ctx, const std::string& path,
     facts.containerName = input->iformat->name;
     if (input->duration > 0) facts.seconds = input->duration / double(AV_TIME_BASE);
     facts.container = ContainerOf(input->iformat->name);
+    if (const auto declared = ReadDeclaredSize(path, facts.container)) {
+        facts.declaredSize = declared->bytes;
+        facts.declaredBy = declared->declaredBy;
+    }
 
     int videoStream = -1;
     for (unsigned i = 0; i < input->nb_streams; ++i) {

@@ -13,4 +13,12 @@ struct Context;
 // The facts of one file; nothing, with the reason in `error`, when it cannot be read.
 std::optional<MediaFacts> ReadMediaFacts(Context& ctx, const std::string& path, std::string* error);
 
+// Whether the file's headers declare more than it holds (a download cut short).
+bool CutShort(const MediaFacts& facts);
+
+// For a file cut short, whose headers promise more than it holds: the video's frame count and
+// the video's and each audio stream's length replaced by what its packets hold, read to the end
+// of the file without decoding. False, leaving `facts` as they are, when it cannot be read.
+bool MeasureWhatItHolds(MediaFacts& facts);
+
 }  // namespace kestrun

@@ -1,5 +1,8 @@
 #include "analysis/read_info.h"
 
+#include <cstdlib>
+
+#include "analysis/frame_timing.h"
 #include "analysis/track_report_parser.h"
 #include "analysis/video_playability.h"
 #include "chains/decoder/stream_facts.h"
@@ -75,6 +78,20 @@ bool ReadInfo(Context& ctx, const std::string& source) {
     if (a.bInfoReportRead) a.trackStartMs = ReadTrackStartsMs(TrimSpaces(source));
     if (facts.video) a.strVideoRecodeReason = VideoRecodeReason(*facts.video);
 
+    // The chains make the video at the one rate of the track's default duration: a film whose
+    // frames change their rate along the way comes out longer or shorter.
+    if (a.bInfoReportRead && facts.video &&
+        HasVariableFrameRate(TrimSpaces(source)).value_or(false)) {
+        const std::string note = std::string(msg::kVariableFrameRate) + ctx.form.txtSFPS.text() +
+                                 std::string(msg::kVariableFrameRateTail);
+        ctx.Progress(note);
+        ctx.Log(note);
+    }
+    if (!a.strLeftOutVideoTracks.empty()) {
+        const std::string note = std::string(msg::kVideoTracksLeftOut) + a.strLeftOutVideoTracks;
+        ctx.Progress(note);
+        ctx.Log(note);
+    }
     Form1& f = ctx.form;
     if (ctx.analysis.strVideoCodec == "vc1") {
         f.chkVob.enabled = false;
@@ -94,6 +111,14 @@ bool ReadInfo(Context& ctx, const std::string& source) {
         CheckDecodedPictureBuffer(ctx, source);
     }
     return a.bInfoReportRead;
+}
+
+bool SpeedsUpTo25Fps(const std::string& fps) {
+    constexpr double kPalRate = 25.0, kRateTolerance = 0.01;
+    char* end = nullptr;
+    const double value = std::strtod(fps.c_str(), &end);
+    const bool number = !fps.empty() && end == fps.c_str() + fps.size();
+    return number && value > 0 && value < kPalRate - kRateTolerance;
 }
 
 void CheckDecodedPictureBuffer(Context& ctx, const std::string& source) {

@@ -8,6 +8,10 @@ struct Context;
 // check. Returns whether mkvinfo wrote a report (also kept in Analysis::bInfoReportRead).
 bool ReadInfo(Context& ctx, const std::string& source);
 
+// Whether the 25 fps output speeds a film of frame rate `fps` (as the window shows it) up: only
+// a known rate below 25 (23.976, 24); at 25 fps and above it would slow the film down.
+bool SpeedsUpTo25Fps(const std::string& fps);
+
 // The checker's verdict for H.264 video whose decoded picture buffer the consoles cannot hold.
 inline constexpr const char* kDpbFailedPhrase = "dpb check: [FAILED]";
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 
@@ -79,19 +80,20 @@ std::optional<int64_t> VideoFrames(const MediaFacts& f) {
 }
 
 // How much shorter than its source the result is meant to be: the source's frame rate over 25
-// when the result was sped up to 25 fps, else 1.
+// when a film below 25 fps was sped up to 25 fps, else 1.
 double SpeedUp(const MediaFacts& result, const ResultSource& source) {
     const auto rate = [](const MediaFacts& f) { return f.video ? f.video->fps : std::nullopt; };
     const auto resultRate = rate(result), sourceRate = rate(source.facts);
     if (!source.fps25 || !resultRate || !sourceRate ||
         std::fabs(*resultRate - kPalRate) > kRateTolerance ||
-        std::fabs(*sourceRate - kPalRate) <= kRateTolerance)
-        return 1.0;
+        *sourceRate >= kPalRate - kRateTolerance)
+        return 1.0;  // films of 25 fps and more are never sped up (nor slowed down)
     return *sourceRate / kPalRate;
 }
 
 RuleResult DurationRule(const char* rule, const std::optional<double>& result,
-                        const std::optional<double>& source, double speedUp) {
+                        const std::optional<double>& source, double speedUp,
+                        const std::optional<double>& sourceFps) {
     RuleResult r{rule, RuleStatus::Unknown, "", Fix::None};
     if (!result || !source) {
         r.measured = "not in the headers";
@@ -105,25 +107,67 @@ RuleResult DurationRule(const char* rule, const std::optional<double>& result,
         std::snprintf(text, sizeof text, "%.2f s, source %.2f s, %.2f s at 25 fps", *result,
                       *source, expected);
     r.measured = text;
-    r.status = std::fabs(*result - expected) <= kDurationToleranceSeconds ? RuleStatus::Pass
-                                                                          : RuleStatus::Fail;
+    r.status = std::fabs(*result - expected) <= DurationTolerance(expected, sourceFps)
+                   ? RuleStatus::Pass
+                   : RuleStatus::Fail;
     return r;
 }
 
 // A copied stream keeps every frame; where the headers count them the counts must agree.
 RuleResult FrameCountRule(const std::optional<int64_t>& result,
-                          const std::optional<int64_t>& source) {
+                          const std::optional<int64_t>& source, bool sourceCutShort) {
     RuleResult r{"video frames", RuleStatus::Unknown, "", Fix::None};
     if (!result || !source) {
         r.measured = std::string(result ? "source's" : "result's") + " count not in the headers";
         return r;
     }
-    r.measured = std::to_string(*result) + ", source " + std::to_string(*source);
-    r.status = *result == *source ? RuleStatus::Pass : RuleStatus::Fail;
+    r.measured = std::to_string(*result) + (sourceCutShort ? ", source holds " : ", source ") +
+                 std::to_string(*source);
+    const int64_t allowed = sourceCutShort ? 1 : 0;
+    r.status = std::llabs(*result - *source) <= allowed ? RuleStatus::Pass : RuleStatus::Fail;
+    return r;
+}
+
+// Every kind of stream the conversion was to keep, in every piece; the codec of each is judged
+// by the console rules.
+RuleResult StreamsRule(const WrittenResult& result, const ResultSource& source) {
+    const MediaFacts& from = source.facts;
+    const bool wantsVideo = from.video.has_value();
+    const bool wantsAudio = source.audioKept && !from.audio.empty();
+    RuleResult r{"streams", RuleStatus::Pass, "", Fix::None};
+    std::string missing;
+    for (const MediaFacts& piece : result.pieces) {
+        const std::string label = result.pieces.size() > 1
+                                      ? std::filesystem::path(piece.path).filename().string() + ": "
+                                      : "";
+        if (wantsVideo && !piece.video)
+            missing += (missing.empty() ? "" : "; ") + label + "no video";
+        if (wantsAudio && piece.audio.empty())
+            missing += (missing.empty() ? "" : "; ") + label + "no audio";
+    }
+    if (!missing.empty()) {
+        r.status = RuleStatus::Fail;
+        r.measured = missing + " (the source has " +
+                     (wantsVideo && wantsAudio ? "video and audio"
+                      : wantsVideo             ? "video"
+                                               : "audio") +
+                     ")";
+        return r;
+    }
+    r.measured = wantsVideo && wantsAudio ? "video and audio"
+                 : wantsVideo             ? "video"
+                 : wantsAudio             ? "audio"
+                                          : "source not read";
     return r;
 }
 
 }  // namespace
+
+double DurationTolerance(double seconds, const std::optional<double>& fps) {
+    constexpr double kAssumedFps = 25.0;
+    const double rate = fps && *fps > 0 ? *fps : kAssumedFps;
+    return std::clamp(seconds / rate, kShortestToleranceSeconds, kDurationToleranceSeconds);
+}
 
 Verification VerifyResult(const WrittenResult& result, const ResultSource& source,
                           Console console) {
@@ -131,24 +175,26 @@ Verification VerifyResult(const WrittenResult& result, const ResultSource& sourc
     v.results = result.layout;
     const std::vector<RuleResult> rules = PiecesRules(result, console);
     v.results.insert(v.results.end(), rules.begin(), rules.end());
+    if (!result.pieces.empty()) v.results.push_back(StreamsRule(result, source));
     if (!result.pieces.empty()) {
         const MediaFacts& first = result.pieces.front();
         const MediaFacts& from = source.facts;
         const double speedUp = SpeedUp(first, source);
+        const std::optional<double> fps = from.video ? from.video->fps : std::nullopt;
         if (first.video)
             v.results.push_back(DurationRule("video duration",
                                              Sum<double>(result.pieces, VideoSeconds),
-                                             VideoSeconds(from), speedUp));
+                                             VideoSeconds(from), speedUp, fps));
         if (!first.audio.empty()) {
             const auto sourceSeconds =
                 source.audio < from.audio.size() ? from.audio[source.audio].seconds : std::nullopt;
             v.results.push_back(DurationRule("audio duration",
                                              Sum<double>(result.pieces, AudioSeconds),
-                                             sourceSeconds, speedUp));
+                                             sourceSeconds, speedUp, fps));
         }
         if (first.video && source.videoCopied)
-            v.results.push_back(
-                FrameCountRule(Sum<int64_t>(result.pieces, VideoFrames), VideoFrames(from)));
+            v.results.push_back(FrameCountRule(Sum<int64_t>(result.pieces, VideoFrames),
+                                               VideoFrames(from), source.sourceCutShort));
     }
     for (const auto& r : v.results)
         if (r.status == RuleStatus::Fail) v.plays = false;

@@ -3,6 +3,7 @@
 // the source's and, for a stream copy, its frame count, so that a conversion that finished but
 // will not play, or lost part of the film, does not pass for a success.
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,8 +17,13 @@ struct Verification {
     bool plays = true;  // no rule failed
 };
 
-// Video and audio may each end up to this far from the source's length.
+// Video and audio may each end up to one frame per second of film from the source's length
+// (a film shown at another rate drifts by that much), but never by more than the first and
+// never by less than the second, which the packets of sound and the muxers' rounding take.
 inline constexpr double kDurationToleranceSeconds = 1.0;
+inline constexpr double kShortestToleranceSeconds = 0.1;
+// The tolerance for a source of `seconds` at `fps` frames per second.
+double DurationTolerance(double seconds, const std::optional<double>& fps);
 
 // What was written, read back: one file, or the pieces of an AVI or the clips of an AVCHD
 // playlist in playing order.
@@ -35,10 +41,15 @@ struct ResultSource {
     size_t audio = 0;
     bool videoCopied = false;
     bool fps25 = false;
+    bool audioKept = true;  // false where the conversion was made without the source's sound
+    // The source was cut short and `facts` tell what it holds: the frame cut in two at its end
+    // may or may not be kept.
+    bool sourceCutShort = false;
 };
 
 // Judges `result` as it is on `console`; its video and its first audio stream are compared with
-// the source's, each by the length the stream gives itself.
+// the source's, each by the length the stream gives itself. A result without the video of a
+// source with video, or without the sound that was to be kept, fails the rule "streams".
 Verification VerifyResult(const WrittenResult& result, const ResultSource& source, Console console);
 
 // "Xbox 360: audio AAC LC 6 ch; MP4 plays AAC LC with 2 channels only" for a failed result (every

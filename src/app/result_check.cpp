@@ -83,9 +83,13 @@ ResultCheck CheckResultAt(Context& ctx, const std::string& result, const std::st
     check.readable = true;
     // A source that cannot be read leaves only the durations and the frame count unknown.
     std::string sourceError;
-    const MediaFacts sourceFacts = ReadMediaFacts(ctx, source, &sourceError).value_or(MediaFacts{});
-    const ResultSource from{sourceFacts, sourceAudio, VideoCopied(ctx.form, sourceFacts),
-                            ctx.form.chk25.value() == 1};
+    MediaFacts sourceFacts = ReadMediaFacts(ctx, source, &sourceError).value_or(MediaFacts{});
+    // A source cut short holds less than its headers promise: the result is held to what is
+    // there.
+    const bool cutShort = CutShort(sourceFacts) && MeasureWhatItHolds(sourceFacts);
+    const ResultSource from{
+        sourceFacts, sourceAudio, VideoCopied(ctx.form, sourceFacts), ctx.form.chk25.value() == 1,
+        true,        cutShort};
     check.verification = VerifyResult(*written, from, console);
     // The rules read headers only, and an MP4 holds its headers before its samples: one cut short
     // after them (an interrupted run, a full disk) would pass for whole.

@@ -3,11 +3,18 @@
 // shown in the progress line once a source is chosen.
 #include <string>
 
+#include "analysis/media_facts.h"
+
 namespace kestrun {
 struct Context;
 
+// For a source cut short, how much of it is there and what the conversion makes of it; empty
+// for a whole one.
+std::string IncompleteSourceNote(const MediaFacts& facts);
+
 // Reads the source's headers and shows the verdict for the window's console and output (AVCHD
-// when ticked, MP4 otherwise). A source whose headers cannot be read leaves the line as it was.
+// when ticked, MP4 otherwise), and for a source cut short how much of it is there. A source whose
+// headers cannot be read leaves the line as it was.
 void ShowSourceVerdict(Context& ctx, const std::string& source);
 
 }  // namespace kestrun

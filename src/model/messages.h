@@ -56,6 +56,12 @@ inline constexpr std::string_view kCreatingAvchd = "Creating AVCHD";
 inline constexpr std::string_view kMuxingM2ts = "Muxing M2TS";
 inline constexpr std::string_view kBytesWavWritten = " Bytes WAV written";
 // + the source's frame rate
+inline constexpr std::string_view kFps25NotBelow25 =
+    "25 FPS output skipped: it speeds up only films below 25 fps (23.976, 24). The film keeps its "
+    "frame rate of ";
+// kFps25Refused + the source's frame rate: the command line's --fps25 on such a film.
+inline constexpr std::string_view kFps25Refused =
+    "--fps25 speeds up only films below 25 fps (23.976, 24); this source has ";
 inline constexpr std::string_view kFps25Kept =
     "25 FPS output skipped: the sound cannot follow (its audio is not decoded here, or the frame "
     "rate is unknown). The film keeps its frame rate of ";
@@ -100,6 +106,15 @@ inline constexpr std::string_view kUnknownAudioFormat =
     "(AC3, DTS, OGG, MP3, AAC, MP2, or another that FFmpeg decodes). Nothing was converted.";
 // Video no console decodes: kOnlyRecodeConverts + reason ("HEVC", "10-bit H.264"), and when no
 // re-encode is chosen kChooseRecode after it.
+// A source with several video tracks: kVideoTracksLeftOut + "track 3 (V_MPEG2)".
+inline constexpr std::string_view kVideoTracksLeftOut =
+    "Only the first video track is converted; left out: ";
+// A source whose frames change their rate along the way: kVariableFrameRate + the rate the
+// window shows + kVariableFrameRateTail.
+inline constexpr std::string_view kVariableFrameRate =
+    "The video's frame rate varies: it is converted at one rate of ";
+inline constexpr std::string_view kVariableFrameRateTail =
+    " fps, and the result's length will differ from the source's";
 inline constexpr std::string_view kOnlyRecodeConverts =
     "Only a re-encode can convert this source: ";
 inline constexpr std::string_view kChooseRecode =
@@ -168,6 +183,13 @@ inline constexpr std::string_view kNeedsLevelByte = "needs the level byte";
 inline constexpr std::string_view kNeedsAudioConversion = "needs audio conversion";
 inline constexpr std::string_view kNeedsSplit = "needs a split";
 inline constexpr std::string_view kNeedsVideoReencode = "needs a video re-encode";
+inline constexpr std::string_view kNoConversionFixes = "no conversion can fix it";
+// kSourceCutShort + "the segment" + " declares N bytes, the file has M".
+inline constexpr std::string_view kSourceCutShort = "file cut short: ";
+// kSourceIncomplete + "the segment declares N bytes, the file has M (P%)" + kSourceIncompleteTail.
+inline constexpr std::string_view kSourceIncomplete = "The source is incomplete: ";
+inline constexpr std::string_view kSourceIncompleteTail =
+    "; the result will hold only what is there";
 
 }  // namespace kestrun::msg
 
@@ -202,6 +224,9 @@ inline constexpr std::string_view kRenameOneOfThem =
     "; it is not converted: rename one of the two and run the batch again";
 inline constexpr std::string_view kCutShort = "cut short: ";
 inline constexpr std::string_view kFileEndsInsideBox = "the file ends inside the box at byte ";
+// kSamplesPastEnd + byte + kFileEndsAtByte + byte.
+inline constexpr std::string_view kSamplesPastEnd = "the index points at samples up to byte ";
+inline constexpr std::string_view kFileEndsAtByte = ", the file ends at byte ";
 inline constexpr std::string_view kBoxSizeNotValid = "the box size is not valid at byte ";
 inline constexpr std::string_view kSourceSkipped = "; the source is skipped";
 inline constexpr std::string_view kResultLeftAsItIs =

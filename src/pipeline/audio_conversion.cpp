@@ -3,6 +3,7 @@
 // movie.wav, the 25-frames stage adapts its tempo, encoders write the final audio.
 #include <algorithm>
 
+#include "analysis/read_info.h"
 #include "model/context.h"
 #include "model/messages.h"
 #include "pipeline/conversion.h"
@@ -139,9 +140,14 @@ void ConvertAudioForMp4(Context& ctx, Conversion& conv) {
     // The tempo change only makes sense on the audio that is muxed; otherwise the video keeps
     // its own frame rate so that picture and sound stay together.
     // Nor can a source whose frame rate is unknown be sped up from it.
+    // A film of 25 fps or more would be slowed down: only slower films are sped up.
     if (f.chk25.value() == 1 && f.txtSFPS.text() != "25.000") {
-        if (wavIsMuxed && FrameRateKnown(f.txtSFPS.text()) &&
-            FileFound(Work(ctx, work::kMovieWav))) {
+        if (FrameRateKnown(f.txtSFPS.text()) && !SpeedsUpTo25Fps(f.txtSFPS.text())) {
+            const std::string note = std::string(msg::kFps25NotBelow25) + f.txtSFPS.text();
+            ctx.Progress(note);
+            ctx.Log(note);
+        } else if (wavIsMuxed && FrameRateKnown(f.txtSFPS.text()) &&
+                   FileFound(Work(ctx, work::kMovieWav))) {
             SpeedUpTo25Fps(ctx, conv);
         } else {
             const std::string note = std::string(msg::kFps25Kept) + f.txtSFPS.text();

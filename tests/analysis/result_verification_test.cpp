@@ -72,6 +72,55 @@ TEST(ResultVerification, FramesAndDurationsAgainstTheSource) {
     }
 }
 
+// What a result must keep of its source: each kind of stream, its length within one frame per
+// second of film (at most a second), and a 50 fps film never slowed to 25 fps.
+TEST(ResultVerification, StreamsAndLengthsTheResultMustKeep) {
+    const struct {
+        const char* name;
+        double sourceSeconds, sourceFps;
+        bool resultVideo, resultAudio, audioKept, fps25;
+        double resultSeconds, resultFps;
+        const char* rule;
+        RuleStatus status;
+        const char* measured;
+    } cases[] = {
+        {"both kept", 100.1, 23.976, true, true, true, false, 100.1, 23.976, "streams",
+         RuleStatus::Pass, "video and audio"},
+        {"video lost", 100.1, 23.976, false, true, true, false, 100.1, 23.976, "streams",
+         RuleStatus::Fail, "no video (the source has video and audio)"},
+        {"sound lost", 100.1, 23.976, true, false, true, false, 100.1, 23.976, "streams",
+         RuleStatus::Fail, "no audio (the source has video and audio)"},
+        {"sound not kept", 100.1, 23.976, true, false, false, false, 100.1, 23.976, "streams",
+         RuleStatus::Pass, "video"},
+        {"long film 0.8 s off", 100.1, 23.976, true, true, true, false, 100.9, 23.976,
+         "video duration", RuleStatus::Pass, "100.90 s, source 100.10 s"},
+        {"short film forced to one rate", 2.82, 35.5, true, true, true, false, 2.0, 50.0,
+         "video duration", RuleStatus::Fail, "2.00 s, source 2.82 s"},
+        {"short film a frame off", 2.82, 35.5, true, true, true, false, 2.86, 35.5,
+         "video duration", RuleStatus::Pass, "2.86 s, source 2.82 s"},
+        {"50 fps slowed to 25 fps", 2.0, 50.0, true, true, true, true, 4.0, 25.0, "video duration",
+         RuleStatus::Fail, "4.00 s, source 2.00 s"},
+    };
+    for (const auto& c : cases) {
+        MediaFacts film = Piece("Film.mkv", c.sourceSeconds, c.sourceFps, std::nullopt);
+        MediaFacts piece = Piece("a.mp4", c.resultSeconds, c.resultFps, std::nullopt);
+        if (!c.resultVideo) piece.video.reset();
+        if (!c.resultAudio) piece.audio.clear();
+        WrittenResult written;
+        written.pieces = {piece};
+        const Verification v =
+            VerifyResult(written, ResultSource{film, 0, false, c.fps25, c.audioKept}, Console::Ps3);
+        const auto rule = std::find_if(v.results.begin(), v.results.end(),
+                                       [&c](const RuleResult& r) { return r.rule == c.rule; });
+        ASSERT_NE(rule, v.results.end()) << c.name;
+        EXPECT_EQ(rule->status, c.status) << c.name << ": " << rule->measured;
+        EXPECT_EQ(rule->measured, c.measured) << c.name;
+        if (c.status == RuleStatus::Fail) {
+            EXPECT_FALSE(v.plays) << c.name;
+        }
+    }
+}
+
 // A playlist as the writers lay it out: the play list's address at byte 8, its header, then one
 // play item per clip (a length, the clip's five digits, "M2TS", the rest).
 std::string Playlist(const std::vector<std::string>& clips) {

@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
+#include "support/samples.h"
 #include "support/temp_folder.h"
 
 namespace kestrun::test {
@@ -35,6 +39,25 @@ TEST(ResultIntegrity, AnMp4IsWholeWhenItsBoxesReachItsEnd) {
     TempFolder folder;
     for (const auto& c : cases)
         EXPECT_EQ(CutShortProblem(folder.Write(c.name, c.content)), c.problem) << c.name;
+}
+
+// A box whose size field says 0 runs to the end of the file, but the file must still hold the
+// samples the index points at.
+TEST(ResultIntegrity, AnMdatToTheEndMustHoldTheIndexedSamples) {
+    const std::string made = FfmpegSample({"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25",
+                                           "-t", "2", "-c:v", "mpeg4", "-movflags", "+faststart"},
+                                          "mp4");
+    TempFolder folder;
+    std::ifstream in(made, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const size_t mdat = bytes.find("mdat");
+    ASSERT_NE(mdat, std::string::npos);
+    bytes.replace(mdat - 4, 4, std::string(4, '\0'));
+    EXPECT_EQ(CutShortProblem(folder.Write("to the end.mp4", bytes)), "");
+    const std::string cut = bytes.substr(0, bytes.size() - 1000);
+    EXPECT_EQ(CutShortProblem(folder.Write("cut.mp4", cut)),
+              "the index points at samples up to byte " + std::to_string(bytes.size()) +
+                  ", the file ends at byte " + std::to_string(cut.size()));
 }
 
 }  // namespace

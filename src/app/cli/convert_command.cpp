@@ -3,6 +3,7 @@
 // and presses Convert (which also saves the settings).
 #include <iostream>
 
+#include "analysis/read_info.h"
 #include "app/cli/cli_host.h"
 #include "app/cli/commands.h"
 #include "app/cli/convert_options.h"
@@ -49,6 +50,12 @@ int RunConvertCommand(Context& ctx, CliHost& host, const std::vector<std::string
     StartRecodeFormat(ctx, checked);
     ChooseSource(ctx, source);
     if (ctx.form.strType.empty()) return 1;  // refused with a message
+    // The 25 fps output would slow a film of 25 fps or more down: refused before any work.
+    if (checked.fps25 && !SpeedsUpTo25Fps(ctx.form.txtSFPS.text())) {
+        std::cerr << "kestrun-cli convert: " << msg::kFps25Refused << ctx.form.txtSFPS.text()
+                  << " fps" << std::endl;
+        return 2;
+    }
     if (!ctx.analysis.strVideoRecodeReason.empty())
         std::cerr << "kestrun-cli convert: " << msg::kOnlyRecodeConverts
                   << ctx.analysis.strVideoRecodeReason << std::endl;
