@@ -17,9 +17,10 @@ struct Verification {
     bool plays = true;  // no rule failed
 };
 
-// Video and audio may each end up to one frame per second of film from the source's length
-// (a film shown at another rate drifts by that much), but never by more than the first and
-// never by less than the second, which the packets of sound and the muxers' rounding take.
+// The video may end up to one frame per second of film from the source's length (a film shown
+// at another rate drifts by more), but never by more than the first and never by less than the
+// second, the muxers' rounding. The audio may end up to the first from it, which a track delay
+// padded with silence or trimmed takes.
 inline constexpr double kDurationToleranceSeconds = 1.0;
 inline constexpr double kShortestToleranceSeconds = 0.1;
 // The tolerance for a source of `seconds` at `fps` frames per second.

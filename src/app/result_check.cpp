@@ -87,9 +87,11 @@ ResultCheck CheckResultAt(Context& ctx, const std::string& result, const std::st
     // A source cut short holds less than its headers promise: the result is held to what is
     // there.
     const bool cutShort = CutShort(sourceFacts) && MeasureWhatItHolds(sourceFacts);
-    const ResultSource from{
-        sourceFacts, sourceAudio, VideoCopied(ctx.form, sourceFacts), ctx.form.chk25.value() == 1,
-        true,        cutShort};
+    const ResultSource from{.facts = sourceFacts,
+                            .audio = sourceAudio,
+                            .videoCopied = VideoCopied(ctx.form, sourceFacts),
+                            .fps25 = ctx.form.chk25.value() == 1,
+                            .sourceCutShort = cutShort};
     check.verification = VerifyResult(*written, from, console);
     // The rules read headers only, and an MP4 holds its headers before its samples: one cut short
     // after them (an interrupted run, a full disk) would pass for whole.
