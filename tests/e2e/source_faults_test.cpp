@@ -47,7 +47,7 @@ std::string HalfOf(const std::string& made, const fs::path& path) {
 struct Case {
     const char* name;
     std::function<std::string(const fs::path& folder)> source;  // makes it, gives its path
-    std::vector<std::string> command;                           // "convert" or "check", options
+    std::vector<std::string> command;  // "convert", "batch" (of a folder) or "check", options
     int exitCode;
     std::vector<const char*> said;  // on standard output or error
 };
@@ -99,6 +99,19 @@ TEST(SourceFaults, EachEndsVerifiedOrRefusedWithTheReason) {
          {"convert", "--fps25"},
          2,
          {"--fps25 speeds up only films below 25 fps (23.976, 24); this source has 50"}},
+        // The batch goes on without the option, as for a film whose sound is not decoded.
+        {"--fps25 on 50 fps in a batch",
+         [](const fs::path& folder) {
+             fs::create_directory(folder / "films");
+             test::Mkvmerge(
+                 {"-o", (folder / "films" / "Fast.mkv").string(), RawH264("50", 100), Ac3(2)});
+             return (folder / "films").string();
+         },
+         {"batch", "--fps25"},
+         0,
+         {"25 FPS output skipped: it speeds up only films below 25 fps (23.976, 24). The film "
+          "keeps its frame rate of 50",
+          "verified: plays on the PS3"}},
         {"variable frame rate",
          [](const fs::path& folder) {
              // 100 frames at 25, then 50, then 30 fps: 3.1 s.
@@ -140,8 +153,7 @@ TEST(SourceFaults, EachEndsVerifiedOrRefusedWithTheReason) {
         const ProgramFolderCopy program(temp.path());
         const std::string source = c.source(temp.path());
         std::vector<std::string> args = {program.Cli(), c.command.front()};
-        if (c.command.front() == "convert")
-            args.insert(args.end(), {"--out", temp.path().string()});
+        if (c.command.front() != "check") args.insert(args.end(), {"--out", temp.path().string()});
         args.insert(args.end(), c.command.begin() + 1, c.command.end());
         args.push_back(source);
         const ProgramRun run = RunProgram(args);
