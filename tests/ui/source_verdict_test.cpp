@@ -25,6 +25,11 @@ TEST_F(SourceVerdict, ChoosingASourceShowsItsVerdictForTheChosenConsoleAndOutput
     QLineEdit* progress = Widget<QLineEdit>("txtProgress");
     const QRect place = progress->geometry();
 
+    // No target chosen: judged for the Xbox 360, which the conversion is then made for.
+    ChooseSource(ctx, dts);
+    EXPECT_EQ(progress->text().toStdString(), "Xbox 360: needs audio conversion (MP4)");
+
+    form.cmbPlatform.SetSelectedIndex(0);
     ChooseSource(ctx, dts);
     EXPECT_EQ(progress->text().toStdString(), "PS3: needs audio conversion (MP4)");
     EXPECT_EQ(progress->geometry(), place);
