@@ -40,5 +40,17 @@ TEST_F(SourceVerdict, ChoosingASourceShowsItsVerdictForTheChosenConsoleAndOutput
     EXPECT_EQ(progress->text().toStdString(), "PS3: needs a remux (AVCHD)");
 }
 
+// A settings file cut short: what it lacks keeps the design's defaults, and the progress line
+// says so as the window starts.
+TEST_F(SourceVerdict, ADamagedSettingsFileIsNamedAsTheWindowStarts) {
+    prog.Write("Kestrun.conf", "a\r\nb\r\nc\r\n/out/\r\n 0 \r\n 1 \r\n");
+    window->LoadSettings();
+    EXPECT_EQ(Widget<QLineEdit>("txtProgress")->text().toStdString(),
+              "The settings file " + (prog / "Kestrun.conf") +
+                  " is damaged: lines 7 to 14 missing. Those settings keep their defaults.");
+    EXPECT_EQ(form.cmbPlatform.selectedIndex(), -1);
+    EXPECT_EQ(form.chkAVCHD.value(), 0);
+}
+
 }  // namespace
 }  // namespace kestrun::test
