@@ -49,8 +49,9 @@ std::string SubtitleCompanion(const std::string& path) {
 // that report a missing source.
 bool RefuseNotMatroska(Context& ctx, const std::string& path) {
     constexpr char kEbml[] = {'\x1A', '\x45', '\xDF', '\xA3'};
+    if (!FileExists(path)) return false;  // a regular file only: opening a pipe could block
     std::ifstream in(path, std::ios::binary);
-    if (!in || !FileExists(path)) return false;
+    if (!in) return false;
     char head[sizeof kEbml] = {};
     in.read(head, sizeof head);
     if (in.gcount() == sizeof head && std::equal(head, head + sizeof head, kEbml)) return false;
