@@ -28,6 +28,11 @@ namespace {
 // ahead; this much at most, whatever the file's size.
 constexpr int64_t kProbeBytes = 2 << 20;
 constexpr int64_t kProbeMicroseconds = 1'000'000;
+// A stream whose first packet lies beyond that (one picture beside seconds of sound: a
+// transport stream gives out a picture only when the next one begins, or at the end) is found
+// by reading on to here; FFmpeg would otherwise give it the whole file's length.
+constexpr int64_t kLongProbeBytes = 64 << 20;
+constexpr int64_t kLongProbeMicroseconds = 3600LL * 1'000'000;
 constexpr int kFramesSearchedForVol = 8;
 // How far a frame count over the frame rate may be from the lengths the headers give.
 constexpr double kFrameCountAgreementSeconds = 0.25;
@@ -207,6 +212,42 @@ AudioFacts ReadAudio(const AVStream& st) {
     return a;
 }
 
+// Opens the file and, for a container without a header, reads ahead up to the limits to find
+// its streams; `readAhead` tells whether it did.
+InputPtr OpenInput(const std::string& path, int64_t probeBytes, int64_t probeMicroseconds,
+                   bool* readAhead, std::string* error) {
+    AVFormatContext* raw = nullptr;
+    AVDictionary* options = nullptr;
+    av_dict_set_int(&options, "probesize", probeBytes, 0);
+    av_dict_set_int(&options, "analyzeduration", probeMicroseconds, 0);
+    // "file:" keeps a name with a colon a file name.
+    const int opened = avformat_open_input(&raw, ("file:" + path).c_str(), nullptr, &options);
+    av_dict_free(&options);
+    if (opened < 0) {
+        *error = "not a media file FFmpeg can read (" + AvError(opened) + ")";
+        return nullptr;
+    }
+    InputPtr input(raw);
+    *readAhead = (input->ctx_flags & AVFMTCTX_NOHEADER) != 0;
+    if (*readAhead && avformat_find_stream_info(raw, nullptr) < 0) {
+        *error = "its streams cannot be read";
+        return nullptr;
+    }
+    return input;
+}
+
+// A sound or picture stream that no packet was read of: its parameters are not known.
+bool SomeStreamUnseen(const AVFormatContext& input) {
+    for (unsigned i = 0; i < input.nb_streams; ++i) {
+        const AVStream& st = *input.streams[i];
+        const AVCodecParameters& codec = *st.codecpar;
+        if (st.disposition & AV_DISPOSITION_ATTACHED_PIC) continue;
+        if (codec.codec_type == AVMEDIA_TYPE_VIDEO && codec.width == 0) return true;
+        if (codec.codec_type == AVMEDIA_TYPE_AUDIO && codec.sample_rate == 0) return true;
+    }
+    return false;
+}
+
 bool IsRegularFile(const std::string& path, uint64_t* size, std::string* error) {
     struct stat info {};
     if (stat(path.c_str(), &info) != 0) {
@@ -292,22 +333,11 @@ std::optional<MediaFacts> ReadMediaFacts(Context& ctx, const std::string& path,
     if (!IsRegularFile(path, &facts.fileSize, error)) return std::nullopt;
 
     av_log_set_level(AV_LOG_QUIET);
-    AVFormatContext* raw = nullptr;
-    AVDictionary* options = nullptr;
-    av_dict_set_int(&options, "probesize", kProbeBytes, 0);
-    av_dict_set_int(&options, "analyzeduration", kProbeMicroseconds, 0);
-    // "file:" keeps a name with a colon a file name.
-    const int opened = avformat_open_input(&raw, ("file:" + path).c_str(), nullptr, &options);
-    av_dict_free(&options);
-    if (opened < 0) {
-        *error = "not a media file FFmpeg can read (" + AvError(opened) + ")";
-        return std::nullopt;
-    }
-    InputPtr input(raw);
-    if ((input->ctx_flags & AVFMTCTX_NOHEADER) && avformat_find_stream_info(raw, nullptr) < 0) {
-        *error = "its streams cannot be read";
-        return std::nullopt;
-    }
+    bool readAhead = false;
+    InputPtr input = OpenInput(path, kProbeBytes, kProbeMicroseconds, &readAhead, error);
+    if (input && readAhead && SomeStreamUnseen(*input))
+        input = OpenInput(path, kLongProbeBytes, kLongProbeMicroseconds, &readAhead, error);
+    if (!input) return std::nullopt;
     facts.containerName = input->iformat->name;
     if (input->duration > 0) facts.seconds = input->duration / double(AV_TIME_BASE);
     facts.container = ContainerOf(input->iformat->name);

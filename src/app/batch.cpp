@@ -11,6 +11,7 @@
 #include "app/result_check.h"
 #include "model/context.h"
 #include "model/messages.h"
+#include "pipeline/conversion.h"
 #include "pipeline/result_names.h"
 #include "platform/file_api.h"
 
@@ -138,6 +139,12 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
 
 void RunBatch(Context& ctx, const BatchPass& pass) {
     Form1& f = ctx.form;
+    // Every file would fail on it: said once, before any work.
+    if (!FolderExists(pass.outputFolder)) {
+        Report(ctx, std::string(msg::kBatchOutputFolderMissing) + pass.outputFolder,
+               std::string(msg::kFolderErrorTitle));
+        return;
+    }
     const size_t total = pass.names.size();
     ClaimedNames claimed;
     for (size_t g = 0; g < total; ++g) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <fstream>
 #include <functional>
 
 #include "analysis/check_avi.h"
@@ -41,6 +42,21 @@ std::string LastThreeLower(const std::string& path) {
 // The same name with its last three characters replaced by "srt".
 std::string SubtitleCompanion(const std::string& path) {
     return path.size() >= 3 ? path.substr(0, path.size() - 3) + "srt" : "srt";
+}
+
+// A file that the MKV chain would take but that does not begin with Matroska's EBML header is
+// refused by name, before any tool reads it. A file that cannot be read is left to the steps
+// that report a missing source.
+bool RefuseNotMatroska(Context& ctx, const std::string& path) {
+    constexpr char kEbml[] = {'\x1A', '\x45', '\xDF', '\xA3'};
+    if (!FileExists(path)) return false;  // a regular file only: opening a pipe could block
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    char head[sizeof kEbml] = {};
+    in.read(head, sizeof head);
+    if (in.gcount() == sizeof head && std::equal(head, head + sizeof head, kEbml)) return false;
+    Report(ctx, std::string(msg::kNotMatroska) + path, std::string(msg::kSourceErrorTitle));
+    return true;
 }
 
 std::string DialogFolder(const std::string& remembered) {
@@ -125,7 +141,8 @@ void ChooseSource(Context& ctx, const std::string& path) {
 
     const std::string kind = LastThreeLower(fullname);
     if (kind == "mkv") {
-        f.strType = "mkv";
+        f.strType = RefuseNotMatroska(ctx, fullname) ? "" : "mkv";
+        if (f.strType.empty()) return;
         ReadInfo(ctx, fullname);
         if (FileFound(SubtitleCompanion(fullname))) {
             f.lblSRTFound.visible = true;
@@ -160,10 +177,20 @@ void Command2_Click(Context& ctx) {
     if (RefuseUnquotablePath(ctx, typed) || RefuseUnquotablePath(ctx, f.txtFile.text())) return;
     // An empty folder text stays empty, for the conversion to report, rather than becoming "/".
     if (!folder.empty() && !hasSeparator) f.txtTMP.SetText(folder + "/");
-    const int platform = f.cmbPlatform.selectedIndex();
-    f.b360 = platform != 0 && platform != 2;
+    // No console chosen converts for the Xbox 360; the verdicts follow the same choice.
+    f.b360 = ChosenConsole(f) == Console::Xbox360;
+    if (ctx.convertDepth == 0 && NoTargetChosen(f)) {
+        ctx.Progress(std::string(msg::kNoTargetChosen));
+        ctx.Log(std::string(msg::kNoTargetChosen));
+    }
     WithWorkFolderLock(ctx, [&ctx] {
         if (ctx.saveSettings) SaveConfig(ctx);
+        // Whatever goes down the MKV chain must be Matroska, also in batches and from the
+        // command line, which analyse their files without choosing them.
+        const Form1& form = ctx.form;
+        if (ctx.convertDepth == 0 && form.strType != "avi" && form.strType != "wmv" &&
+            RefuseNotMatroska(ctx, form.txtFile.text()))
+            return;
         // Each piece of a split source is verified as it is made; the source's own verification
         // then keeps their verdict instead of judging the last piece again.
         if (ctx.convertDepth == 0) {

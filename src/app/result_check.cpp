@@ -61,13 +61,18 @@ std::optional<WrittenResult> ReadResult(Context& ctx, const ResultFiles& files,
 
 Console ChosenConsole(const Form1& f) {
     switch (f.cmbPlatform.selectedIndex()) {
-        case 1:
-            return Console::Xbox360;
+        case 0:
+            return Console::Ps3;
         case 2:
             return Console::Ps3Stereo;
         default:
-            return Console::Ps3;
+            return Console::Xbox360;
     }
+}
+
+bool NoTargetChosen(const Form1& f) {
+    const int platform = f.cmbPlatform.selectedIndex();
+    return platform < 0 || platform >= f.cmbPlatform.ListCount();
 }
 
 ResultCheck CheckResultAt(Context& ctx, const std::string& result, const std::string& source,

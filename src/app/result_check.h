@@ -12,8 +12,11 @@ namespace kestrun {
 struct Context;
 struct Form1;
 
-// The console chosen in the window's platform list.
+// The console a conversion is made for: the one chosen in the window's platform list, and the
+// Xbox 360 when none is chosen (as the conversion's own rule has it).
 Console ChosenConsole(const Form1& f);
+// Whether the platform list has no console chosen.
+bool NoTargetChosen(const Form1& f);
 
 struct ResultCheck {
     bool readable = false;  // false: `error` says why the result could not be read

@@ -2,6 +2,7 @@
 
 #include "analysis/console_rules.h"
 #include "analysis/media_probe.h"
+#include "app/result_check.h"
 #include "model/context.h"
 #include "model/messages.h"
 
@@ -20,10 +21,7 @@ void ShowSourceVerdict(Context& ctx, const std::string& source) {
     std::string error;
     const auto facts = ReadMediaFacts(ctx, source, &error);
     if (!facts) return;
-    const int platform = ctx.form.cmbPlatform.selectedIndex();
-    const Console console = platform == 1   ? Console::Xbox360
-                            : platform == 2 ? Console::Ps3Stereo
-                                            : Console::Ps3;
+    const Console console = ChosenConsole(ctx.form);
     const Target output = ctx.form.chkAVCHD.value() == 1 ? Target::Avchd : Target::Mp4;
     ctx.Progress(OneLineVerdict(*facts, console, output));
     if (const std::string note = IncompleteSourceNote(*facts); !note.empty()) {

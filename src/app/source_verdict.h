@@ -12,8 +12,9 @@ struct Context;
 // for a whole one.
 std::string IncompleteSourceNote(const MediaFacts& facts);
 
-// Reads the source's headers and shows the verdict for the window's console and output (AVCHD
-// when ticked, MP4 otherwise), and for a source cut short how much of it is there. A source whose
+// Reads the source's headers and shows the verdict for the console the conversion is made for
+// (ChosenConsole) and the window's output (AVCHD when ticked, MP4 otherwise), and for a source cut
+// short how much of it is there. A source whose
 // headers cannot be read leaves the line as it was.
 void ShowSourceVerdict(Context& ctx, const std::string& source);
 

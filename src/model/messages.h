@@ -91,6 +91,9 @@ inline constexpr std::string_view kSplitFailed =
 
 // ---- MKV conversion: messages and their titles
 inline constexpr std::string_view kOutputFolderMissing = "Output folder does not exist.";
+// A batch into a folder that is not there: + the folder.
+inline constexpr std::string_view kBatchOutputFolderMissing =
+    "The output folder does not exist; nothing was converted: ";
 inline constexpr std::string_view kFolderErrorTitle = "Folder error";
 inline constexpr std::string_view kAacError = "Error during aac conversion.";
 inline constexpr std::string_view kAudioErrorTitle = "Audio error";
@@ -134,6 +137,9 @@ inline constexpr std::string_view kResultExists =
     "The result of an earlier conversion is in the way; move or rename it and convert again: ";
 inline constexpr std::string_view kSourceMissing = "The source file cannot be found: ";
 inline constexpr std::string_view kSourceErrorTitle = "Source error";
+// A source named ".mkv" whose content is not Matroska: + the path.
+inline constexpr std::string_view kNotMatroska =
+    "This file is named .mkv but is not an MKV (Matroska) file; nothing was converted: ";
 inline constexpr std::string_view kVc1Error =
     "The VC-1 conversion did not write its files (the video stream and movie.wma); the "
     "intermediate files stay in the output folder.";
@@ -236,5 +242,41 @@ inline constexpr std::string_view kPathNoToolCarries = "its path holds a charact
 inline constexpr std::string_view kBatchConverted = "converted";
 inline constexpr std::string_view kBatchSkipped = "skipped";
 inline constexpr std::string_view kBatchFailed = "failed";
+
+}  // namespace kestrun::msg
+
+namespace kestrun::msg {
+
+// ---- The settings file read at start-up: a line that is missing or not valid for its control
+// leaves that control as it was, and the progress line says so once:
+// kConfigDamagedHead + path + kConfigDamagedTail + the problems, "; " between them, +
+// kConfigDefaultsKept. A problem is "line N missing", "lines N to M missing" or
+// "line N (name) " + what is wrong.
+inline constexpr std::string_view kConfigDamagedHead = "The settings file ";
+inline constexpr std::string_view kConfigDamagedTail = " is damaged: ";
+inline constexpr std::string_view kConfigDefaultsKept = ". Those settings keep their defaults.";
+inline constexpr std::string_view kConfigLine = "line ";
+inline constexpr std::string_view kConfigLines = "lines ";
+inline constexpr std::string_view kConfigLinesTo = " to ";
+inline constexpr std::string_view kConfigMissing = " missing";
+// kConfigTooLong + length + kConfigTooLongLimit + limit + ")"
+inline constexpr std::string_view kConfigTooLong = "is too long: ";
+inline constexpr std::string_view kConfigTooLongLimit = " characters (at most ";
+inline constexpr std::string_view kConfigControlCharacters = "holds control characters";
+// The line's text (quoted) + one of these.
+inline constexpr std::string_view kConfigNotABoxValue = " is not 0 or 1";
+inline constexpr std::string_view kConfigNotAnIndex = " is not an index from -1 to ";
+// What each line holds, in line order.
+inline constexpr std::string_view kConfigLineNames[] = {
+    "mkvextract path",  "FFmpeg path",
+    "MP4Box path",      "output folder",
+    "Mux to Vob (PS3)", "Split > 4GB ?",
+    "source folder",    "x264 option string",
+    "recode format",    "subtitle option string",
+    "Target",           "AVCHD (BR/PS3)",
+    "MPEG2 Recode",     "Priority"};
+
+// ---- A conversion with no target chosen in the list is made for the Xbox 360.
+inline constexpr std::string_view kNoTargetChosen = "No target chosen: converting for the Xbox 360";
 
 }  // namespace kestrun::msg

@@ -84,17 +84,89 @@ TEST_F(Config, IndexLinesOfAnotherLengthFallBackToTheFirstItem) {
     EXPECT_EQ(form.cmbPrio.selectedIndex(), 0);
 }
 
-TEST_F(Config, ShortFileTakesTheLaterSettingsFromTheLastLineRead) {
-    // Six lines: lines 7 to 14 all see " 1 ".
+TEST_F(Config, ShortFileKeepsTheDefaultsOfTheMissingLinesAndSaysSo) {
+    // Cut after line 6: lines 7 to 14 are not there, so nothing takes " 1 " from line 6.
     prog.Write("Kestrun.conf", Lines({"a", "b", "c", "/out/", " 0 ", " 1 "}));
     LoadConfig(ctx);
-    EXPECT_EQ(form.strMKVPath, " 1 ");
-    EXPECT_EQ(form.strH264Opts, " 1 ");
-    EXPECT_EQ(form.cmdConv.selectedIndex(), 1);
-    EXPECT_EQ(form.cmbPlatform.selectedIndex(), 1);
-    EXPECT_EQ(form.chkAVCHD.value(), 1);
-    EXPECT_EQ(form.chkMP2.value(), 1);
-    EXPECT_EQ(form.cmbPrio.selectedIndex(), 1);
+    EXPECT_EQ(form.txtTMP.text(), "/out/");
+    EXPECT_EQ(form.strMKVPath, "");
+    EXPECT_EQ(form.strH264Opts, "");
+    EXPECT_EQ(form.cmdConv.selectedIndex(), -1);
+    EXPECT_EQ(form.cmbPlatform.selectedIndex(), -1);
+    EXPECT_EQ(form.chkAVCHD.value(), 0);
+    EXPECT_EQ(form.chkMP2.value(), 0);
+    EXPECT_EQ(form.cmbPrio.selectedIndex(), -1);
+    EXPECT_EQ(form.txtProgress.text(), "The settings file " + ConfigPath() +
+                                           " is damaged: lines 7 to 14 missing. Those settings "
+                                           "keep their defaults.");
+}
+
+// A line that is there but not valid for its control leaves that control as it was; the others
+// are taken, and the progress line names each bad line.
+TEST_F(Config, LinesNotValidForTheirControlKeepItsDefaultAndAreNamed) {
+    const std::vector<std::string> good = {
+        "a",   "b",    "c",           "/out/", " 0 ",
+        " 0 ", "/in/", ":frameref=3", " 2 ",   "-subfont-text-scale 4",
+        " 1 ", " 0 ",  " 1 ",         " 1 "};
+    struct Case {
+        int line;
+        std::string text;
+        std::string named;  // the problem as the progress line gives it
+    };
+    const Case cases[] = {
+        {8, std::string(200 * 1024, 'x'),
+         "line 8 (x264 option string) is too long: 204800 characters (at most 1024)"},
+        {10, std::string(1025, 's'),
+         "line 10 (subtitle option string) is too long: 1025 characters (at most 1024)"},
+        {4, std::string("/o\0ut/", 6), "line 4 (output folder) holds control characters"},
+        {11, " 7 ", "line 11 (Target) \" 7 \" is not an index from -1 to 2"},
+        {9, " x ", "line 9 (recode format) \" x \" is not an index from -1 to 2"},
+        {14, "-2 ", "line 14 (Priority) \"-2 \" is not an index from -1 to 1"},
+        {13, " 2 ", "line 13 (MPEG2 Recode) \" 2 \" is not 0 or 1"},
+        {6, "yes", "line 6 (Split > 4GB ?) \"yes\" is not 0 or 1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        ScriptedHost otherHost;
+        Context fresh(otherHost, prog.path().string());
+        const std::string designFolder = fresh.form.txtTMP.text();
+        std::vector<std::string> lines = good;
+        lines[c.line - 1] = c.text;
+        std::string text;
+        for (const auto& l : lines) text += l + "\r\n";
+        prog.Write("Kestrun.conf", text);
+        LoadConfig(fresh);
+        const Form1& f = fresh.form;
+        EXPECT_EQ(f.txtTMP.text(), c.line == 4 ? designFolder : "/out/");
+        EXPECT_EQ(f.Check1.value(), c.line == 6 ? 1 : 0);
+        EXPECT_EQ(f.strH264Opts, c.line == 8 ? "" : ":frameref=3");
+        EXPECT_EQ(f.cmdConv.selectedIndex(), c.line == 9 ? -1 : 2);
+        EXPECT_EQ(f.strSubOpts, c.line == 10 ? "" : "-subfont-text-scale 4");
+        EXPECT_EQ(f.cmbPlatform.selectedIndex(), c.line == 11 ? -1 : 1);
+        EXPECT_EQ(f.chkMP2.value(), c.line == 13 ? 0 : 1);
+        EXPECT_EQ(f.cmbPrio.selectedIndex(), c.line == 14 ? -1 : 1);
+        EXPECT_EQ(f.txtProgress.text(), "The settings file " + ConfigPath() + " is damaged: " +
+                                            c.named + ". Those settings keep their defaults.");
+    }
+}
+
+TEST_F(Config, AWholeFileOfValidLinesSaysNothing) {
+    prog.Write("Kestrun.conf", Lines({"a", "b", "c", "/out/", " 0 ", " 1 ", "/in/", "x", " 1 ", "s",
+                                      " 0 ", " 0 ", " 0 ", " 0 "}));
+    const std::string before = form.txtProgress.text();
+    LoadConfig(ctx);
+    EXPECT_EQ(form.txtProgress.text(), before);
+}
+
+// A file without line ends is read no further than a bound, and its one line is too long.
+TEST_F(Config, AnEndlessLineIsReadOnlyToABound) {
+    prog.Write("Kestrun.conf", std::string(3 << 20, '1'));
+    LoadConfig(ctx);
+    EXPECT_EQ(form.strMKV, "");
+    EXPECT_NE(form.txtProgress.text().find("line 1 (mkvextract path) is too long: 1048576 "
+                                           "characters (at most 4096); lines 2 to 14 missing"),
+              std::string::npos)
+        << form.txtProgress.text();
 }
 
 TEST_F(Config, LinesThatDoNotConvertLeaveTheSettingAndReadingGoesOn) {
@@ -137,6 +209,16 @@ TEST_F(Config, OptionStringsAloneAreTakenFromLinesEightAndTen) {
     EXPECT_EQ(form.cmdConv.selectedIndex(), -1);
     EXPECT_EQ(form.chkMP2.value(), 0);
     EXPECT_EQ(form.cmbPlatform.selectedIndex(), platform);
+
+    // A line too long for an encoder's command line is refused by name.
+    prog.Write("Kestrun.conf", Lines({"", "", "", "/films/out", " 1 ", " 0 ", "/films/",
+                                      std::string(200 * 1024, 'x'), " 2 ", "-ass", " 1 "}));
+    LoadOptionStrings(ctx);
+    EXPECT_EQ(form.strH264Opts, ":frameref=3");
+    EXPECT_EQ(form.strSubOpts, "-ass");
+    EXPECT_NE(form.txtProgress.text().find("line 8 (x264 option string) is too long"),
+              std::string::npos)
+        << form.txtProgress.text();
 }
 
 TEST_F(Config, LfOnlyFilesAreReadToo) {

@@ -17,6 +17,8 @@ namespace {
 class Handlers : public AppTest {
 protected:
     TempFolder media{"kestrun-media"};
+    // A stand-in MKV: Matroska's EBML header and nothing after it.
+    std::string Mkv(const std::string& name) { return media.Write(name, "\x1A\x45\xDF\xA3"); }
 };
 
 TEST_F(Handlers, CancellingTheOpenDialogOnlyResets) {
@@ -57,14 +59,35 @@ TEST_F(Handlers, TheExtensionDecidesTheSourceType) {
     Command1_Click(ctx);
     EXPECT_EQ(form.strType, "wmv");
 
-    host.fileAnswers = {media.Write("FILM.MKV", "x")};
+    host.fileAnswers = {Mkv("FILM.MKV")};
     Command1_Click(ctx);
     EXPECT_EQ(form.strType, "mkv");
     EXPECT_EQ(form.txtFile.text(), media / "FILM.MKV");
 }
 
+// A file named .mkv that is not Matroska is refused by name, when chosen and at Convert (which
+// batches and the command line reach without choosing), before any tool reads it.
+TEST_F(Handlers, AnMkvNameOnAnotherKindOfFileIsRefusedAsNotAnMkv) {
+    const std::string notMkv = media.Write("Clip.mkv", "RIFF....AVI LIST");
+    const std::string said =
+        "This file is named .mkv but is not an MKV (Matroska) file; nothing was converted: " +
+        notMkv;
+    ctx.runner.SetObserver([](const std::string& command) { ADD_FAILURE() << command; });
+    host.fileAnswers = {notMkv};
+    Command1_Click(ctx);
+    EXPECT_EQ(form.strType, "");
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_EQ(host.messages[0].text, said);
+
+    form.strType = "mkv";
+    form.txtTMP.SetText(media.slash());
+    ctx.analysis.bBatchMode = true;
+    Command2_Click(ctx);
+    EXPECT_EQ(form.txtProgress.text(), "Source error: " + said);
+}
+
 TEST_F(Handlers, ASubtitleFileBesideAnMkvIsAnnounced) {
-    host.fileAnswers = {media.Write("a film.mkv", "x")};
+    host.fileAnswers = {Mkv("a film.mkv")};
     media.Write("a film.srt", "1");
     Command1_Click(ctx);
     EXPECT_TRUE(form.lblSRTFound.visible);
@@ -88,10 +111,20 @@ TEST_F(Handlers, APathWithADoubleQuoteIsRefusedBeforeAnythingRuns) {
 TEST_F(Handlers, ConvertAddsTheSeparatorDerivesThePlatformAndSavesTheSettings) {
     form.strType = "wmv";  // a dispatch target that touches no file
     form.txtTMP.SetText(media.path().string());
+    std::vector<std::string> progress;
+    form.txtProgress.onChange = [&](const Control& c) { progress.push_back(c.text()); };
+    // No target converts for the Xbox 360, and the conversion says so first.
     for (auto [index, xbox] : {std::pair{0, false}, {1, true}, {2, false}, {-1, true}}) {
+        progress.clear();
         form.cmbPlatform.SetSelectedIndex(index);
         Command2_Click(ctx);
         EXPECT_EQ(form.b360, xbox) << index;
+        EXPECT_EQ(ChosenConsole(form) == Console::Xbox360, xbox) << index;
+        EXPECT_EQ(!progress.empty() && progress.front() ==
+                                           "No target chosen: converting for the "
+                                           "Xbox 360",
+                  index == -1)
+            << index;
     }
     EXPECT_EQ(form.txtTMP.text(), media.slash());
     EXPECT_TRUE(FileFound(ConfigPath()));
@@ -112,7 +145,7 @@ TEST_F(Handlers, ConvertRefusesFolderTextsNoToolCanCarry) {
     EXPECT_FALSE(FileFound(ConfigPath()));
 
     form.strType = "mkv";
-    form.txtFile.SetText(media.Write("film.mkv", "x"));
+    form.txtFile.SetText(Mkv("film.mkv"));
     form.txtTMP.SetText("");
     host.messages.clear();
     Command2_Click(ctx);

@@ -119,6 +119,17 @@ TEST_F(Batch, NoKeepsTheOutputFolder) {
     EXPECT_EQ(form.txtTMP.text(), out.path().string());
 }
 
+// Every file would fail on a missing output folder: the batch names it once and converts none.
+TEST_F(Batch, AMissingOutputFolderIsNamedBeforeAnyFile) {
+    Mkv("a.mkv");
+    const std::string missing = out / "gone";
+    form.txtTMP.SetText(missing);
+    cmdlineFolder(ctx, media.path().string());
+    EXPECT_TRUE(converted.empty() && counters.empty());
+    EXPECT_EQ(form.txtProgress.text(),
+              "Folder error: The output folder does not exist; nothing was converted: " + missing);
+}
+
 TEST_F(Batch, OnlyTheResultTheChosenChainWritesHoldsASourceBack) {
     for (const char* name : {"a.mkv", "b.mkv", "c.mkv", "d.mkv", "e.mkv"}) Mkv(name);
     out.Write("b.mp4", "x");

@@ -69,6 +69,42 @@ TEST_F(BadInputTest, MissingOutputFolderIsRefusedBeforeAnythingRuns) {
     EXPECT_EQ(FolderNames(sources_), std::vector<std::string>{"Sample.mkv"});
 }
 
+// Refused before any work with the true reason: a batch into a folder that is not there, and
+// files named .mkv that are something else.
+TEST_F(BadInputTest, WrongCausesAreNotNamedForTheTrueOne) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> args;  // after the CLI
+        const char* said;
+    };
+    const fs::path source = Sample();
+    const std::string noise = temp_.Write("sources/noise.mkv", std::string(4096, '\x5a'));
+    const std::string mp4 = (sources_ / "film.mkv").string();
+    test::Ffmpeg({"-i", source.string(), "-c", "copy", "-f", "mp4", mp4});
+    const std::string missing = (temp_.path() / "no such folder").string();
+    const Case cases[] = {
+        {"batch into a missing folder",
+         {"batch", "--out", missing, sources_.string()},
+         "The output folder does not exist; nothing was converted: "},
+        {"noise named .mkv",
+         {"convert", "--out", out_.string(), noise},
+         "is not an MKV (Matroska) file; nothing was converted: "},
+        {"MP4 named .mkv",
+         {"convert", "--out", out_.string(), mp4},
+         "is not an MKV (Matroska) file; nothing was converted: "},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {program_.Cli()};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const ProgramRun run = RunProgram(args);
+        EXPECT_EQ(run.exitCode, 1) << c.name << "\n" << run.err;
+        EXPECT_NE(run.err.find(c.said), std::string::npos) << c.name << "\n" << run.err;
+        EXPECT_EQ(run.err.find("Audio error"), std::string::npos) << c.name;
+        EXPECT_TRUE(FolderNames(out_).empty()) << c.name;
+        EXPECT_FALSE(fs::exists(missing)) << c.name;
+    }
+}
+
 TEST_F(BadInputTest, MissingSourceFails) {
     const ProgramRun run = Convert(sources_ / "gone.mkv", out_);
 

@@ -94,6 +94,24 @@ TEST(ResultVerification, TheVerdictOnTheResultDecidesTheExitCode) {
     }
 }
 
+// One picture beside three seconds of sound: a transport stream gives out its only picture at
+// its end, and the picture's length is still one frame's, in every output.
+TEST(ResultVerification, OnePictureBesideSecondsOfSoundVerifiesInEveryOutput) {
+    const std::string picture = test::H264Sample(320, 240, 1, {}, "24", "h264");
+    const std::string sound = test::FfmpegSample(
+        {"-f", "lavfi", "-i", "sine=sample_rate=48000:duration=3", "-c:a", "ac3"}, "ac3");
+    for (const char* container : {"mp4", "m2ts", "avchd"}) {
+        test::TempFolder temp("kestrun-e2e");
+        const ProgramFolderCopy program(temp.path());
+        const std::string source = temp / "Still.mkv";
+        test::Mkvmerge({"-o", source, picture, sound});
+        const ProgramRun run = RunProgram({program.Cli(), "convert", "--out", temp.path().string(),
+                                           "--container", container, source});
+        EXPECT_EQ(run.exitCode, 0) << container << "\n" << run.err;
+        EXPECT_NE(run.err.find("verified: plays on the PS3"), std::string::npos) << run.err;
+    }
+}
+
 // Results already in the output folder, as a batch finds them: spoiled after they were written
 // (an interrupted run, a lost file) or breaking a rule of the console.
 class CheckedResult : public ::testing::Test {

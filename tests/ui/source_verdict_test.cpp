@@ -25,6 +25,11 @@ TEST_F(SourceVerdict, ChoosingASourceShowsItsVerdictForTheChosenConsoleAndOutput
     QLineEdit* progress = Widget<QLineEdit>("txtProgress");
     const QRect place = progress->geometry();
 
+    // No target chosen: judged for the Xbox 360, which the conversion is then made for.
+    ChooseSource(ctx, dts);
+    EXPECT_EQ(progress->text().toStdString(), "Xbox 360: needs audio conversion (MP4)");
+
+    form.cmbPlatform.SetSelectedIndex(0);
     ChooseSource(ctx, dts);
     EXPECT_EQ(progress->text().toStdString(), "PS3: needs audio conversion (MP4)");
     EXPECT_EQ(progress->geometry(), place);
@@ -33,6 +38,18 @@ TEST_F(SourceVerdict, ChoosingASourceShowsItsVerdictForTheChosenConsoleAndOutput
     form.chkAVCHD.SetValue(1);
     ChooseSource(ctx, dts);
     EXPECT_EQ(progress->text().toStdString(), "PS3: needs a remux (AVCHD)");
+}
+
+// A settings file cut short: what it lacks keeps the design's defaults, and the progress line
+// says so as the window starts.
+TEST_F(SourceVerdict, ADamagedSettingsFileIsNamedAsTheWindowStarts) {
+    prog.Write("Kestrun.conf", "a\r\nb\r\nc\r\n/out/\r\n 0 \r\n 1 \r\n");
+    window->LoadSettings();
+    EXPECT_EQ(Widget<QLineEdit>("txtProgress")->text().toStdString(),
+              "The settings file " + (prog / "Kestrun.conf") +
+                  " is damaged: lines 7 to 14 missing. Those settings keep their defaults.");
+    EXPECT_EQ(form.cmbPlatform.selectedIndex(), -1);
+    EXPECT_EQ(form.chkAVCHD.value(), 0);
 }
 
 }  // namespace

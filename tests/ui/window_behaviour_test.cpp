@@ -57,7 +57,8 @@ class ClosingDuringConversion : public WindowBehaviour {
 protected:
     ClosingDuringConversion() {
         InstallSlowTool(prog, "/MKVToolnix/mkvextract", out / "movie.h264", 20);
-        form.txtFile.SetText(media.Write("film.mkv", "not really a film"));
+        // Matroska's EBML header, which Convert looks for, and nothing of a film after it.
+        form.txtFile.SetText(media.Write("film.mkv", "\x1A\x45\xDF\xA3 not really a film"));
         form.txtTMP.SetText(out.slash());
         form.strType = "mkv";
         ctx.analysis.strVideoCodec = "avc";

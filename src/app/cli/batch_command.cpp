@@ -124,6 +124,11 @@ int RunBatchCommand(Context& ctx, CliHost& host, const std::vector<std::string>&
     if (RefuseUnquotablePath(ctx, folder)) return 1;
     if (std::string refusal = ApplyOutputFolder(ctx, *options); !refusal.empty())
         return BatchUsage(refusal);
+    if (!FolderExists(ctx.form.txtTMP.text())) {
+        std::cerr << "kestrun-cli batch: --out: " << msg::kBatchOutputFolderMissing
+                  << ctx.form.txtTMP.text() << std::endl;
+        return 1;
+    }
     StartRecodeFormat(ctx, *options);
     if (std::string refusal = ApplyConvertOptions(ctx, host, *options); !refusal.empty()) {
         std::cerr << "kestrun-cli batch: " << refusal << std::endl;

@@ -104,6 +104,7 @@ const std::vector<OptionDef>& OptionTable() {
 
 // ---- applying
 
+constexpr int kDefaultPlatform = 0;               // "PS3 (5.1)", when --platform is not given
 constexpr int kXbox360 = 1;                       // place of "Xbox 360" in the platform list
 constexpr int kRecodeMpeg2 = 0, kRecodeH264 = 1;  // places in the re-encode format list
 
@@ -299,12 +300,13 @@ std::string CheckSubtitleFile(ConvertOptions& options) {
 }
 
 void StartRecodeFormat(Context& ctx, const ConvertOptions& options) {
+    ctx.form.cmbPlatform.SetSelectedIndex(options.platform.value_or(kDefaultPlatform));
     ctx.form.cmdConv.SetSelectedIndex(options.platform == kXbox360 ? kRecodeH264 : kRecodeMpeg2);
 }
 
 std::string ApplyConvertOptions(Context& ctx, CliHost& host, const ConvertOptions& options) {
     ConvertOptions withDefaults = options;
-    if (!withDefaults.platform) withDefaults.platform = 0;
+    if (!withDefaults.platform) withDefaults.platform = kDefaultPlatform;
     const std::vector<Step> steps = FormSteps(withDefaults);
     bool tracksDone = false;
     for (size_t i = 0; i < steps.size(); ++i) {

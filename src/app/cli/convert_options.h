@@ -40,9 +40,11 @@ std::string ApplyConvertOptions(Context& ctx, CliHost& host, const ConvertOption
 // empty result means it took; otherwise the text names --out and what is wrong.
 std::string ApplyOutputFolder(Context& ctx, const ConvertOptions& options);
 
-// The re-encode format a source starts with, as the window has one after loading its settings:
-// MPEG-2, or H.264 for the Xbox 360, which does not play MPEG-2. Set before the source is chosen,
-// so that a DPB check that turns on "MPEG2 Recode" finds it; --recode still chooses.
+// The console and re-encode format a source starts with, as the window has them after loading its
+// settings: --platform's console (the PS3 when not given), and MPEG-2, or H.264 for the Xbox 360,
+// which does not play MPEG-2. Set before the source is chosen, so that the verdict on choosing
+// it is for that console and a DPB check that turns on "MPEG2 Recode" finds the format;
+// --recode still chooses.
 void StartRecodeFormat(Context& ctx, const ConvertOptions& options);
 
 // Makes --subs-file's path absolute and refuses a file that is not there, before any work.

@@ -96,6 +96,7 @@ int RunInfoCommand(Context& ctx, CliHost&, const std::vector<std::string>& args)
     if (RefuseUnquotablePath(ctx, source)) return kExitUnusable;
 
     ChooseSource(ctx, source);
+    if (ctx.form.strType.empty()) return kExitUnusable;  // refused, with the reason said
     if (ctx.form.strType == "mkv" && !ctx.analysis.bInfoReportRead)
         return Refuse("no tracks could be read from " + source +
                       " (not a Matroska file, or damaged)");
