@@ -1,0 +1,103 @@
+#include "pipeline/work_folder.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "model/context.h"
+#include "model/messages.h"
+#include "pipeline/conversion.h"
+#include "platform/file_api.h"
+#include "platform/work_files.h"
+
+namespace kestrun {
+namespace {
+
+bool Inside(const std::string& path, const std::string& folder) {
+    return !folder.empty() && path.compare(0, folder.size(), folder) == 0;
+}
+
+}  // namespace
+
+std::string WorkResult(const Context& ctx, std::string_view name) {
+    if (ctx.workFolder.empty()) return ctx.OutputPath(name);
+    return ctx.WorkPath(std::string(work::kResultFolder) + std::string(name));
+}
+
+std::string PublishResult(Context& ctx, const std::string& made) {
+    const size_t slash = made.find_last_of('/', made.size() > 1 ? made.size() - 2 : 0);
+    const std::string name = made.substr(slash == std::string::npos ? 0 : slash + 1);
+    const std::string target = ctx.OutputPath(name);
+    std::string error;
+    if (RenameNoReplace(made, target, &error)) return target;
+    ctx.Log(error);
+    Report(ctx, std::string(msg::kResultNotMoved) + target, std::string(msg::kAppTitle));
+    return {};
+}
+
+bool RefuseLongName(Context& ctx, const std::string& name) {
+    const long limit = NameLimit(ctx.form.txtTMP.text());
+    if (static_cast<long>(name.size()) <= limit) return false;
+    Report(ctx,
+           std::string(msg::kNameTooLongHead) + name + " (" + std::to_string(name.size()) +
+               std::string(msg::kNameTooLongMiddle) + std::to_string(limit) +
+               std::string(msg::kNameTooLongTail),
+           std::string(msg::kAppTitle));
+    return true;
+}
+
+bool RefuseResultName(Context& ctx, const std::string& name, std::string_view tempSuffix,
+                      std::string_view title) {
+    const std::string target = ctx.OutputPath(name);
+    if (NameTaken(target)) {
+        Report(ctx, std::string(msg::kResultExists) + target, std::string(title));
+        return true;
+    }
+    return RefuseLongName(ctx, name + std::string(tempSuffix));
+}
+
+void RunInWorkFolder(Context& ctx, const std::function<void()>& convert) {
+    const std::string output = ctx.form.txtTMP.text();
+    if (output.empty() || !FolderExists(output)) {
+        convert();
+        return;
+    }
+    std::string error;
+    std::string folder = MakeFreshFolder(output, work::kWorkFolderPrefix, &error);
+    const std::string results = folder + std::string(work::kResultFolder);
+    if (!folder.empty() && ::mkdir(results.c_str(), 0700) != 0) {
+        error = results + ": " + std::strerror(errno);
+        ::rmdir(folder.c_str());
+        folder.clear();
+    }
+    if (folder.empty()) {
+        ctx.Log(error);
+        Report(ctx, std::string(msg::kWorkFolderNotMade) + output,
+               std::string(msg::kFolderErrorTitle));
+        return;
+    }
+    struct Restore {
+        Context& ctx;
+        std::string previous;
+        ~Restore() { ctx.workFolder = previous; }
+    } restore{ctx, ctx.workFolder};
+    ctx.workFolder = folder;
+    ctx.finishedOutput.clear();
+    convert();
+    ctx.workFolder = restore.previous;
+
+    if (Inside(ctx.finishedOutput, folder))
+        ctx.finishedOutput = PublishResult(ctx, ctx.finishedOutput);
+    if (!ctx.finishedOutput.empty()) {
+        DeleteTree(folder);
+        return;
+    }
+    // Refused before any work: nothing to keep.
+    ::rmdir(results.c_str());
+    if (::rmdir(folder.c_str()) == 0) return;
+    Report(ctx, std::string(msg::kWorkFolderKept) + folder, std::string(msg::kAppTitle));
+}
+
+}  // namespace kestrun
