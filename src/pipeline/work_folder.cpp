@@ -5,6 +5,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <vector>
 
 #include "model/context.h"
 #include "model/messages.h"
@@ -17,6 +19,36 @@ namespace {
 
 bool Inside(const std::string& path, const std::string& folder) {
     return !folder.empty() && path.compare(0, folder.size(), folder) == 0;
+}
+
+std::string NameOf(const std::string& path) {
+    return std::filesystem::path(path).filename().string();
+}
+
+// Moves what the chain made into the output folder: everything in the result folder (an AVI cut
+// into pieces has them beside it) and the finished file where the chain left it elsewhere in the
+// work folder. Nothing moves while one of the names is taken.
+bool PublishAll(Context& ctx, const std::string& folder) {
+    const std::string results = folder + std::string(work::kResultFolder);
+    std::vector<std::string> made;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(results, error))
+        made.push_back(entry.path().string());
+    if (!Inside(ctx.finishedOutput, results)) made.push_back(ctx.finishedOutput);
+    for (const std::string& path : made) {
+        const std::string target = ctx.OutputPath(NameOf(path));
+        if (!NameTaken(target)) continue;
+        Report(ctx, std::string(msg::kResultNotMoved) + target, std::string(msg::kAppTitle));
+        return false;
+    }
+    std::string finished;
+    for (const std::string& path : made) {
+        const std::string target = PublishResult(ctx, path);
+        if (target.empty()) return false;
+        if (NameOf(path) == NameOf(ctx.finishedOutput)) finished = target;
+    }
+    ctx.finishedOutput = finished;
+    return !finished.empty();
 }
 
 }  // namespace
@@ -88,8 +120,7 @@ void RunInWorkFolder(Context& ctx, const std::function<void()>& convert) {
     convert();
     ctx.workFolder = restore.previous;
 
-    if (Inside(ctx.finishedOutput, folder))
-        ctx.finishedOutput = PublishResult(ctx, ctx.finishedOutput);
+    if (Inside(ctx.finishedOutput, folder) && !PublishAll(ctx, folder)) ctx.finishedOutput.clear();
     if (!ctx.finishedOutput.empty()) {
         DeleteTree(folder);
         return;
