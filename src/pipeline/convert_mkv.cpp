@@ -163,10 +163,11 @@ bool RefuseExistingResult(Context& ctx, const Conversion& conv) {
 bool RefuseExistingVc1Results(Context& ctx) {
     if (ctx.workFolder.empty()) return false;
     using namespace work;
-    const bool vfw = ctx.analysis.bVfwMode;
-    for (std::string_view name :
-         {vfw ? kMovieVideoH264 : kMovieWvc1, vfw ? kMovieVideoCmp : kMovieWma, kMovieWma})
-        if (RefuseResultName(ctx, std::string(name), work::kPartialSuffix, msg::kVc1ErrorTitle))
+    const std::vector<std::string_view> names =
+        ctx.analysis.bVfwMode ? std::vector{kMovieVideoH264, kMovieVideoCmp, kMovieWma}
+                              : std::vector{kMovieWvc1, kMovieWma};
+    for (std::string_view name : names)
+        if (RefuseResultName(ctx, std::string(name), kPartialSuffix, msg::kVc1ErrorTitle))
             return true;
     return false;
 }

@@ -59,9 +59,7 @@ std::string WorkResult(const Context& ctx, std::string_view name) {
 }
 
 std::string PublishResult(Context& ctx, const std::string& made) {
-    const size_t slash = made.find_last_of('/', made.size() > 1 ? made.size() - 2 : 0);
-    const std::string name = made.substr(slash == std::string::npos ? 0 : slash + 1);
-    const std::string target = ctx.OutputPath(name);
+    const std::string target = ctx.OutputPath(NameOf(made));
     std::string error;
     if (RenameNoReplace(made, target, &error)) return target;
     ctx.Log(error);
