@@ -3,11 +3,10 @@
 #include "model/context.h"
 #include "platform/file_api.h"
 #include "platform/tool_table.h"
+#include "platform/work_files.h"
 
 namespace kestrun {
 namespace {
-
-constexpr const char* kTestCut = "test.avi";
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
@@ -18,11 +17,11 @@ std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 std::string AviTestCutCommand(const Context& ctx, const std::string& source,
                               const std::string& workFolder) {
     return Quoted(ctx.ToolPath(tool::kMEncoder)) + " -endpos 10mb -ovc copy -oac copy " +
-           Quoted(source) + " -o " + Quoted(workFolder + kTestCut);
+           Quoted(source) + " -o " + Quoted(workFolder + std::string(work::kTestAvi));
 }
 
 std::string AviReportCommand(const std::string& mmclPath, const std::string& workFolder) {
-    return Quoted(mmclPath) + " --info " + Quoted(workFolder + kTestCut);
+    return Quoted(mmclPath) + " --info " + Quoted(workFolder + std::string(work::kTestAvi));
 }
 
 bool CheckAviVideo(Context& ctx, const std::string& source, const std::string& mmclPath,
@@ -32,7 +31,7 @@ bool CheckAviVideo(Context& ctx, const std::string& source, const std::string& m
         ctx.runner.RunCapture(AviReportCommand(mmclPath, workFolder), true, false, true);
     const bool playable = report.find(kQpelNoPhrase) != std::string::npos &&
                           report.find(kGmcNoPhrase) != std::string::npos;
-    DeleteFileNoForce(workFolder + kTestCut);
+    DeleteFileNoForce(workFolder + std::string(work::kTestAvi));
     return playable;
 }
 

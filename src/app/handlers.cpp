@@ -16,6 +16,7 @@
 #include "model/messages.h"
 #include "pipeline/conversion.h"
 #include "pipeline/convert_mkv.h"
+#include "pipeline/work_folder.h"
 #include "platform/file_api.h"
 #include "platform/registration.h"
 #include "platform/tool_runner.h"
@@ -65,17 +66,21 @@ std::string DialogFolder(const std::string& remembered) {
     return home && *home ? std::string(home) + "/" : "/";
 }
 
+// Every conversion, the AVI check included, works in a private folder of its own.
 void Dispatch(Context& ctx) {
     Form1& f = ctx.form;
-    if (f.strType == "wmv") {
-        ConvertWmv(ctx);
-    } else if (f.strType != "avi") {
-        ConvertMkv(ctx);
-    } else if (CheckAviVideo(ctx, f.txtFile.text(), ctx.ToolPath(tool::kMmcl), f.txtTMP.text())) {
-        RecodeAviAudio(ctx);
-    } else {
-        RecodeAviVideo(ctx);
-    }
+    RunInWorkFolder(ctx, [&ctx, &f] {
+        if (f.strType == "wmv") {
+            ConvertWmv(ctx);
+        } else if (f.strType != "avi") {
+            ConvertMkv(ctx);
+        } else if (CheckAviVideo(ctx, f.txtFile.text(), ctx.ToolPath(tool::kMmcl),
+                                 ctx.WorkPath(""))) {
+            RecodeAviAudio(ctx);
+        } else {
+            RecodeAviVideo(ctx);
+        }
+    });
 }
 
 // Runs `convert` holding the work folder's lock, so that a second conversion into the same

@@ -6,6 +6,7 @@
 #include "model/messages.h"
 #include "pipeline/conversion.h"
 #include "pipeline/recode.h"
+#include "pipeline/work_folder.h"
 #include "platform/file_api.h"
 #include "platform/tool_table.h"
 #include "platform/work_files.h"
@@ -19,8 +20,13 @@ constexpr const char* kXvidOpts =
 
 std::string Mencoder(const Context& ctx) { return Quoted(ctx.ToolPath(tool::kMEncoder)); }
 
-std::string ResultName(const Context& ctx) {
-    return ctx.form.txtTMP.text() + "KR_" + FileNameOf(ctx.form.strFullname);
+// "KR_" and the source's file name, with or without subtitles burned in.
+std::string AviResultName(const Context& ctx) { return "KR_" + FileNameOf(ctx.form.strFullname); }
+
+// An earlier result stays as it is, and a name the folder cannot take fails before the encoder
+// runs.
+bool RefuseAviResult(Context& ctx) {
+    return RefuseResultName(ctx, AviResultName(ctx), work::kPartialSuffix, msg::kAppTitle);
 }
 
 }  // namespace
@@ -32,8 +38,9 @@ std::string AviTargetSize(std::int64_t sourceBytes) {
 void RecodeAviAudio(Context& ctx) {
     Conversion conv;
     ctx.finishedOutput.clear();
+    if (RefuseAviResult(ctx)) return;
     ctx.Progress(std::string(msg::kRecodingAudio));
-    const std::string output = ResultName(ctx);
+    const std::string output = WorkResult(ctx, AviResultName(ctx));
     Run(ctx, conv,
         Mencoder(ctx) + " -oac mp3lame -lameopts br=192 -mc 0 -of avi -o " + Quoted(output) +
             " -ovc copy -vf harddup " + Quoted(TrimmedSource(ctx)) + " -mc 0 -noskip");
@@ -45,13 +52,14 @@ void RecodeAviVideo(Context& ctx) {
     const Form1& f = ctx.form;
     Conversion conv;
     ctx.finishedOutput.clear();
+    if (RefuseAviResult(ctx)) return;
     ctx.Progress(std::string(msg::kRecodingVideo));
     const std::string size = AviTargetSize(FileSizeForOutput(f.strFullname));
     const std::string source = Quoted(TrimmedSource(ctx));
     const bool subsChecked = f.chkSubs.value() == 1;
-    std::string output, command;
+    const std::string output = WorkResult(ctx, AviResultName(ctx));
+    std::string command;
     if (subsChecked && (f.lblSRTFound.visible || !f.strSubBrowse.empty())) {
-        output = Work(ctx, work::kMovieAvi);
         const std::string head = Mencoder(ctx) + " -oac copy -mc 0 -font " +
                                  Quoted(ctx.ToolPath(tool::kMEncoderFont)) + " -utf8 " +
                                  f.strSubOpts + " -of avi -o " + Quoted(output) +
@@ -62,7 +70,6 @@ void RecodeAviVideo(Context& ctx) {
                       Quoted(f.strFullname.substr(0, f.strFullname.size() - 3) + "srt")
                 : head + " -vf harddup  " + source + " -noskip -sub " + Quoted(f.strSubBrowse);
     } else {
-        output = ResultName(ctx);
         command = Mencoder(ctx) + " -oac copy -mc 0 -of avi -o " + Quoted(output) +
                   " -ovc xvid -xvidencopts bitrate=" + size + kXvidOpts + " -vf harddup " + source +
                   " -noskip";

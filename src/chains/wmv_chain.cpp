@@ -12,6 +12,7 @@
 #include "pipeline/conversion.h"
 #include "pipeline/result_names.h"
 #include "pipeline/stages.h"
+#include "pipeline/work_folder.h"
 #include "platform/file_api.h"
 #include "platform/tool_table.h"
 #include "platform/work_files.h"
@@ -69,7 +70,7 @@ void MuxWmvAvchd(Context& ctx, Conversion& conv, const std::string& baseName) {
     }
     Run(ctx, conv,
         Quoted(ctx.ToolPath(tool::kTsMuxer)) + " " + Quoted(Work(ctx, work::kMovieMeta)) + " " +
-            Quoted(Work(ctx, ResultName(ResultKind::AvchdFolder, baseName))));
+            Quoted(WorkResult(ctx, ResultName(ResultKind::AvchdFolder, baseName))));
 }
 
 void ConvertWmv(Context& ctx) {
@@ -84,11 +85,9 @@ void ConvertWmv(Context& ctx) {
         return;
     }
     const std::string baseName = ResultBaseName(source);
-    const std::string folder = Work(ctx, ResultName(ResultKind::AvchdFolder, baseName));
-    if (PathExists(folder, true)) {
-        Report(ctx, std::string(msg::kResultExists) + folder, std::string(msg::kAppTitle));
-        return;
-    }
+    const std::string folderName = ResultName(ResultKind::AvchdFolder, baseName);
+    if (RefuseResultName(ctx, folderName, work::kPartialSuffix, msg::kAppTitle)) return;
+    const std::string folder = WorkResult(ctx, folderName);
     Conversion conv;
     Step(ctx, msg::kExtractingVc1);
     ExtractVc1(ctx, conv, source);
@@ -98,7 +97,7 @@ void ConvertWmv(Context& ctx) {
     DecodeCallbacks callbacks;
     callbacks.progress = [&ctx](std::int64_t bytes) { ctx.Progress(WavProgressText(bytes)); };
     callbacks.pump = [&ctx] { ctx.host.DoEvents(); };
-    const DecodeResult decoded = DecodeWmaToWav(source, f.txtTMP.text(), callbacks);
+    const DecodeResult decoded = DecodeWmaToWav(source, ctx.WorkPath(""), callbacks);
     if (!decoded.ok) ctx.Log(decoded.error);
     if (!Check(ctx, Work(ctx, work::kMovieWav))) return;
 

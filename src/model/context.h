@@ -108,8 +108,16 @@ public:
     std::string ToolPath(std::string_view subPath) const {
         return programFolder + std::string(subPath);
     }
-    // The work folder (txtTMP's text) followed by an intermediate file name.
+    // The private work folder of the conversion under way (ending with '/'), made inside the
+    // output folder for it; empty outside a conversion.
+    std::string workFolder;
+    // The work folder followed by an intermediate file name; the output folder itself while no
+    // conversion has a work folder of its own.
     std::string WorkPath(std::string_view name) const {
+        return (workFolder.empty() ? form.txtTMP.text() : workFolder) + std::string(name);
+    }
+    // The output folder (txtTMP's text) followed by a result's name.
+    std::string OutputPath(std::string_view name) const {
         return form.txtTMP.text() + std::string(name);
     }
     // Priority index for RunWait: the selection of cmbPrio.

@@ -135,6 +135,16 @@ inline constexpr std::string_view kRecodeAdvice =
     "\rThe normal output format (MP4/AVCHD/M2TS) is  kept when recoding to h264.";
 inline constexpr std::string_view kResultExists =
     "The result of an earlier conversion is in the way; move or rename it and convert again: ";
+// The work folder of a conversion that did not end with its result, named after this text.
+inline constexpr std::string_view kWorkFolderKept = "The intermediate files stay in: ";
+inline constexpr std::string_view kWorkFolderNotMade = "Cannot make a work folder: ";
+inline constexpr std::string_view kResultNotMoved =
+    "The result could not be moved into the output folder: ";
+// Head + name + " (" + length + kNameTooLongMiddle + limit + kNameTooLongTail.
+inline constexpr std::string_view kNameTooLongHead =
+    "This name is too long for the output folder; rename the source and convert again: ";
+inline constexpr std::string_view kNameTooLongMiddle = " bytes; the folder takes at most ";
+inline constexpr std::string_view kNameTooLongTail = ")";
 inline constexpr std::string_view kSourceMissing = "The source file cannot be found: ";
 inline constexpr std::string_view kSourceErrorTitle = "Source error";
 // A source named ".mkv" whose content is not Matroska: + the path.
@@ -142,7 +152,7 @@ inline constexpr std::string_view kNotMatroska =
     "This file is named .mkv but is not an MKV (Matroska) file; nothing was converted: ";
 inline constexpr std::string_view kVc1Error =
     "The VC-1 conversion did not write its files (the video stream and movie.wma); the "
-    "intermediate files stay in the output folder.";
+    "intermediate files stay in the work folder.";
 inline constexpr std::string_view kVc1ErrorTitle = "VC-1 error";
 inline constexpr std::string_view kWorkFolderBusy =
     "Another conversion is writing into this output folder. Wait until it has ended, or choose "

@@ -11,6 +11,7 @@
 #include "pipeline/result_names.h"
 #include "pipeline/side_by_side.h"
 #include "pipeline/stages.h"
+#include "pipeline/work_folder.h"
 #include "platform/file_api.h"
 #include "platform/tool_runner.h"
 #include "platform/tool_table.h"
@@ -135,22 +136,40 @@ void RunMuxingChains(Context& ctx, Conversion& conv) {
 
 // The final result of this conversion: an MP4, an AVCHD folder, an M2TS stream or MPEG-2 re-encode
 // (".mpg"), an Xvid AVI, or the VOB repack of MPEG-2 video (".mpg" whatever the choices).
-std::string ResultPath(const Context& ctx, const Conversion& conv) {
-    const ResultKind kind =
-        ctx.analysis.strVideoCodec == "mpeg2" ? ResultKind::Mpg : ChosenResultKind(ctx.form);
-    return Work(ctx, ResultName(kind, conv.baseName));
+ResultKind ResultKindOf(const Context& ctx) {
+    return ctx.analysis.strVideoCodec == "mpeg2" ? ResultKind::Mpg : ChosenResultKind(ctx.form);
 }
 
-// MP4Box adds tracks to an MP4 that is already there, tsMuxeR writes into an existing folder,
-// a stale ".mpg" would pass for this run's result, and the re-encodes would write over an
-// earlier result. Say so before any work is done, and touch nothing.
+// The result goes into the output folder only under a free name: an earlier result stays as it
+// is. Say so before any work is done, and touch nothing; the same for a name longer than the
+// folder takes, with what the tools add to it on the way (MP4Box's rewrite of an MP4 the most).
 bool RefuseExistingResult(Context& ctx, const Conversion& conv) {
-    const std::string result = ResultPath(ctx, conv);
-    if (result.empty() || !PathExists(result, true)) return false;
-    const bool mp4 = ChosenResultKind(ctx.form) == ResultKind::Mp4;
-    Report(ctx, std::string(msg::kResultExists) + result,
-           std::string(mp4 ? msg::kMp4ErrorTitle : msg::kAppTitle));
+    const ResultKind kind = ResultKindOf(ctx);
+    const std::string name = ResultName(kind, conv.baseName);
+    if (name.empty()) return false;
+    const bool mp4 = kind == ResultKind::Mp4;
+    if (RefuseResultName(ctx, name, mp4 ? work::kRewritePartialSuffix : work::kPartialSuffix,
+                         mp4 ? msg::kMp4ErrorTitle : msg::kAppTitle))
+        return true;
+    // tsMuxeR's stream is named after the source before it becomes the ".mpg".
+    const std::string m2ts = Work(ctx, conv.baseName + ".m2ts");
+    if (kind != ResultKind::Mpg || ctx.form.chkVob.value() != 1 || !NameTaken(m2ts)) return false;
+    Report(ctx, std::string(msg::kResultExists) + m2ts, std::string(msg::kAppTitle));
     return true;
+}
+
+// The VC-1 chain leaves its video stream and movie.wma for the user, under their fixed names.
+// Without a work folder of its own the chain clears those names itself.
+bool RefuseExistingVc1Results(Context& ctx) {
+    if (ctx.workFolder.empty()) return false;
+    using namespace work;
+    const std::vector<std::string_view> names =
+        ctx.analysis.bVfwMode ? std::vector{kMovieVideoH264, kMovieVideoCmp, kMovieWma}
+                              : std::vector{kMovieWvc1, kMovieWma};
+    for (std::string_view name : names)
+        if (RefuseResultName(ctx, std::string(name), kPartialSuffix, msg::kVc1ErrorTitle))
+            return true;
+    return false;
 }
 
 // Intermediate files that a failed earlier run left behind would pass for this run's output
@@ -183,6 +202,7 @@ void ConvertMkv(Context& ctx) {
     if (!vc1Chain &&
         ((!vobRepack && RefuseUnknownAudio(ctx, conv)) || RefuseExistingResult(ctx, conv)))
         return;
+    if (vc1Chain && RefuseExistingVc1Results(ctx)) return;
     ClearStaleIntermediates(ctx, vc1Chain);
 
     if (vc1Chain) {

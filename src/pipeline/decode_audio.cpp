@@ -17,8 +17,8 @@ bool DecodeAc3ToWav(Context& ctx, Conversion& conv) {
     DecodeCallbacks callbacks;
     callbacks.progress = [&ctx](std::int64_t bytes) { ctx.Progress(WavProgressText(bytes)); };
     callbacks.pump = [&ctx] { ctx.host.DoEvents(); };
-    const DecodeResult result = kestrun::DecodeAc3ToWav(
-        TrimmedSource(ctx), ctx.form.txtTMP.text(), track, settings, callbacks, conv.audioDelayMs);
+    const DecodeResult result = kestrun::DecodeAc3ToWav(TrimmedSource(ctx), ctx.WorkPath(""), track,
+                                                        settings, callbacks, conv.audioDelayMs);
     if (!result.ok) {
         ctx.Log(result.error);
         return false;

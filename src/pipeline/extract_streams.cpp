@@ -6,6 +6,7 @@
 #include "model/messages.h"
 #include "pipeline/conversion.h"
 #include "pipeline/stages.h"
+#include "pipeline/work_folder.h"
 #include "platform/file_api.h"
 #include "platform/work_files.h"
 
@@ -102,6 +103,10 @@ void RunVc1Chain(Context& ctx, Conversion& conv) {
         return;
     }
     CleanupAfterVc1(ctx);
+    // The streams the chain leaves go into the output folder; movie.wma goes as its result.
+    if (!ctx.workFolder.empty())
+        for (std::string_view name : {video, work::kMovieVideoH264, work::kMovieVideoCmp})
+            if (FileFound(Work(ctx, name)) && PublishResult(ctx, Work(ctx, name)).empty()) return;
     ctx.Progress(std::string(msg::kConversionDoneVc1));
     ctx.finishedOutput = Work(ctx, work::kMovieWma);
 }

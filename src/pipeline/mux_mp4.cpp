@@ -5,6 +5,7 @@
 #include "pipeline/conversion.h"
 #include "pipeline/result_names.h"
 #include "pipeline/stages.h"
+#include "pipeline/work_folder.h"
 #include "platform/file_api.h"
 #include "platform/tool_runner.h"
 #include "platform/work_files.h"
@@ -21,7 +22,7 @@ std::string_view VfwRawVideo(const Context& ctx) {
 }
 
 std::string Mp4BoxCommand(const Context& ctx, const Conversion& conv, const std::string& mp4Out) {
-    const std::string& work = ctx.form.txtTMP.text();
+    const std::string work = ctx.WorkPath("");
     const std::string workNoSlash = work.empty() ? work : work.substr(0, work.size() - 1);
     const std::string& par = ctx.analysis.strParOpt;
     const std::string tail = " " + Quoted(mp4Out) + " -tmp " + Quoted(workNoSlash);
@@ -51,7 +52,7 @@ std::string Mp4BoxCommand(const Context& ctx, const Conversion& conv, const std:
 }  // namespace
 
 std::string Mp4OutputPath(const Context& ctx, const Conversion& conv) {
-    return Work(ctx, ResultName(ResultKind::Mp4, conv.baseName));
+    return WorkResult(ctx, ResultName(ResultKind::Mp4, conv.baseName));
 }
 
 void MuxMp4(Context& ctx, Conversion& conv) {

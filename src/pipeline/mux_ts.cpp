@@ -12,6 +12,7 @@
 #include "pipeline/result_names.h"
 #include "pipeline/side_by_side.h"
 #include "pipeline/stages.h"
+#include "pipeline/work_folder.h"
 #include "platform/file_api.h"
 #include "platform/work_files.h"
 
@@ -186,9 +187,9 @@ void RunAvchdChain(Context& ctx, Conversion& conv) {
 void FinishAvchdChain(Context& ctx, Conversion& conv) {
     Form1& f = ctx.form;
     if (conv.h264Recode) RenameWork(ctx, work::kMovieH264, work::kMovieRawH264);
-    if (f.chkFF.value() != 1 || conv.h264Recode) RunH264Info(ctx, f.txtTMP.text());
+    if (f.chkFF.value() != 1 || conv.h264Recode) RunH264Info(ctx, ctx.WorkPath(""));
     WriteMetaFile(ctx, AvchdMetaLines(ctx, conv));
-    const std::string folder = Work(ctx, ResultName(ResultKind::AvchdFolder, conv.baseName));
+    const std::string folder = WorkResult(ctx, ResultName(ResultKind::AvchdFolder, conv.baseName));
     Run(ctx, conv, TsMuxerCommand(ctx, conv, folder));
     ctx.host.Sleep(100);
     // tsMuxeR's exit tells little; the structure itself shows whether it was written.
@@ -208,7 +209,7 @@ void RunM2tsChain(Context& ctx, Conversion& conv) {
     const auto adjustHeader = [&] {
         ctx.Progress(std::string(msg::kAdjustingHeaderTs));
         ctx.host.DoEvents();
-        if (f.chkFF.value() != 1) RunH264Info(ctx, f.txtTMP.text());
+        if (f.chkFF.value() != 1) RunH264Info(ctx, ctx.WorkPath(""));
         return true;
     };
     // The level patch and the audio conversion share no file: when both have work, they run
@@ -228,12 +229,15 @@ void RunM2tsChain(Context& ctx, Conversion& conv) {
     ctx.Progress(std::string(msg::kMuxingM2ts));
     ctx.host.DoEvents();
     WriteMetaFile(ctx, M2tsMetaLines(ctx, conv));
-    const std::string mpgName = ResultName(ResultKind::Mpg, conv.baseName);
-    Run(ctx, conv, TsMuxerCommand(ctx, conv, Work(ctx, conv.baseName + ".m2ts")));
-    RenameWork(ctx, conv.baseName + ".m2ts", mpgName);
+    // tsMuxeR writes NAME.m2ts in the work folder, where only this run writes; it becomes the
+    // ".mpg" result there, and only a stream this run wrote is judged and moved.
+    const std::string m2ts = Work(ctx, conv.baseName + ".m2ts");
+    const std::string mpg = WorkResult(ctx, ResultName(ResultKind::Mpg, conv.baseName));
+    const bool fresh = !NameTaken(m2ts);
+    Run(ctx, conv, TsMuxerCommand(ctx, conv, m2ts));
+    const bool moved = fresh && FileExists(m2ts) && RenameNoReplace(m2ts, mpg);
     ctx.host.Sleep(100);
-    const std::string mpg = Work(ctx, mpgName);
-    const std::int64_t size = FileSizeForOutput(mpg);
+    const std::int64_t size = moved ? FileSizeForOutput(mpg) : 0;
     if (size > 0 && size != kInvalidFileSize) {
         CleanupAfterTs(ctx);
         ctx.finishedOutput = mpg;

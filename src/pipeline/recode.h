@@ -53,6 +53,7 @@ struct MuxScriptSettings {
     bool fitToDvd = false;  // "Fit to DVD (4.7)"
     std::string workFolder;
     std::string baseName;
+    std::string resultFolder;  // where the AVI is written; the work folder when empty
 };
 std::vector<std::string> MuxScriptLines(std::istream& templateText,
                                         const MuxScriptSettings& settings);

@@ -3,13 +3,16 @@
 #include <sys/stat.h>
 
 #include <cmath>
+#include <cstdio>
 
 #include "analysis/read_info.h"
 #include "model/context.h"
 #include "model/messages.h"
 #include "pipeline/conversion.h"
 #include "pipeline/convert_mkv.h"
+#include "pipeline/result_names.h"
 #include "pipeline/stages.h"
+#include "pipeline/work_folder.h"
 #include "platform/file_api.h"
 #include "platform/tool_runner.h"
 #include "platform/work_files.h"
@@ -76,10 +79,34 @@ void ConvertPiece(Context& ctx, const std::string& piece, size_t index, size_t c
     }
     f.txtFile.SetText(f.strFullname);
     f.strFilename = f.strFullname;
+    ctx.finishedOutput.clear();
     if (ctx.command2Click)
         ctx.command2Click();
     else
-        ConvertMkv(ctx);
+        RunInWorkFolder(ctx, [&ctx] { ConvertMkv(ctx); });
+}
+
+// mkvmerge's name for piece `number` of `baseName`: "NAME-001".
+std::string PieceBaseName(const std::string& baseName, std::int64_t number) {
+    char digits[24];
+    std::snprintf(digits, sizeof digits, "-%03lld", static_cast<long long>(number));
+    return baseName + digits;
+}
+
+// Before the source is cut: every piece and every piece's result must be a name the output
+// folder takes, and no piece's result may be there already.
+bool RefusePieceNames(Context& ctx, const Conversion& conv, std::int64_t pieces) {
+    const ResultKind kind =
+        ctx.analysis.strVideoCodec == "mpeg2" ? ResultKind::Mpg : ChosenResultKind(ctx.form);
+    const std::string_view suffix =
+        kind == ResultKind::Mp4 ? work::kRewritePartialSuffix : work::kPartialSuffix;
+    for (std::int64_t number = 1; number <= pieces; ++number) {
+        const std::string base = PieceBaseName(conv.baseName, number);
+        if (RefuseLongName(ctx, base + ".mkv" + std::string(work::kPartialSuffix)) ||
+            RefuseResultName(ctx, ResultName(kind, base), suffix, msg::kAppTitle))
+            return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -87,6 +114,7 @@ void ConvertPiece(Context& ctx, const std::string& piece, size_t index, size_t c
 bool SplitSourceIfLarge(Context& ctx, Conversion& conv) {
     const std::int64_t n = SplitCount(ctx, conv);
     if (n < 1) return false;
+    if (RefusePieceNames(ctx, conv, n + 1)) return true;
     ConvertInPieces(ctx, conv, SizeInKb(TrimmedSource(ctx)) / (n + 1));
     return true;
 }
@@ -95,8 +123,14 @@ void ConvertInPieces(Context& ctx, Conversion& conv, std::int64_t pieceKb) {
     Form1& f = ctx.form;
     f.bSplit = true;
     ctx.Progress(std::string(msg::kSplittingMkv));
+    // The pieces go to a folder this run makes: whatever holds the name already is not ours to
+    // convert or remove.
     const std::string folder = Work(ctx, work::kSplitFolder);
-    ::mkdir(folder.c_str(), 0755);
+    if (::mkdir(folder.c_str(), 0700) != 0) {
+        f.bSplit = false;
+        Report(ctx, std::string(msg::kResultExists) + folder, std::string(msg::kAppTitle));
+        return;
+    }
     const std::string command = SplitCommand(ctx, conv.baseName, pieceKb, SubtitleOption(ctx));
     Run(ctx, conv, command);
     ctx.Log(command);
@@ -107,7 +141,13 @@ void ConvertInPieces(Context& ctx, Conversion& conv, std::int64_t pieceKb) {
     f.strH264Bitrate.clear();
     // No piece at all: say so instead of converting the split folder itself.
     if (pieces.empty()) Report(ctx, std::string(msg::kSplitFailed), std::string(msg::kAppTitle));
-    for (size_t i = 0; i < pieces.size(); ++i) ConvertPiece(ctx, pieces[i], i, pieces.size());
+    bool allConverted = !pieces.empty();
+    for (size_t i = 0; i < pieces.size(); ++i) {
+        ConvertPiece(ctx, pieces[i], i, pieces.size());
+        allConverted = allConverted && !ctx.finishedOutput.empty();
+    }
+    // One piece without its result fails the source, whatever the last piece gave.
+    if (!allConverted) ctx.finishedOutput.clear();
 
     f.strH264Bitrate.clear();
     f.bSubs = false;

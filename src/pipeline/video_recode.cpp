@@ -9,6 +9,7 @@
 #include "pipeline/recode_internal.h"
 #include "pipeline/result_names.h"
 #include "pipeline/stages.h"
+#include "pipeline/work_folder.h"
 #include "platform/file_api.h"
 #include "platform/tool_table.h"
 #include "platform/work_files.h"
@@ -196,7 +197,8 @@ void RunMpeg2Chain(Context& ctx, Conversion& conv) {
     ctx.Progress(std::string(msg::kEncodingMpeg2));
     ctx.host.Repaint();
     RunEncoder(ctx, conv, Mpeg2Command(ctx, subs, conv.fps), msg::kEncodingMpeg2);
-    const std::string output = Work(ctx, ResultName(ResultKind::Mpg, conv.baseName));
+    // Made apart from the intermediates: a source named movie.mkv gives movie.mpg.
+    const std::string output = WorkResult(ctx, ResultName(ResultKind::Mpg, conv.baseName));
     Run(ctx, conv,
         Quoted(ctx.ToolPath(tool::kMEncoder)) + " " + Quoted(Work(ctx, work::kMovieMpg)) +
             " -audiofile " + Quoted(Work(ctx, work::kMovieAc3)) +

@@ -5,13 +5,14 @@
 #include "pipeline/conversion.h"
 #include "pipeline/recode.h"
 #include "pipeline/result_names.h"
+#include "pipeline/work_folder.h"
 #include "platform/work_files.h"
 
 namespace kestrun {
 
 void RepackVob(Context& ctx, Conversion& conv) {
     ctx.Progress(std::string(msg::kRepackingVob));
-    const std::string output = Work(ctx, ResultName(ResultKind::Mpg, conv.baseName));
+    const std::string output = WorkResult(ctx, ResultName(ResultKind::Mpg, conv.baseName));
     Run(ctx, conv,
         Quoted(conv.ffmpeg) + " -threads 4 -i " + Quoted(ctx.form.strFullname) +
             " -vcodec copy -acodec copy -f vob -copyts -y " + Quoted(output) + " -bug ms");

@@ -10,6 +10,7 @@
 #include "pipeline/recode_internal.h"
 #include "pipeline/result_names.h"
 #include "pipeline/stages.h"
+#include "pipeline/work_folder.h"
 #include "platform/tool_table.h"
 #include "platform/work_files.h"
 
@@ -58,7 +59,8 @@ void WriteMuxScriptFile(Context& ctx, const std::string& base) {
     MuxScriptSettings settings;
     settings.split = f.Check1.value() == 1;
     settings.fitToDvd = f.chkDVD.value() == 1;
-    settings.workFolder = f.txtTMP.text();
+    settings.workFolder = ctx.WorkPath("");
+    settings.resultFolder = WorkResult(ctx, "");
     settings.baseName = base;
     std::ifstream templateFile(ctx.ToolPath(tool::kAviMuxTemplate), std::ios::binary);
     std::ofstream script(Work(ctx, work::kAviMuxScript), std::ios::binary | std::ios::trunc);
@@ -89,7 +91,8 @@ std::vector<std::string> MuxScriptLines(std::istream& templateText,
             lines.push_back(line);
         }
     }
-    lines.push_back("START " + settings.workFolder +
+    lines.push_back("START " +
+                    (settings.resultFolder.empty() ? settings.workFolder : settings.resultFolder) +
                     ResultName(ResultKind::Avi, settings.baseName));
     return lines;
 }
@@ -118,7 +121,7 @@ void RunXvidChain(Context& ctx, Conversion& conv) {
     Run(ctx, conv,
         Quoted(ctx.ToolPath(tool::kAviMux)) + " " + Quoted(Work(ctx, work::kAviMuxScript)));
     // A missing AVI is reported; the intermediate files then stay for a look.
-    if (FinishWithOutput(ctx, Work(ctx, ResultName(ResultKind::Avi, conv.baseName)),
+    if (FinishWithOutput(ctx, WorkResult(ctx, ResultName(ResultKind::Avi, conv.baseName)),
                          msg::kConversionDone))
         DeleteXvidIntermediates(ctx);
 }

@@ -6,6 +6,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <functional>
 
 namespace kestrun {
@@ -146,6 +149,49 @@ bool FileExists(const std::string& path) {
 bool FolderExists(const std::string& path) {
     struct stat info {};
     return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool NameTaken(const std::string& path) {
+    struct stat info {};
+    return lstat(path.c_str(), &info) == 0;
+}
+
+long NameLimit(const std::string& folder) {
+    constexpr long kUsualLimit = 255;
+    const long limit = pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
+    return limit > 0 ? limit : kUsualLimit;
+}
+
+std::string MakeFreshFolder(const std::string& parent, std::string_view prefix,
+                            std::string* error) {
+    std::string pattern = parent + std::string(prefix) + "XXXXXX";
+    // mkdtemp makes the folder itself (mode 0700), so it can never be one that was there.
+    if (mkdtemp(pattern.data()) == nullptr) {
+        if (error != nullptr) *error = pattern + ": " + std::strerror(errno);
+        return {};
+    }
+    return pattern + "/";
+}
+
+bool RenameNoReplace(const std::string& from, const std::string& to, std::string* error) {
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+    // A file system without the flag: a hard link never replaces either. A folder there is
+    // renamed after a look, which leaves a moment for a name to appear in between.
+    if (errno == EINVAL || errno == ENOSYS) {
+        struct stat info {};
+        if (lstat(from.c_str(), &info) == 0 && !S_ISDIR(info.st_mode)) {
+            if (link(from.c_str(), to.c_str()) == 0) {
+                unlink(from.c_str());
+                return true;
+            }
+        } else if (!NameTaken(to)) {
+            if (std::rename(from.c_str(), to.c_str()) == 0) return true;
+        } else {
+            errno = EEXIST;
+        }
+    }
+    if (error != nullptr) *error = from + " -> " + to + ": " + std::strerror(errno);
+    return false;
 }
 
 void AppendLine(const std::string& path, std::string_view line) {

@@ -51,6 +51,19 @@ bool DeleteFileNoForce(const std::string& path);
 // returns false with the reason in `error`.
 bool DeleteTree(const std::string& folder, std::string* error = nullptr);
 
+// Whether anything at all has this name: a file, a folder or a link (even one that leads nowhere).
+bool NameTaken(const std::string& path);
+// The longest file name the folder takes, in bytes (pathconf NAME_MAX; 255 when it says none).
+long NameLimit(const std::string& folder);
+// Makes a new folder inside `parent` (which ends with '/') named `prefix` followed by six
+// characters of our choosing; never an existing folder. Its path with a trailing '/', or empty
+// with the reason in `error`.
+std::string MakeFreshFolder(const std::string& parent, std::string_view prefix,
+                            std::string* error = nullptr);
+// Renames a file or folder to `to` unless something already has that name; false with the
+// reason in `error` otherwise. Nothing is ever written over.
+bool RenameNoReplace(const std::string& from, const std::string& to, std::string* error = nullptr);
+
 // Appends one line to a text file (opened and closed for the one entry).
 void AppendLine(const std::string& path, std::string_view line);
 

@@ -1,6 +1,7 @@
 #pragma once
-// Fixed names of the intermediate files in the work (output) folder. A name is appended directly
-// to the work folder, which always ends with '/'.
+// Fixed names of the intermediate files in the work folder: a private folder each conversion
+// makes inside the output folder and removes again once its result is there. A name is appended
+// directly to the work folder, which always ends with '/'.
 #include <string_view>
 
 namespace kestrun::work {
@@ -34,6 +35,15 @@ inline constexpr std::string_view kMovieMp4 = "movie.mp4";
 inline constexpr std::string_view kAviMuxScript = "kestrun.amg";
 inline constexpr std::string_view kTestAvi = "test.avi";
 inline constexpr std::string_view kSplitFolder = "split";
+// The work folder's own name in the output folder: this prefix and six characters of mkdtemp.
+inline constexpr std::string_view kWorkFolderPrefix = ".kestrun-work-";
+// Inside the work folder: where the results are made before they go into the output folder, so
+// that no result name (a source named movie.mkv gives movie.mpg) meets an intermediate one.
+inline constexpr std::string_view kResultFolder = "result/";
+// What the tools add to a name they write through a temporary file: the stand-ins' ".partial",
+// and MP4Box's rewrite of an MP4 whose index did not fit in front.
+inline constexpr std::string_view kPartialSuffix = ".partial";
+inline constexpr std::string_view kRewritePartialSuffix = ".rewrite.partial";
 // Held with flock while a conversion writes into the folder; no clean-up removes it.
 inline constexpr std::string_view kWorkFolderLock = "kestrun.lock";
 // "movie." followed by an audio extension ("ac3", "dts", ...).

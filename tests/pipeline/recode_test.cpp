@@ -62,18 +62,18 @@ TEST(RecodeRules, MuxScriptRules) {
     };
     for (const auto& c : cases) {
         std::istringstream in(tmpl);
-        const auto lines = MuxScriptLines(in, {c.split, c.dvd, "/w/", "Film"});
+        const auto lines = MuxScriptLines(in, {c.split, c.dvd, "/w/", "Film", "/w/result/"});
         const std::vector<std::string> expected = {"LOAD /w/movie.avi", c.lines[0], c.lines[1],
-                                                   "maxfilesize x", "START /w/Film.avi"};
+                                                   "maxfilesize x", "START /w/result/Film.avi"};
         EXPECT_EQ(lines, expected) << c.split << c.dvd;
     }
     std::istringstream onlyEnd("ENDOFFILE\r\n"), noEnd("REM a\nREM b"), none;
     none.setstate(std::ios::failbit);  // a template that cannot be read
-    EXPECT_EQ(MuxScriptLines(onlyEnd, {false, false, "/w/", "F"}),
+    EXPECT_EQ(MuxScriptLines(onlyEnd, {false, false, "/w/", "F", ""}),
               std::vector<std::string>{"START /w/F.avi"});
-    EXPECT_EQ(MuxScriptLines(noEnd, {false, false, "/w/", "F"}),
+    EXPECT_EQ(MuxScriptLines(noEnd, {false, false, "/w/", "F", ""}),
               (std::vector<std::string>{"REM a", "REM b", "START /w/F.avi"}));
-    EXPECT_EQ(MuxScriptLines(none, {false, false, "/w/", "F"}),
+    EXPECT_EQ(MuxScriptLines(none, {false, false, "/w/", "F", ""}),
               std::vector<std::string>{"START /w/F.avi"});
 }
 

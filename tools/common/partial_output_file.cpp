@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -39,6 +40,8 @@ void StopWatchingSignals() {
 
 PartialOutputFile::PartialOutputFile(std::string finalPath)
     : finalPath_(std::move(finalPath)), tempPath_(finalPath_ + ".partial") {
+    struct stat info {};
+    finalExisted_ = lstat(finalPath_.c_str(), &info) == 0;
     WatchSignals(tempPath_);
 }
 
@@ -70,7 +73,15 @@ void PartialOutputFile::Commit() {
         fd_ = -1;
         if (rc != 0) ThrowFileError("cannot write");
     }
-    if (std::rename(tempPath_.c_str(), finalPath_.c_str()) != 0)
+    int rc = finalExisted_ ? std::rename(tempPath_.c_str(), finalPath_.c_str())
+                           : renameat2(AT_FDCWD, tempPath_.c_str(), AT_FDCWD, finalPath_.c_str(),
+                                       RENAME_NOREPLACE);
+    // A file system without the flag: a hard link never replaces either.
+    if (rc != 0 && !finalExisted_ && (errno == EINVAL || errno == ENOSYS)) {
+        rc = ::link(tempPath_.c_str(), finalPath_.c_str());
+        if (rc == 0) unlink(tempPath_.c_str());
+    }
+    if (rc != 0)
         throw std::runtime_error("cannot rename " + tempPath_ + " to " + finalPath_ + ": " +
                                  std::strerror(errno));
     committed_ = true;

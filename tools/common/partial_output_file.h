@@ -29,7 +29,9 @@ public:
     void Write(std::string_view text) { Write(text.data(), text.size()); }
 
     // Closes the file made by Open() (a failed close is a failed write) and renames the temporary
-    // file to the final path, replacing a file there. Throws std::runtime_error naming the file.
+    // file to the final path. A file that had the final name when this object was made is
+    // replaced, as the command line asked; one that took the name meanwhile is someone else's and
+    // stays as it is. Throws std::runtime_error naming the file.
     void Commit();
 
 private:
@@ -37,6 +39,7 @@ private:
 
     std::string finalPath_;
     std::string tempPath_;
+    bool finalExisted_ = false;
     int fd_ = -1;
     bool committed_ = false;
 };
