@@ -15,8 +15,9 @@ enum class Console { Ps3 = 0, Xbox360 = 1, Ps3Stereo = 2 };
 
 enum class RuleStatus { Pass, Warn, Fail, Unknown };
 
-// Cheapest first: a file's verdict is the dearest fix among the rules it breaks.
-enum class Fix { None, Remux, LevelByte, AudioConversion, Split, VideoReencode };
+// Cheapest first: a file's verdict is the dearest fix among the rules it breaks. NoFix: no
+// conversion of this program makes it play (a file without video).
+enum class Fix { None, Remux, LevelByte, AudioConversion, Split, VideoReencode, NoFix };
 
 // Where the file is to play: as it is, or remuxed by this program into an MP4 or an AVCHD folder.
 enum class Target { AsIs, Mp4, Avchd };

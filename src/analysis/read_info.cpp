@@ -74,7 +74,18 @@ bool ReadInfo(Context& ctx, const std::string& source) {
     turn.Release();
     if (a.bInfoReportRead) a.trackStartMs = ReadTrackStartsMs(TrimSpaces(source));
     if (facts.video) a.strVideoRecodeReason = VideoRecodeReason(*facts.video);
+    // MPEG-4 Part 2 under its own codec ID ("V_MPEG4/ISO/ASP"), which mkvextract cannot take
+    // out: FFmpeg copies it into an AVI, and from there it goes the way of a VFW-mode track.
+    if (facts.video && facts.video->codec == "mpeg4" && a.strVideoCodec.empty() && !a.bVfwMode) {
+        a.strVideoCodec = "mpeg4";
+        a.bVfwMode = true;
+    }
 
+    if (!a.strSourceRefusal.empty()) {
+        const std::string note = std::string(msg::kSourceRefused) + a.strSourceRefusal;
+        ctx.Progress(note);
+        ctx.Log(note);
+    }
     Form1& f = ctx.form;
     if (ctx.analysis.strVideoCodec == "vc1") {
         f.chkVob.enabled = false;

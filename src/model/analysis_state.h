@@ -33,7 +33,8 @@ struct AudioStreamInfo {
 };
 
 struct Analysis {
-    std::string strVideoCodec;  // "", "vc1", "mpeg2" or "avc"
+    std::string strVideoCodec;  // "", "vc1", "mpeg2", "avc" or "mpeg4" (MPEG-4 Part 2)
+    // The video track goes through an AVI (a VFW/FOURCC track, or MPEG-4 Part 2).
     bool bVfwMode = false;
     std::string strParOpt;     // ":par=" display width ":" pixel width
     std::string strAspectOpt;  // " -aspect " ratio " "
@@ -50,6 +51,9 @@ struct Analysis {
     // Why no console decodes the video ("HEVC", "10-bit H.264"); empty when one does. Only a
     // re-encode converts such a source.
     std::string strVideoRecodeReason;
+    // Why no conversion can take the source at all ("it holds no video track"); empty when one
+    // can. The conversion is refused before any work.
+    std::string strSourceRefusal;
     bool bBatchMode = false;
     bool bCmdLineMode = false;
     // Whether the last analysis found mkvinfo's report (false: the source could not be read).

@@ -89,7 +89,7 @@ bool Failed(const Route& route, const char* rule) {
 // The convert command that applies the route's fixes; empty when there is nothing to do, or the
 // source is of a kind kestrun-cli convert does not take.
 std::string ConvertCommand(const MediaFacts& facts, Console console, const Route& route) {
-    if (route.verdict == Fix::None) return {};
+    if (route.verdict == Fix::None || route.verdict == Fix::NoFix) return {};
     const std::string ext = LowerExtension(facts.path);
     if (ext != "mkv" && ext != "avi" && ext != "wmv") return {};
     std::string command = "kestrun-cli convert --platform " + std::string(PlatformOption(console));
