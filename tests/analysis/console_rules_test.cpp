@@ -136,6 +136,16 @@ TEST(ConsoleRulesTest, AFileOverFourGibibytesNeedsASplitAndTheConvertCommandSays
     EXPECT_EQ(route.at("convert"), "kestrun-cli convert --platform ps3 " + film);
 }
 
+// No convert command is offered where none works: a WMV that is not VC-1 (the WMV chain copies
+// VC-1 only) and a file without video.
+TEST(ConsoleRulesTest, NoCommandIsOfferedThatCannotWork) {
+    const std::string wmv2 = Sample("320x240", 2, {"-c:v", "wmv2", "-c:a", "wmav2"}, "wmv");
+    const std::string noVideo = Sample("320x240", 2, With({"-vn"}, kAc3), "mkv");
+    for (const std::string& file : {wmv2, noVideo})
+        for (const Json& route : Check("ps3", file).at(0).at("consoles").at(0).at("routes"))
+            EXPECT_EQ(route.at("convert"), "") << file << ": " << route.dump(1);
+}
+
 TEST(ConsoleRulesTest, AnUnreadableFileIsNamedWithItsReasonAndTheOthersAreStillChecked) {
     TempFolder folder{"kestrun-check"};
     const std::string text = folder.Write("notes.mkv", "not a film");

@@ -92,6 +92,9 @@ std::string ConvertCommand(const MediaFacts& facts, Console console, const Route
     if (route.verdict == Fix::None || route.verdict == Fix::NoFix) return {};
     const std::string ext = LowerExtension(facts.path);
     if (ext != "mkv" && ext != "avi" && ext != "wmv") return {};
+    // The WMV chain copies VC-1 video and re-encodes none: for anything else no command works.
+    const bool vc1 = facts.video && facts.video->codec == VideoCodec::Vc1;
+    if (ext == "wmv" && (!vc1 || route.verdict == Fix::VideoReencode)) return {};
     std::string command = "kestrun-cli convert --platform " + std::string(PlatformOption(console));
     if (route.target == Target::Avchd) command += " --container avchd";
     // AVI sources get their Xvid re-encode from the AVI chain without asking.
