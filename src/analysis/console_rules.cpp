@@ -79,7 +79,8 @@ Container ContainerOf(const MediaFacts& facts, Target target) {
 // The video codecs a container plays in; for this program's outputs, what they carry.
 std::vector<VideoCodec> VideoCodecsOf(Console console, Container container, Target target) {
     using V = VideoCodec;
-    if (target == Target::Mp4) return {V::H264};
+    // The MP4 chain copies MPEG-4 Part 2 as it is (the frame limits below still apply).
+    if (target == Target::Mp4) return {V::H264, V::Mpeg4Part2};
     if (target == Target::Avchd) return {V::H264, V::Vc1};
     const bool ps3 = console != Console::Xbox360;
     switch (container) {
@@ -203,6 +204,11 @@ RuleResult CheckContainer(const Subject& s) {
 }
 
 const VideoFacts* VideoOf(const Subject& s) { return s.facts.video ? &*s.facts.video : nullptr; }
+
+bool HasNoVideo(const Subject& s) { return !VideoOf(s); }
+
+// Asked only of a file without video: there is no film to play or to convert.
+RuleResult CheckVideoStream(const Subject&) { return Fails("no video stream"); }
 
 RuleResult CheckVideoCodec(const Subject& s) {
     const VideoFacts* v = VideoOf(s);
@@ -398,6 +404,7 @@ const std::vector<Rule>& Rules() {
     static const std::vector<Rule> rules = {
         {"container", Fix::Remux, CheckContainer, nullptr},
         {"file whole", Fix::NoConversion, CheckFileWhole, DeclaresItsSize},
+        {"video stream", Fix::NoFix, CheckVideoStream, HasNoVideo},
         {"video codec", Fix::VideoReencode, CheckVideoCodec, nullptr},
         {"H.264 profile", Fix::VideoReencode, CheckH264Profile, IsH264},
         // The level byte is rewritten when only the flag is over; the DPB rule decides the rest.
@@ -477,6 +484,8 @@ const char* VerdictText(Fix fix) {
             return msg::kNeedsVideoReencode.data();
         case Fix::NoConversion:
             return msg::kNoConversionFixes.data();
+        case Fix::NoFix:
+            return msg::kNoConversionPlays.data();
     }
     return "";
 }

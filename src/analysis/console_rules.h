@@ -16,8 +16,9 @@ enum class Console { Ps3 = 0, Xbox360 = 1, Ps3Stereo = 2 };
 enum class RuleStatus { Pass, Warn, Fail, Unknown };
 
 // Cheapest first: a file's verdict is the dearest fix among the rules it breaks.
-// NoConversion: what is missing from the file (cut short) no conversion brings back.
-enum class Fix { None, Remux, LevelByte, AudioConversion, Split, VideoReencode, NoConversion };
+// NoConversion: what is missing from the file (cut short) no conversion brings back. NoFix: no
+// conversion of this program makes it play (a file without video).
+enum class Fix { None, Remux, LevelByte, AudioConversion, Split, VideoReencode, NoConversion, NoFix };
 
 // Where the file is to play: as it is, or remuxed by this program into an MP4 or an AVCHD folder.
 enum class Target { AsIs, Mp4, Avchd };

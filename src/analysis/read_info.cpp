@@ -77,6 +77,12 @@ bool ReadInfo(Context& ctx, const std::string& source) {
     turn.Release();
     if (a.bInfoReportRead) a.trackStartMs = ReadTrackStartsMs(TrimSpaces(source));
     if (facts.video) a.strVideoRecodeReason = VideoRecodeReason(*facts.video);
+    // MPEG-4 Part 2 under its own codec ID ("V_MPEG4/ISO/ASP"), which mkvextract cannot take
+    // out: FFmpeg copies it into an AVI, and from there it goes the way of a VFW-mode track.
+    if (facts.video && facts.video->codec == "mpeg4" && a.strVideoCodec.empty() && !a.bVfwMode) {
+        a.strVideoCodec = "mpeg4";
+        a.bVfwMode = true;
+    }
 
     // The chains make the video at the one rate of the track's default duration: a film whose
     // frames change their rate along the way comes out longer or shorter.
@@ -89,6 +95,11 @@ bool ReadInfo(Context& ctx, const std::string& source) {
     }
     if (!a.strLeftOutVideoTracks.empty()) {
         const std::string note = std::string(msg::kVideoTracksLeftOut) + a.strLeftOutVideoTracks;
+        ctx.Progress(note);
+        ctx.Log(note);
+    }
+    if (!a.strSourceRefusal.empty()) {
+        const std::string note = std::string(msg::kSourceRefused) + a.strSourceRefusal;
         ctx.Progress(note);
         ctx.Log(note);
     }

@@ -125,12 +125,28 @@ public:
         CopyToLog();
         ClassifyVideo();
         // A VFW-mode track is read like any other: its frame rate, size and the audio tracks
-        // beside it are what the MP4 chain muxes.
-        if (analysis_.strVideoCodec != "mpeg2") {
-            ReadVideoAndAudioTracks();
-            ReadSubtitleTracks();
-        }
+        // beside it are what the MP4 chain muxes. The VOB repack of MPEG-2 video takes the chosen
+        // audio track too.
+        ReadVideoAndAudioTracks();
+        ReadSubtitleTracks();
+        RefuseWithoutVideo();
         UpdateWindow();
+    }
+
+    // A source with tracks but none of them video (a soundtrack in Matroska) has no film to
+    // convert: no video track or frame rate is shown for it.
+    void RefuseWithoutVideo() {
+        analysis_.strSourceRefusal.clear();
+        bool anyTrack = false;
+        for (const std::string& line : lines_) {
+            if (Contains(line, "+ A track")) anyTrack = true;
+            if (Contains(line, "Track type") && Trim(Right(line, 5)) == "video") return;
+        }
+        if (!anyTrack) return;
+        analysis_.strSourceRefusal = std::string(msg::kNoVideoTrack);
+        form_.txtS1.SetText("");
+        form_.txtSFPS.SetText("");
+        log_(analysis_.strSourceRefusal);
     }
 
 private:

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <functional>
 
@@ -66,19 +67,35 @@ std::string DialogFolder(const std::string& remembered) {
     return home && *home ? std::string(home) + "/" : "/";
 }
 
+// The kind of source by the first bytes of the file: "mkv" (an EBML header), "avi" (a RIFF AVI
+// form), "wmv" (an ASF header object); empty for anything else or a file that cannot be read.
+std::string KindByContent(const std::string& path) {
+    constexpr unsigned char kEbml[] = {0x1A, 0x45, 0xDF, 0xA3};
+    constexpr unsigned char kAsf[] = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
+                                      0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
+    unsigned char head[16] = {};
+    std::ifstream in(path, std::ios::binary);
+    if (!in.read(reinterpret_cast<char*>(head), sizeof head)) return {};
+    if (std::memcmp(head, kEbml, sizeof kEbml) == 0) return "mkv";
+    if (std::memcmp(head, kAsf, sizeof kAsf) == 0) return "wmv";
+    if (std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "AVI ", 4) == 0) return "avi";
+    return {};
+}
+
 // Every conversion, the AVI check included, works in a private folder of its own.
 void Dispatch(Context& ctx) {
     Form1& f = ctx.form;
     RunInWorkFolder(ctx, [&ctx, &f] {
         if (f.strType == "wmv") {
-            ConvertWmv(ctx);
+            if (!RefuseWmvSource(ctx)) ConvertWmv(ctx);
         } else if (f.strType != "avi") {
             ConvertMkv(ctx);
-        } else if (CheckAviVideo(ctx, f.txtFile.text(), ctx.ToolPath(tool::kMmcl),
-                                 ctx.WorkPath(""))) {
-            RecodeAviAudio(ctx);
         } else {
-            RecodeAviVideo(ctx);
+            NoteTakenAviAudio(ctx);
+            if (CheckAviVideo(ctx, f.txtFile.text(), ctx.ToolPath(tool::kMmcl), ctx.WorkPath("")))
+                RecodeAviAudio(ctx);
+            else
+                RecodeAviVideo(ctx);
         }
     });
 }
@@ -140,11 +157,22 @@ void ChooseSource(Context& ctx, const std::string& path) {
     Form1& f = ctx.form;
     std::string fullname = TrimBlanksAndNuls(path);
     if (fullname.empty() || RefuseUnquotablePath(ctx, fullname)) return;
+    // Names other than ".mkv" and ".avi" are taken by what the file holds: only an ASF file goes
+    // down the WMV chain, and a file that no chain takes is refused before anything changes.
+    std::string kind = LastThreeLower(fullname);
+    if (kind != "mkv" && kind != "avi") {
+        kind = KindByContent(fullname);
+        if (kind.empty()) {
+            Report(ctx, std::string(msg::kNotASource) + fullname,
+                   std::string(msg::kSourceErrorTitle));
+            return;
+        }
+    }
     f.strFullname = fullname;
     f.txtFile.SetText(fullname);
     f.strFilename = fullname;
+    ctx.analysis.strSourceRefusal.clear();
 
-    const std::string kind = LastThreeLower(fullname);
     if (kind == "mkv") {
         f.strType = RefuseNotMatroska(ctx, fullname) ? "" : "mkv";
         if (f.strType.empty()) return;
@@ -164,6 +192,7 @@ void ChooseSource(Context& ctx, const std::string& path) {
         }
     } else {
         f.strType = "wmv";
+        f.chkMP2.SetValue(0);  // the WMV chain re-encodes nothing
         f.chkAVCHD.SetValue(1);
         f.chk25.enabled = false;
         f.chkFF.enabled = false;

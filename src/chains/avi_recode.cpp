@@ -1,6 +1,7 @@
 // An AVI made playable by one encoder run: the video kept and the sound re-encoded to MP3, or the
 // video re-encoded to Xvid at the source's own size with the sound kept and, when asked, the
 // subtitles burned in.
+#include "analysis/media_probe.h"
 #include "chains/source_chains.h"
 #include "model/context.h"
 #include "model/messages.h"
@@ -30,6 +31,16 @@ bool RefuseAviResult(Context& ctx) {
 }
 
 }  // namespace
+
+void NoteTakenAviAudio(Context& ctx) {
+    std::string error;
+    const auto facts = ReadMediaFacts(ctx, TrimmedSource(ctx), &error);
+    if (!facts || facts->audio.size() < 2) return;
+    const std::string note = std::string(msg::kAviAudioHead) + std::to_string(facts->audio.size()) +
+                             std::string(msg::kAviAudioTail);
+    ctx.Progress(note);
+    ctx.Log(note);
+}
 
 std::string AviTargetSize(std::int64_t sourceBytes) {
     return std::to_string(-(sourceBytes / 1024));

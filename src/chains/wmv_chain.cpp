@@ -5,6 +5,7 @@
 // the step that refuses it, with a message, instead of running the rest for nothing.
 #include <fstream>
 
+#include "analysis/media_probe.h"
 #include "chains/decoder/audio_decoder.h"
 #include "chains/source_chains.h"
 #include "model/context.h"
@@ -71,6 +72,29 @@ void MuxWmvAvchd(Context& ctx, Conversion& conv, const std::string& baseName) {
     Run(ctx, conv,
         Quoted(ctx.ToolPath(tool::kTsMuxer)) + " " + Quoted(Work(ctx, work::kMovieMeta)) + " " +
             Quoted(WorkResult(ctx, ResultName(ResultKind::AvchdFolder, baseName))));
+}
+
+bool RefuseWmvSource(Context& ctx) {
+    const Form1& f = ctx.form;
+    std::string reason;
+    if (ReencodesVideo(f)) {
+        reason = msg::kWmvNoRecode;
+    } else if (f.chkAVCHD.value() != 1) {
+        reason = msg::kWmvAvchdOnly;
+    } else {
+        // A file FFmpeg cannot read is left to the chain's first step, which says so.
+        std::string error;
+        const auto facts = ReadMediaFacts(ctx, f.strFullname, &error);
+        if (facts && !facts->video) {
+            reason = std::string(msg::kNoVideoTrack) + ".";
+        } else if (facts && facts->video->codecName != "vc1") {
+            reason = std::string(msg::kWmvVideoHead) + facts->video->codecName +
+                     std::string(msg::kWmvVideoTail);
+        }
+    }
+    if (reason.empty()) return false;
+    Report(ctx, std::string(msg::kWmvRefused) + reason, std::string(msg::kSourceErrorTitle));
+    return true;
 }
 
 void ConvertWmv(Context& ctx) {

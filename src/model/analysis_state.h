@@ -33,7 +33,8 @@ struct AudioStreamInfo {
 };
 
 struct Analysis {
-    std::string strVideoCodec;  // "", "vc1", "mpeg2" or "avc"
+    std::string strVideoCodec;  // "", "vc1", "mpeg2", "avc" or "mpeg4" (MPEG-4 Part 2)
+    // The video track goes through an AVI (a VFW/FOURCC track, or MPEG-4 Part 2).
     bool bVfwMode = false;
     std::string strParOpt;     // ":par=" display width ":" pixel width
     std::string strAspectOpt;  // " -aspect " ratio " "
@@ -53,6 +54,9 @@ struct Analysis {
     // The video tracks after the first, which is the one converted: "track 3 (V_MPEG2)", comma
     // separated; empty for a source with one video track.
     std::string strLeftOutVideoTracks;
+    // Why no conversion can take the source at all ("it holds no video track"); empty when one
+    // can. The conversion is refused before any work.
+    std::string strSourceRefusal;
     bool bBatchMode = false;
     bool bCmdLineMode = false;
     // Whether the last analysis found mkvinfo's report (false: the source could not be read).

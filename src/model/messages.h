@@ -123,6 +123,15 @@ inline constexpr std::string_view kOnlyRecodeConverts =
 inline constexpr std::string_view kChooseRecode =
     ". Tick \"MPEG2 Recode\" and choose MPEG2, H264 or Xvid; the video is never copied.";
 inline constexpr std::string_view kVideoErrorTitle = "Video error";
+// Sources no conversion can take: kSourceRefused + reason.
+inline constexpr std::string_view kSourceRefused = "This source cannot be converted: ";
+inline constexpr std::string_view kNoVideoTrack = "it holds no video track";
+inline constexpr std::string_view kMpeg4NotInTransportStream =
+    "MPEG-4 Part 2 video does not play in an AVCHD folder or an M2TS stream";
+inline constexpr std::string_view kMpeg2NeedsRecodeForContainer =
+    "MPEG-2 video is repacked unchanged into a VOB (\".mpg\") only; an AVCHD folder or an M2TS "
+    "stream needs an H.264 re-encode. Tick \"MPEG2 Recode\" and choose H264, or untick the "
+    "container. Nothing was converted.";
 // The warning when such a source is chosen: the head names the reason (kVideoNotPlayableHead +
 // reason + kVideoNotPlayableTail) or the decoded picture buffer (kDpbNotPlayable); the advice
 // lines follow, each after a carriage return.
@@ -161,6 +170,26 @@ inline constexpr std::string_view kWorkFolderBusy =
 inline constexpr std::string_view kNotCreatedHead = "Error: ";
 inline constexpr std::string_view kNotCreatedTail = " was not created.";
 inline constexpr std::string_view kInfoTitle = "info";
+// A file that no chain takes by its content (neither Matroska, AVI nor ASF): kNotASource + path.
+inline constexpr std::string_view kNotASource =
+    "This file is neither an MKV, an AVI nor a WMV (ASF) file by its content, so it cannot be "
+    "converted: ";
+// An AVI with more than one audio track: kAviAudioHead + count + kAviAudioTail.
+inline constexpr std::string_view kAviAudioHead = "This AVI holds ";
+inline constexpr std::string_view kAviAudioTail =
+    " audio tracks: the first one is converted, the others are left out.";
+// What the WMV chain cannot take: kWmvRefused + reason.
+inline constexpr std::string_view kWmvRefused = "This WMV source cannot be converted: ";
+// kWmvVideoHead + the video's codec + kWmvVideoTail.
+inline constexpr std::string_view kWmvVideoHead = "its video is ";
+inline constexpr std::string_view kWmvVideoTail =
+    ". Only VC-1 Advanced Profile (WVC1) video is copied into the AVCHD folder, and no re-encode "
+    "of WMV sources is built. Nothing was converted.";
+inline constexpr std::string_view kWmvNoRecode =
+    "WMV sources are not re-encoded; untick \"MPEG2 Recode\". Nothing was converted.";
+inline constexpr std::string_view kWmvAvchdOnly =
+    "a WMV source becomes an AVCHD folder only; tick \"AVCHD (BR/PS3)\". Nothing was "
+    "converted.";
 inline constexpr std::string_view kNoBaseName =
     "The source's name is too short to name the result after it: ";
 
@@ -206,6 +235,7 @@ inline constexpr std::string_view kSourceCutShort = "file cut short: ";
 inline constexpr std::string_view kSourceIncomplete = "The source is incomplete: ";
 inline constexpr std::string_view kSourceIncompleteTail =
     "; the result will hold only what is there";
+inline constexpr std::string_view kNoConversionPlays = "no conversion makes it play";
 
 }  // namespace kestrun::msg
 

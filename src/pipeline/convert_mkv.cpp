@@ -3,6 +3,8 @@
 // the analysis, the Conversion values and the fixed file names in the work folder.
 #include "pipeline/convert_mkv.h"
 
+#include "analysis/console_rules.h"
+#include "analysis/media_probe.h"
 #include "analysis/read_info.h"
 #include "model/context.h"
 #include "model/messages.h"
@@ -101,6 +103,51 @@ bool Prologue(Context& ctx, Conversion& conv) {
     return true;
 }
 
+// A source no conversion can take (no video track) is refused before any work.
+bool RefuseSource(Context& ctx) {
+    const std::string& reason = ctx.analysis.strSourceRefusal;
+    if (reason.empty()) return false;
+    Report(ctx, std::string(msg::kSourceRefused) + reason, std::string(msg::kSourceErrorTitle));
+    return true;
+}
+
+// Why MPEG-4 Part 2 video cannot be copied into the chosen output: an AVCHD folder and an M2TS
+// stream carry none, and an MP4 only within the console's limits. Empty when it can.
+std::string Mpeg4CopyProblem(Context& ctx) {
+    const Form1& f = ctx.form;
+    if (f.chkAVCHD.value() == 1 || f.chkVob.value() == 1)
+        return std::string(msg::kMpeg4NotInTransportStream);
+    std::string error;
+    const auto facts = ReadMediaFacts(ctx, TrimmedSource(ctx), &error);
+    if (!facts) return {};
+    const Console console = f.b360                               ? Console::Xbox360
+                            : f.cmbPlatform.selectedIndex() == 2 ? Console::Ps3Stereo
+                                                                 : Console::Ps3;
+    for (const RuleResult& r : CheckAsTarget(*facts, console, Target::Mp4).results)
+        if (r.status == RuleStatus::Fail && r.fix == Fix::VideoReencode)
+            return "MPEG-4 Part 2 video, " + r.rule + " " + r.measured;
+    return {};
+}
+
+// MPEG-4 Part 2 that the output cannot carry is re-encoded, as video no console decodes is: the
+// reason goes to the progress line and the log, and "MPEG2 Recode" is ticked, with H.264 for an
+// AVCHD folder or an M2TS stream.
+void ReencodeMpeg4WhereNotCopied(Context& ctx) {
+    Form1& f = ctx.form;
+    if (ctx.analysis.strVideoCodec != "mpeg4" || ReencodesVideo(f)) return;
+    const std::string problem = Mpeg4CopyProblem(ctx);
+    if (problem.empty()) return;
+    const std::string note = std::string(msg::kOnlyRecodeConverts) + problem;
+    ctx.Progress(note);
+    ctx.Log(note);
+    constexpr int kRecodeMpeg2 = 0, kRecodeH264 = 1;
+    if (f.chkAVCHD.value() == 1 || f.chkVob.value() == 1 || f.cmdConv.selectedIndex() < 0)
+        f.cmdConv.SetSelectedIndex(f.b360 || f.chkAVCHD.value() == 1 || f.chkVob.value() == 1
+                                       ? kRecodeH264
+                                       : kRecodeMpeg2);
+    f.chkMP2.SetValue(1);
+}
+
 // Video no console decodes is never copied: without a re-encode there is nothing to make.
 bool RefuseVideoCopy(Context& ctx) {
     const std::string& reason = ctx.analysis.strVideoRecodeReason;
@@ -134,10 +181,26 @@ void RunMuxingChains(Context& ctx, Conversion& conv) {
     }
 }
 
+// MPEG-2 video that no re-encode is chosen for is repacked into a VOB, the one output that
+// carries it unchanged.
+bool RepacksVob(const Context& ctx) {
+    return ctx.analysis.strVideoCodec == "mpeg2" && !ReencodesVideo(ctx.form);
+}
+
+// The repack writes no AVCHD folder or M2TS stream: asking for one without a re-encode is
+// refused before any work, naming what does make it.
+bool RefuseRepackContainer(Context& ctx) {
+    const Form1& f = ctx.form;
+    if (!RepacksVob(ctx) || (f.chkAVCHD.value() != 1 && f.chkVob.value() != 1)) return false;
+    Report(ctx, std::string(msg::kMpeg2NeedsRecodeForContainer),
+           std::string(msg::kVideoErrorTitle));
+    return true;
+}
+
 // The final result of this conversion: an MP4, an AVCHD folder, an M2TS stream or MPEG-2 re-encode
-// (".mpg"), an Xvid AVI, or the VOB repack of MPEG-2 video (".mpg" whatever the choices).
+// (".mpg"), an Xvid AVI, or the VOB repack of MPEG-2 video (".mpg").
 ResultKind ResultKindOf(const Context& ctx) {
-    return ctx.analysis.strVideoCodec == "mpeg2" ? ResultKind::Mpg : ChosenResultKind(ctx.form);
+    return RepacksVob(ctx) ? ResultKind::Mpg : ChosenResultKind(ctx.form);
 }
 
 // The result goes into the output folder only under a free name: an earlier result stays as it
@@ -192,15 +255,21 @@ void ConvertMkv(Context& ctx) {
     Conversion conv;
     ctx.finishedOutput.clear();
     if (!Prologue(ctx, conv)) return;
+    if (RefuseSource(ctx)) return;
+    ReencodeMpeg4WhereNotCopied(ctx);
+    // Copied MPEG-4 Part 2 goes through an AVI; a re-encode reads the source itself.
+    if (a.strVideoCodec == "mpeg4") a.bVfwMode = !ReencodesVideo(f);
     if (RefuseVideoCopy(ctx)) return;
     if (SplitSourceIfLarge(ctx, conv)) return;
 
     const bool vc1Chain =
         a.strVideoCodec == "vc1" && f.chkMP2.value() != 1 && f.chkAVCHD.value() != 1;
-    // The VOB repack copies whatever audio the source holds and writes no MP4.
-    const bool vobRepack = a.strVideoCodec == "mpeg2";
-    if (!vc1Chain &&
-        ((!vobRepack && RefuseUnknownAudio(ctx, conv)) || RefuseExistingResult(ctx, conv)))
+    // The VOB repack writes no MP4; it takes MPEG-2 video without sound as it is.
+    const bool vobRepack = RepacksVob(ctx);
+    const bool hasAudio = !a.strAudioTracks[0].track.empty();
+    if (vobRepack && RefuseRepackContainer(ctx)) return;
+    if (!vc1Chain && (((!vobRepack || hasAudio) && RefuseUnknownAudio(ctx, conv)) ||
+                      RefuseExistingResult(ctx, conv)))
         return;
     if (vc1Chain && RefuseExistingVc1Results(ctx)) return;
     ClearStaleIntermediates(ctx, vc1Chain);
@@ -209,7 +278,7 @@ void ConvertMkv(Context& ctx) {
         RunVc1Chain(ctx, conv);
         return;
     }
-    if (a.strVideoCodec == "mpeg2") {
+    if (vobRepack) {
         RepackVob(ctx, conv);
         return;
     }

@@ -23,6 +23,17 @@ std::string TrackTarget(const Context& ctx, const std::string& track, std::strin
     return " " + track + ":" + Quoted(Work(ctx, file));
 }
 
+// MPEG-4 Part 2 under its own codec ID, which mkvextract does not take out: FFmpeg copies the
+// video track alone into movie.avi, under the FourCC MP4Box takes for MPEG-4 Part 2 and with the
+// stream headers (Matroska keeps them apart) before each key frame.
+std::string Mpeg4ToAviCommand(const Context& ctx, const Conversion& conv) {
+    const long track = std::strtol(ctx.form.txtS1.text().c_str(), nullptr, 10);
+    return Quoted(conv.ffmpeg) + " -i " + Quoted(TrimmedSource(ctx)) +
+           " -map 0:" + std::to_string(track > 0 ? track - 1 : 0) +
+           " -vcodec copy -bsf:v dump_extra -vtag XVID -f avi -y " +
+           Quoted(Work(ctx, work::kMovieAvi));
+}
+
 std::string ChooseExtraction(Context& ctx, Conversion& conv) {
     const Form1& f = ctx.form;
     const std::string& s1 = f.txtS1.text();
@@ -40,7 +51,10 @@ std::string ChooseExtraction(Context& ctx, Conversion& conv) {
         return videoAndAudio;
     }
     if (ctx.analysis.bVfwMode) {
-        Run(ctx, conv, TracksCommand(ctx, conv) + TrackTarget(ctx, s1, work::kMovieAvi));
+        Run(ctx, conv,
+            ctx.analysis.strVideoCodec == "mpeg4"
+                ? Mpeg4ToAviCommand(ctx, conv)
+                : TracksCommand(ctx, conv) + TrackTarget(ctx, s1, work::kMovieAvi));
         return Quoted(conv.mp4box) + " -aviraw video " + Quoted(Work(ctx, work::kMovieAvi));
     }
     if (conv.audioFormat == "aac" && !f.b360) return videoAndAudio;

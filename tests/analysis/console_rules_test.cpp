@@ -85,6 +85,11 @@ TEST(ConsoleRulesTest, EachSampleGetsTheVerdictOfItsCheapestFix) {
         return Sample("320x240", 4, With(With(kXvid, {"-gmc", "1"}), kMp3), "avi");
     };
     const auto xvid = [] { return Sample("320x240", 4, With(kXvid, kMp3), "avi"); };
+    const auto asp = [] { return Sample("320x240", 4, With({"-c:v", "mpeg4"}, kAc3), "mkv"); };
+    const auto asp1080 = [] {
+        return Sample("1920x1080", 2, With({"-c:v", "mpeg4"}, kAac6), "mkv");
+    };
+    const auto noVideo = [] { return Sample("320x240", 2, With({"-vn"}, kAc3), "mkv"); };
     const Case cases[] = {
         {"level 5.1, 4 refs, 720p", level51, "ps3", "MP4", "needs the level byte"},
         {"level 5.1, 4 refs, 720p", level51, "xbox360", "MP4", "needs audio conversion"},
@@ -96,6 +101,11 @@ TEST(ConsoleRulesTest, EachSampleGetsTheVerdictOfItsCheapestFix) {
         {"6-channel AAC in MP4", aac6, "xbox360", "as is", "needs audio conversion"},
         {"GMC Xvid", gmc, "ps3", "as is", "needs a video re-encode"},
         {"plain Xvid", xvid, "ps3", "as is", "plays as is"},
+        {"MPEG-4 Part 2 in MKV", asp, "ps3", "MP4", "needs a remux"},
+        {"MPEG-4 Part 2 in MKV", asp, "ps3", "AVCHD", "needs a video re-encode"},
+        {"1080p MPEG-4 Part 2", asp1080, "xbox360", "MP4", "needs a video re-encode"},
+        {"no video", noVideo, "ps3", "MP4", "no conversion makes it play"},
+        {"no video", noVideo, "xbox360", "MP4", "no conversion makes it play"},
     };
     for (const Case& c : cases) {
         const Json route = RouteTo(Check(c.platform, c.sample()), c.target);
@@ -124,6 +134,16 @@ TEST(ConsoleRulesTest, AFileOverFourGibibytesNeedsASplitAndTheConvertCommandSays
     const Json route = RouteTo(Check("ps3", film), "MP4");
     EXPECT_EQ(route.at("verdict"), "needs a split");
     EXPECT_EQ(route.at("convert"), "kestrun-cli convert --platform ps3 " + film);
+}
+
+// No convert command is offered where none works: a WMV that is not VC-1 (the WMV chain copies
+// VC-1 only) and a file without video.
+TEST(ConsoleRulesTest, NoCommandIsOfferedThatCannotWork) {
+    const std::string wmv2 = Sample("320x240", 2, {"-c:v", "wmv2", "-c:a", "wmav2"}, "wmv");
+    const std::string noVideo = Sample("320x240", 2, With({"-vn"}, kAc3), "mkv");
+    for (const std::string& file : {wmv2, noVideo})
+        for (const Json& route : Check("ps3", file).at(0).at("consoles").at(0).at("routes"))
+            EXPECT_EQ(route.at("convert"), "") << file << ": " << route.dump(1);
 }
 
 TEST(ConsoleRulesTest, AnUnreadableFileIsNamedWithItsReasonAndTheOthersAreStillChecked) {

@@ -82,8 +82,10 @@ TEST_F(ReadInfoTest, Mpeg2AndVfwSourcesNeverRunTheChecker) {
 
     ASSERT_TRUE(ReadInfo(ctx, Sample("mpeg2.mkv")));
     EXPECT_EQ(analysis.strVideoCodec, "mpeg2");
-    EXPECT_EQ(form.cmbAudio.ListCount(), 0);
-    EXPECT_EQ(analysis.strAudioTracks[0].track, "");
+    // Its own audio track is listed for the repack to take, and nothing of the source before.
+    EXPECT_EQ(form.cmbAudio.ListCount(), 1);
+    EXPECT_EQ(analysis.strAudioTracks[0].track, "2");
+    EXPECT_EQ(analysis.strAudioTracks[1].track, "");
 
     ASSERT_TRUE(ReadInfo(ctx, Sample("xvid.mkv")));
     EXPECT_TRUE(analysis.bVfwMode);

@@ -239,20 +239,37 @@ TEST_F(TrackReportParserTest, TextSubtitlesAreListedWithOrdinalsAndVobSubIsNot) 
     EXPECT_EQ(form.cmbSubs.selectedIndex(), 0);
 }
 
-TEST_F(TrackReportParserTest, Mpeg2SourcesSkipTheTrackPassesAndKeepNoEarlierRows) {
+// The VOB repack takes the chosen audio track: an MPEG-2 source lists its tracks as any other
+// does, and none of the source before it.
+TEST_F(TrackReportParserTest, Mpeg2SourcesListTheirOwnTracksOnly) {
     Parse(LegacyReport({VideoTrack(1, "V_MPEG4/ISO/AVC", 320, 240, 320),
-                        AudioTrack(2, "A_DTS", "eng"), SubtitleTrack(3, "S_TEXT/UTF8", "eng")}));
+                        AudioTrack(2, "A_DTS", "eng"), AudioTrack(3, "A_AAC", "ger"),
+                        SubtitleTrack(4, "S_TEXT/UTF8", "eng"), SubtitleTrack(5, "S_SSA", "ger")}));
     Parse(LegacyReport({VideoTrack(1, "V_MPEG2", 720, 576, 1024), AudioTrack(2, "A_AC3", "eng"),
-                        SubtitleTrack(3, "S_TEXT/UTF8", "eng")}));
+                        AudioTrack(3, "A_AAC", "fre"), SubtitleTrack(4, "S_TEXT/UTF8", "eng")}));
     EXPECT_EQ(analysis.strVideoCodec, "mpeg2");
     EXPECT_TRUE(Logged("mpeg2 mkv"));
-    EXPECT_EQ(form.cmbAudio.ListCount(), 0);
-    EXPECT_EQ(form.cmbSubs.ListCount(), 0);
-    EXPECT_FALSE(form.cmbSubs.visible);
-    EXPECT_EQ(analysis.strParOpt, "");
-    EXPECT_EQ(analysis.strAudioTracks[0].track, "");
-    EXPECT_EQ(analysis.strSubTracks[0].track, "");
-    EXPECT_EQ(form.SelectedAudioFormat(), -1);
+    EXPECT_EQ(form.txtS1.text(), "1");
+    ASSERT_EQ(form.cmbAudio.ListCount(), 2);
+    EXPECT_EQ(analysis.strAudioTracks[1].track, "3");
+    EXPECT_EQ(analysis.strAudioTracks[2].track, "");
+    EXPECT_EQ(form.txtS2.text(), "2");
+    EXPECT_EQ(form.SelectedAudioFormat(), 0);
+    EXPECT_EQ(form.cmbSubs.ListCount(), 1);
+    EXPECT_EQ(analysis.strSubTracks[1].track, "");
+    EXPECT_TRUE(analysis.strSourceRefusal.empty());
+}
+
+// A report with tracks but no video (a soundtrack) is refused with that reason and shows no
+// video track or rate; an empty report (no file read) is left to the read's own message.
+TEST_F(TrackReportParserTest, NoVideoTrackIsTheSourcesRefusal) {
+    Parse(LegacyReport({AudioTrack(1, "A_AC3", "eng"), AudioTrack(2, "A_AAC", "ger")}));
+    EXPECT_EQ(analysis.strSourceRefusal, "it holds no video track");
+    EXPECT_EQ(form.txtS1.text(), "");
+    EXPECT_EQ(form.txtSFPS.text(), "");
+    EXPECT_EQ(form.cmbAudio.ListCount(), 2);
+    Parse("");
+    EXPECT_TRUE(analysis.strSourceRefusal.empty());
 }
 
 // A VFW-mode track is read like any other: the MP4 chain needs its rate and the audio beside it.

@@ -14,6 +14,9 @@
 namespace kestrun::test {
 namespace {
 
+// The first 16 bytes of every ASF file (its header object's GUID).
+constexpr char kAsfHead[] = "\x30\x26\xB2\x75\x8E\x66\xCF\x11\xA6\xD9\x00\xAA\x00\x62\xCE\x6C";
+
 class Handlers : public AppTest {
 protected:
     TempFolder media{"kestrun-media"};
@@ -49,15 +52,13 @@ TEST_F(Handlers, TheExtensionDecidesTheSourceType) {
     EXPECT_EQ(form.cmdConv.selectedIndex(), 2);
     EXPECT_TRUE(form.lblSRTFound.visible && form.chkSubs.visible);
 
-    host.fileAnswers = {media.Write("Film.wmv", "x")};
+    host.fileAnswers = {media.Write("Film.wmv", std::string(kAsfHead, 16) + "x")};
     Command1_Click(ctx);
     EXPECT_EQ(form.strType, "wmv");
     EXPECT_EQ(form.chkAVCHD.value(), 1);
+    EXPECT_EQ(form.chkMP2.value(),
+              0);  // ticked by the AVI before; the WMV chain re-encodes nothing
     EXPECT_FALSE(form.chk25.enabled || form.chkFF.enabled || form.chkVob.enabled);
-
-    host.fileAnswers = {media.Write("Other.ts", "x")};
-    Command1_Click(ctx);
-    EXPECT_EQ(form.strType, "wmv");
 
     host.fileAnswers = {Mkv("FILM.MKV")};
     Command1_Click(ctx);
@@ -84,6 +85,40 @@ TEST_F(Handlers, AnMkvNameOnAnotherKindOfFileIsRefusedAsNotAnMkv) {
     ctx.analysis.bBatchMode = true;
     Command2_Click(ctx);
     EXPECT_EQ(form.txtProgress.text(), "Source error: " + said);
+}
+
+// Names other than .mkv and .avi are taken by what the file holds; a file no chain takes is
+// refused before anything changes, and the earlier choice stays.
+TEST_F(Handlers, OtherNamesAreTakenByTheirContent) {
+    const std::string ebml = "\x1A\x45\xDF\xA3 matroska";
+    const std::string riff = std::string("RIFF\0\0\0\0AVI LIST", 16);
+    const std::pair<std::string, std::string> cases[] = {
+        {"Film.wmv", std::string(kAsfHead, 16)},
+        {"Film.asf", std::string(kAsfHead, 16)},
+        {"Film.webm", ebml},
+        {"Film.divx", riff},
+        {"Film.mp4", std::string("\0\0\0\x20"
+                                 "ftypisom",
+                                 12)},
+        {"Film.wmv", "an MP4 named .wmv"},
+        {"Other.ts", "x"},
+    };
+    const char* types[] = {"wmv", "wmv", "mkv", "avi", "", "", ""};
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const auto& [name, head] = cases[i];
+        SCOPED_TRACE(name);
+        form.strType.clear();
+        form.txtFile.SetText("/earlier.mkv");
+        host.messages.clear();
+        host.fileAnswers = {media.Write(name, head + std::string(64, '\0'))};
+        Command1_Click(ctx);
+        EXPECT_EQ(form.strType, types[i]);
+        if (*types[i] != 0) continue;
+        ASSERT_EQ(host.messages.size(), 1u);
+        EXPECT_NE(host.messages[0].text.find("neither an MKV, an AVI nor a WMV"),
+                  std::string::npos);
+        EXPECT_EQ(form.txtFile.text(), "/earlier.mkv");
+    }
 }
 
 TEST_F(Handlers, ASubtitleFileBesideAnMkvIsAnnounced) {

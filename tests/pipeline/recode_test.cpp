@@ -248,16 +248,69 @@ TEST_F(Recode, XvidFormsScriptAndAssembly) {
 
 TEST_F(Recode, VobRepackCommandAndResultCheck) {
     ctx.analysis.strVideoCodec = "mpeg2";
-    form.chkAVCHD.SetValue(1);
+    ctx.analysis.strAudioTracks[0] = {"eng", "0", "2"};
     ConvertMkv(ctx);
     ASSERT_EQ(Commands().size(), 1u);
     EXPECT_EQ(Commands()[0], T(tool::kFFmpeg) + " -threads 4 -i " + Src() +
-                                 " -vcodec copy -acodec copy -f vob -copyts -y \"" +
+                                 " -map 0:v:0 -map 0:1 -vcodec copy -acodec copy -f vob -copyts -y "
+                                 "\"" +
                                  W("Film.2008.mpg") + "\" -bug ms");
     EXPECT_EQ(form.txtProgress.text(), "Conversion error.");  // FFmpeg (the recorder) wrote nothing
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_EQ(host.messages[0].text, "Error creating " + W("Film.2008.mpg") +
                                          ", quitting attempt. Temp files not deleted.");
+}
+
+// MPEG-2 video: the repack copies the chosen track when a VOB carries it and makes AC-3 of any
+// other first; an AVCHD folder or an M2TS stream without a re-encode is refused before any
+// work; a chosen re-encode is followed.
+TEST_F(Recode, Mpeg2SourcesFollowTheOptionsAndTheChosenTrack) {
+    struct Case {
+        const char* name;
+        int audioFormat;                // button, or -1 for a track decoded in-process
+        int avchd, m2ts, recode;        // recode: the format list's place, -1 none
+        const char* firstCommandStart;  // empty: nothing runs
+        const char* message;            // part of the one message, empty: none
+    };
+    const Case cases[] = {
+        {"AC-3 copied", 0, 0, 0, -1, "FFmpeg", ""},
+        {"MP2 copied", 5, 0, 0, -1, "FFmpeg", ""},
+        // The in-process decoder cannot read the stand-in source: nothing is muxed.
+        {"DTS made AC-3", 1, 0, 0, -1, "", "audio extraction"},
+        {"FLAC made AC-3", -1, 0, 0, -1, "", "audio extraction"},
+        {"AVCHD without a re-encode", 0, 1, 0, -1, "", "needs an H.264 re-encode"},
+        {"M2TS without a re-encode", 0, 0, 1, -1, "", "needs an H.264 re-encode"},
+        {"H.264 re-encode", 0, 1, 0, 1, "Mencoder", ""},
+    };
+    ctx.analysis.strVideoCodec = "mpeg2";
+    form.chkSubs.SetValue(0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        host.messages.clear();
+        const size_t before = Commands().size();
+        ctx.analysis.strAudioTracks[0] = {"eng", c.audioFormat < 0 ? "wav" : "0", "2"};
+        form.SelectAudioFormat(std::max(c.audioFormat, 0));
+        form.chkAVCHD.SetValue(c.avchd);
+        form.chkVob.SetValue(c.m2ts);
+        form.cmdConv.SetSelectedIndex(c.recode);
+        form.chkMP2.SetValue(c.recode >= 0 ? 1 : 0);
+        ConvertMkv(ctx);
+        if (*c.firstCommandStart == 0) {
+            EXPECT_EQ(Commands().size(), before);
+        } else {
+            ASSERT_GT(Commands().size(), before);
+            EXPECT_NE(Commands()[before].find(std::string("/") + c.firstCommandStart + "\""),
+                      std::string::npos)
+                << Commands()[before];
+        }
+        if (*c.message != 0) {
+            ASSERT_FALSE(host.messages.empty());
+            EXPECT_NE(host.messages[0].text.find(c.message), std::string::npos)
+                << host.messages[0].text;
+        }
+        for (const char* name : {"Film.2008.mpg", "Film.2008.mp4"})
+            std::filesystem::remove(W(name));
+    }
 }
 
 TEST_F(Recode, SplitDecisions) {

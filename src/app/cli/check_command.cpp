@@ -89,9 +89,14 @@ bool Failed(const Route& route, const char* rule) {
 // The convert command that applies the route's fixes; empty when there is nothing to do, or the
 // source is of a kind kestrun-cli convert does not take.
 std::string ConvertCommand(const MediaFacts& facts, Console console, const Route& route) {
-    if (route.verdict == Fix::None || route.verdict == Fix::NoConversion) return {};
+    if (route.verdict == Fix::None || route.verdict == Fix::NoConversion ||
+        route.verdict == Fix::NoFix)
+        return {};
     const std::string ext = LowerExtension(facts.path);
     if (ext != "mkv" && ext != "avi" && ext != "wmv") return {};
+    // The WMV chain copies VC-1 video and re-encodes none: for anything else no command works.
+    const bool vc1 = facts.video && facts.video->codec == VideoCodec::Vc1;
+    if (ext == "wmv" && (!vc1 || route.verdict == Fix::VideoReencode)) return {};
     std::string command = "kestrun-cli convert --platform " + std::string(PlatformOption(console));
     if (route.target == Target::Avchd) command += " --container avchd";
     // AVI sources get their Xvid re-encode from the AVI chain without asking.

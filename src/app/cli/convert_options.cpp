@@ -154,6 +154,10 @@ std::vector<Step> FormSteps(const ConvertOptions& o) {
         steps.push_back({"--platform",
                          [p = *o.platform](Form1& f) { return f.cmbPlatform.SetSelectedIndex(p); },
                          disabled("Target")});
+    // Named for a WMV source, whose chain writes an AVCHD folder only: the chain refuses it.
+    if (o.container == "mp4")
+        steps.push_back({"--container mp4", [](Form1& f) { return Untick(f.chkAVCHD); },
+                         disabled("AVCHD (BR/PS3)")});
     if (o.container == "avchd")
         steps.push_back({"--container avchd", [](Form1& f) { return Tick(f.chkAVCHD); },
                          disabled("AVCHD (BR/PS3)")});
@@ -212,7 +216,12 @@ std::string Culprit(const std::vector<Step>& steps, size_t failed) {
 // step, where a person would pick them.
 std::string ApplyTrackChoices(Context& ctx, CliHost& host, const ConvertOptions& o) {
     Form1& f = ctx.form;
-    if (o.audio && !f.cmbAudio.SetSelectedIndex(*o.audio))
+    // The AVI and WMV chains have no track list: they convert the first audio track.
+    if (o.audio && f.strType != "mkv") {
+        if (*o.audio != 0)
+            return "--audio " + std::to_string(*o.audio) + ": only the first audio track (0) of " +
+                   "an AVI or WMV source is converted";
+    } else if (o.audio && !f.cmbAudio.SetSelectedIndex(*o.audio))
         return "--audio " + std::to_string(*o.audio) + ": the source has " +
                std::to_string(f.cmbAudio.ListCount()) + " audio track(s) in the list";
     if (o.subs) {
