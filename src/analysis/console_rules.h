@@ -18,7 +18,16 @@ enum class RuleStatus { Pass, Warn, Fail, Unknown };
 // Cheapest first: a file's verdict is the dearest fix among the rules it breaks.
 // NoConversion: what is missing from the file (cut short) no conversion brings back. NoFix: no
 // conversion of this program makes it play (a file without video).
-enum class Fix { None, Remux, LevelByte, AudioConversion, Split, VideoReencode, NoConversion, NoFix };
+enum class Fix {
+    None,
+    Remux,
+    LevelByte,
+    AudioConversion,
+    Split,
+    VideoReencode,
+    NoConversion,
+    NoFix
+};
 
 // Where the file is to play: as it is, or remuxed by this program into an MP4 or an AVCHD folder.
 enum class Target { AsIs, Mp4, Avchd };
