@@ -18,8 +18,9 @@ extern "C" {
 
 #include "analysis/declared_size.h"
 #include "analysis/h264_checker_report.h"
-#include "analysis/mpeg4_vol_flags.h"
 #include "chains/decoder/declared_duration.h"
+#include "media/libav_handles.h"
+#include "media/mpeg4_vol.h"
 
 namespace kestrun {
 namespace {
@@ -37,20 +38,7 @@ constexpr int kFramesSearchedForVol = 8;
 // How far a frame count over the frame rate may be from the lengths the headers give.
 constexpr double kFrameCountAgreementSeconds = 0.25;
 
-struct InputClose {
-    void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
-};
-using InputPtr = std::unique_ptr<AVFormatContext, InputClose>;
-
-struct PacketFree {
-    void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
-
-std::string AvError(int code) {
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof text);
-    return text;
-}
+using media::InputPtr;
 
 Container ContainerOf(const char* formatName) {
     const std::string name = formatName ? formatName : "";
@@ -126,15 +114,16 @@ std::optional<bool> AacLowComplexity(const AVCodecParameters& codec) {
 }
 
 // The first layer header of MPEG-4 Part 2 video: in the extra data, else in the first frames.
-std::optional<Mpeg4VolFlags> VolFlags(AVFormatContext& input, int stream) {
+std::optional<media::mpeg4::VolFlags> VolFlags(AVFormatContext& input, int stream) {
     const AVCodecParameters& codec = *input.streams[stream]->codecpar;
-    if (auto flags = ReadMpeg4VolFlags(codec.extradata, codec.extradata_size)) return flags;
-    std::unique_ptr<AVPacket, PacketFree> packet(av_packet_alloc());
+    if (auto flags = media::mpeg4::ReadVolFlags(codec.extradata, codec.extradata_size))
+        return flags;
+    media::PacketPtr packet(av_packet_alloc());
     for (int frames = 0; packet && frames < kFramesSearchedForVol;) {
         if (av_read_frame(&input, packet.get()) < 0) break;
         if (packet->stream_index == stream) {
             ++frames;
-            if (auto flags = ReadMpeg4VolFlags(packet->data, packet->size)) return flags;
+            if (auto flags = media::mpeg4::ReadVolFlags(packet->data, packet->size)) return flags;
         }
         av_packet_unref(packet.get());
     }
@@ -224,7 +213,7 @@ InputPtr OpenInput(const std::string& path, int64_t probeBytes, int64_t probeMic
     const int opened = avformat_open_input(&raw, ("file:" + path).c_str(), nullptr, &options);
     av_dict_free(&options);
     if (opened < 0) {
-        *error = "not a media file FFmpeg can read (" + AvError(opened) + ")";
+        *error = "not a media file FFmpeg can read (" + media::LibavErrorText(opened) + ")";
         return nullptr;
     }
     InputPtr input(raw);
@@ -307,7 +296,7 @@ bool MeasureWhatItHolds(MediaFacts& facts) {
             input->streams[i]->discard = AVDISCARD_ALL;
     }
     std::vector<PacketSpan> spans(input->nb_streams);
-    std::unique_ptr<AVPacket, PacketFree> packet(av_packet_alloc());
+    media::PacketPtr packet(av_packet_alloc());
     if (!packet) return false;
     // The file ends where it was cut: the reading ends there too.
     while (av_read_frame(input.get(), packet.get()) >= 0) {

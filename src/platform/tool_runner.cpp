@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <stdexcept>
 
-#include "platform/child_process.h"
+#include "base/child_process.h"
 
 namespace kestrun {
 namespace {

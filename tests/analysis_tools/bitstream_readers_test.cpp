@@ -4,10 +4,11 @@
 #include <cstring>
 #include <nlohmann/json.hpp>
 
-#include "common/avi_riff.h"
-#include "common/bit_reader.h"
 #include "common/json_fields.h"
-#include "common/mpeg4_vol.h"
+#include "common/media_names.h"
+#include "media/avi_riff.h"
+#include "media/bit_reader.h"
+#include "media/mpeg4_vol.h"
 
 namespace {
 

@@ -93,7 +93,7 @@ TEST(PcmSamples, RoundClipAndGain) {
     EXPECT_EQ(Samples(bytes), (std::vector<std::int16_t>{8192, -8192, 32767}));
 }
 
-ChannelLayout Native(std::uint64_t mask) { return ChannelLayout::FromMask(mask); }
+media::ChannelLayout Native(std::uint64_t mask) { return media::ChannelLayout::FromMask(mask); }
 
 TEST(OutputLayout, SettingsChooseAndSourceLayoutsBecomeWavSpeakers) {
     const auto surround = Native(AV_CH_LAYOUT_5POINT1_BACK);
@@ -120,8 +120,8 @@ TEST(OutputLayout, SettingsChooseAndSourceLayoutsBecomeWavSpeakers) {
 }
 
 // A frame of `samples` interleaved 16-bit samples, every one `value`.
-FramePtr ConstantFrame(std::uint64_t mask, int rate, int samples, std::int16_t value) {
-    FramePtr frame(av_frame_alloc());
+media::FramePtr ConstantFrame(std::uint64_t mask, int rate, int samples, std::int16_t value) {
+    media::FramePtr frame(av_frame_alloc());
     frame->format = AV_SAMPLE_FMT_S16;
     frame->sample_rate = rate;
     frame->nb_samples = samples;
@@ -162,7 +162,7 @@ TEST(PcmConverter, SevenOneComesDownToFiveOneAndHighRatesTo48k) {
     const auto layout =
         OutputLayoutFor(OutputChannels::AsSource, Native(AV_CH_LAYOUT_7POINT1).Get());
     ASSERT_EQ(WavChannelMask(layout.Get()), AV_CH_LAYOUT_5POINT1);
-    FramePtr frame = ConstantFrame(AV_CH_LAYOUT_7POINT1, 48000, 256, 0);
+    media::FramePtr frame = ConstantFrame(AV_CH_LAYOUT_7POINT1, 48000, 256, 0);
     auto* data = reinterpret_cast<std::int16_t*>(frame->data[0]);
     for (int i = 0; i < 256; ++i) data[i * 8 + 4] = 8000;  // back left only
     PcmConverter converter(layout, 48000, 1.0f);

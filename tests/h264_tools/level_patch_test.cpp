@@ -5,9 +5,10 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "common/h264_level_patcher.h"
+#include "common/media_names.h"
 #include "h264_tools/media_fixture.h"
 #include "h264info/h264info_settings.h"
+#include "media/h264_level_patcher.h"
 #include "support/temp_folder.h"
 
 namespace kestrun::test {

@@ -5,7 +5,8 @@
 #include <iterator>
 #include <sstream>
 
-#include "common/h264_parameter_sets.h"
+#include "common/media_names.h"
+#include "media/h264_parameter_sets.h"
 
 namespace kestrun::test {
 void EncodeH264(const std::string& output, int width, int height, int frames,

@@ -3,10 +3,11 @@
 
 #include <stdexcept>
 
-#include "common/h264_nal.h"
-#include "common/h264_parameter_sets.h"
-#include "common/h264_sps.h"
+#include "common/media_names.h"
 #include "h264_tools/media_fixture.h"
+#include "media/h264_nal.h"
+#include "media/h264_parameter_sets.h"
+#include "media/h264_sps.h"
 #include "support/temp_folder.h"
 
 namespace kestrun::test {

@@ -7,8 +7,9 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "common/h264_timed_reader.h"
+#include "common/media_names.h"
 #include "h264_tools/media_fixture.h"
+#include "media/h264_timed_reader.h"
 #include "support/temp_folder.h"
 
 namespace kestrun::test {

@@ -2,8 +2,6 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -12,9 +10,8 @@
 #include <stdexcept>
 #include <thread>
 
+#include "base/child_process.h"
 #include "support/temp_folder.h"
-
-extern char** environ;
 
 namespace kestrun::test {
 namespace {
@@ -39,48 +36,38 @@ std::string TakeFile(const std::string& path) {
 }  // namespace
 
 ProgramRun RunProgram(const std::vector<std::string>& argv, const RunOptions& options) {
-    std::vector<char*> args;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    std::vector<std::string> env(options.extraEnvironment);
-    for (char** e = environ; *e; ++e) env.emplace_back(*e);
-    std::vector<char*> envp;
-    for (auto& e : env) envp.push_back(e.data());
-    envp.push_back(nullptr);
-
     const std::string outPath = CaptureFile();
     const std::string errPath = CaptureFile();
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_TRUNC, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_TRUNC, 0);
-    pid_t pid = -1;
-    const int spawned = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
+    const int outFd = open(outPath.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    const int errFd = open(errPath.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    child::StartOptions start;
+    start.streams = {outFd, errFd};
+    start.searchPath = true;
+    start.ownGroup = false;
+    start.extraEnvironment = options.extraEnvironment;
+    const child::Started started = child::Start(argv, start);
+    close(outFd);
+    close(errFd);
 
     ProgramRun run;
-    if (spawned != 0) {
-        run.exitCode = 127;
-        run.err = "cannot start " + argv[0] + "\n";
+    if (!started.Ok()) {
+        run.exitCode = child::kNotStarted;
+        run.err = "cannot start " + (argv.empty() ? std::string() : argv[0]) + "\n";
     } else {
         const auto deadline = std::chrono::steady_clock::now() + options.timeLimit;
         auto pause = std::chrono::milliseconds(1);
         int status = 0;
-        for (;;) {
-            const pid_t done = waitpid(pid, &status, WNOHANG);
-            if (done == pid || (done < 0 && errno != EINTR)) break;
+        while (!child::TryReapStatus(started.pid, status)) {
             if (std::chrono::steady_clock::now() > deadline) {
-                kill(pid, SIGKILL);
-                while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-                }
+                kill(started.pid, SIGKILL);
+                status = child::WaitStatus(started.pid);
                 run.timedOut = true;
                 break;
             }
-            std::this_thread::sleep_for(pause);
+            child::WaitForEndOrTimeout(started.pid, pause);
             pause = std::min(pause * 2, std::chrono::milliseconds(50));
         }
-        run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        run.exitCode = child::ShellCodeOf(status);
     }
     run.out = TakeFile(outPath);
     run.err += TakeFile(errPath);

@@ -15,8 +15,9 @@ extern "C" {
 
 #include "common/fail.h"
 #include "common/file_checks.h"
-#include "common/libav_helpers.h"
+#include "common/media_names.h"
 #include "common/partial_output_file.h"
+#include "media/libav_handles.h"
 
 namespace {
 
@@ -64,7 +65,7 @@ void Extract(const std::string& source, const std::string& target) {
         const int rc = av_read_frame(input.get(), packet.get());
         if (rc == AVERROR_EOF) break;
         if (rc < 0)
-            throw std::runtime_error("cannot read " + source + ": " + standin::AvErrorText(rc));
+            throw std::runtime_error("cannot read " + source + ": " + standin::LibavErrorText(rc));
         if (packet->stream_index == video.index && packet->size > 0) {
             const bool hasStartCode = packet->size >= 3 && packet->data[0] == 0 &&
                                       packet->data[1] == 0 && packet->data[2] == 1;

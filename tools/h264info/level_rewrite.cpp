@@ -8,8 +8,9 @@
 #include <stdexcept>
 #include <vector>
 
-#include "common/h264_level_patcher.h"
+#include "common/media_names.h"
 #include "common/partial_output_file.h"
+#include "media/h264_level_patcher.h"
 
 namespace standin {
 namespace {

@@ -8,9 +8,10 @@
 #include <stdexcept>
 
 #include "common/fail.h"
-#include "common/h264_sps.h"
+#include "common/media_names.h"
 #include "h264info_settings.h"
 #include "level_rewrite.h"
+#include "media/h264_sps.h"
 
 namespace {
 

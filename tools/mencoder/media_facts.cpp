@@ -2,7 +2,8 @@
 
 #include <stdexcept>
 
-#include "common/libav_helpers.h"
+#include "common/media_names.h"
+#include "media/libav_handles.h"
 
 namespace standin {
 

@@ -7,7 +7,8 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
-#include "common/libav_helpers.h"
+#include "common/media_names.h"
+#include "media/libav_handles.h"
 
 namespace standin::mkvinfo {
 namespace {

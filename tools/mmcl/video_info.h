@@ -7,8 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "common/avi_riff.h"
-#include "common/mpeg4_vol.h"
+#include "common/media_names.h"
+#include "media/avi_riff.h"
+#include "media/mpeg4_vol.h"
 
 namespace standin::mmcl {
 

@@ -6,10 +6,11 @@
 #include <stdexcept>
 #include <vector>
 
-#include "common/avi_riff.h"
-#include "common/h264_nal.h"
-#include "common/h264_parameter_sets.h"
+#include "common/media_names.h"
 #include "common/partial_output_file.h"
+#include "media/avi_riff.h"
+#include "media/h264_nal.h"
+#include "media/h264_parameter_sets.h"
 
 namespace standin {
 namespace {

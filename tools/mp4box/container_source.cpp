@@ -68,7 +68,7 @@ bool ContainerSource::Next(AVPacket& packet) {
         av_packet_unref(&packet);
         const int rc = av_read_frame(input_.get(), &packet);
         if (rc == AVERROR_EOF) return false;
-        if (rc < 0) throw std::runtime_error("cannot read " + path_ + ": " + AvErrorText(rc));
+        if (rc < 0) throw std::runtime_error("cannot read " + path_ + ": " + LibavErrorText(rc));
         if (packet.stream_index < 0 || static_cast<size_t>(packet.stream_index) >= tracks_.size())
             continue;  // a stream that appeared after the header
         TrackState& track = tracks_[packet.stream_index];

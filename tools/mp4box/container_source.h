@@ -3,7 +3,8 @@
 // packet by packet with their own timestamps.
 #include <vector>
 
-#include "common/libav_helpers.h"
+#include "common/media_names.h"
+#include "media/libav_handles.h"
 #include "packet_source.h"
 
 namespace standin {

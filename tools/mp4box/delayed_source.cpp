@@ -1,6 +1,7 @@
 #include "delayed_source.h"
 
-#include "common/libav_helpers.h"
+#include "common/media_names.h"
+#include "media/libav_handles.h"
 
 namespace standin {
 

@@ -15,9 +15,10 @@ extern "C" {
 #include <libavutil/opt.h>
 }
 
-#include "common/libav_helpers.h"
+#include "common/media_names.h"
 #include "common/partial_output_file.h"
 #include "container_source.h"
+#include "media/libav_handles.h"
 #include "packet_lanes.h"
 
 namespace standin {
@@ -74,7 +75,7 @@ public:
         const int closed = ::close(fd_);
         fd_ = -1;
         if (error < 0)
-            throw std::runtime_error("cannot write " + path_ + ": " + AvErrorText(error));
+            throw std::runtime_error("cannot write " + path_ + ": " + LibavErrorText(error));
         if (closed != 0)
             throw std::runtime_error("cannot write " + path_ + ": " + std::strerror(errno));
     }
@@ -117,7 +118,7 @@ OutputPtr CreateMp4Output() {
 }
 
 void Check(int rc, const std::string& what, const std::string& path) {
-    if (rc < 0) throw std::runtime_error(what + " " + path + ": " + AvErrorText(rc));
+    if (rc < 0) throw std::runtime_error(what + " " + path + ": " + LibavErrorText(rc));
 }
 
 // What the index of one track will hold, counted as its packets are written; the sizes of the

@@ -6,7 +6,8 @@
 #include <numeric>
 #include <stdexcept>
 
-#include "common/libav_helpers.h"
+#include "common/media_names.h"
+#include "media/libav_handles.h"
 
 namespace standin {
 namespace {

@@ -5,7 +5,8 @@
 #include <memory>
 #include <optional>
 
-#include "common/h264_timed_reader.h"
+#include "common/media_names.h"
+#include "media/h264_timed_reader.h"
 #include "mp4box_command_line.h"
 #include "packet_source.h"
 #include "sps_aspect_filter.h"

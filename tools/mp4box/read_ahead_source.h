@@ -9,7 +9,8 @@
 #include <mutex>
 #include <thread>
 
-#include "common/libav_helpers.h"
+#include "common/media_names.h"
+#include "media/libav_handles.h"
 #include "packet_source.h"
 
 namespace standin {

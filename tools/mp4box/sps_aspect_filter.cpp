@@ -7,7 +7,8 @@ extern "C" {
 #include <stdexcept>
 #include <string>
 
-#include "common/libav_helpers.h"
+#include "common/media_names.h"
+#include "media/libav_handles.h"
 
 namespace standin {
 
@@ -23,7 +24,7 @@ SpsAspectFilter::SpsAspectFilter(const std::vector<uint8_t>& headerBlock, AVRati
     if (rc < 0) {
         av_bsf_free(&context_);
         throw std::runtime_error("cannot rewrite the pixel aspect of the H.264 headers: " +
-                                 AvErrorText(rc));
+                                 LibavErrorText(rc));
     }
 }
 
@@ -39,7 +40,7 @@ void SpsAspectFilter::Filter(AVPacket& packet) {
     if (rc >= 0) rc = av_bsf_receive_packet(context_, &packet);
     if (rc < 0)
         throw std::runtime_error("cannot rewrite the pixel aspect of an H.264 frame: " +
-                                 AvErrorText(rc));
+                                 LibavErrorText(rc));
 }
 
 }  // namespace standin

@@ -9,8 +9,9 @@
 #include <stdexcept>
 
 #include "common/file_checks.h"
-#include "common/libav_helpers.h"
+#include "common/media_names.h"
 #include "common/mkvmerge_tracks.h"
+#include "media/libav_handles.h"
 #include "mp4box/raw_h264_source.h"
 #include "pg_stream.h"
 
@@ -150,7 +151,7 @@ private:
             warned_ = true;
             return false;
         }
-        if (rc < 0) throw std::runtime_error("cannot read " + path_ + ": " + AvErrorText(rc));
+        if (rc < 0) throw std::runtime_error("cannot read " + path_ + ": " + LibavErrorText(rc));
         if (packet->stream_index < 0 || static_cast<size_t>(packet->stream_index) >= tracks_.size())
             return true;
         Track& track = tracks_[packet->stream_index];
@@ -247,7 +248,7 @@ InputPtr OpenContainer(const MetaTrack& line) {
     AVFormatContext* context = nullptr;
     int rc = avformat_open_input(&context, AvFilePath(line.path).c_str(), nullptr, &options);
     av_dict_free(&options);
-    if (rc < 0) throw LineError(line, "cannot read " + line.path + ": " + AvErrorText(rc));
+    if (rc < 0) throw LineError(line, "cannot read " + line.path + ": " + LibavErrorText(rc));
     InputPtr input(context);
     rc = avformat_find_stream_info(context, nullptr);
     if (rc < 0) throw LineError(line, "cannot read the streams of " + line.path);

@@ -13,7 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "common/libav_helpers.h"
+#include "common/media_names.h"
+#include "media/libav_handles.h"
 #include "meta_file.h"
 #include "mp4box/packet_source.h"
 #include "pg_segments.h"

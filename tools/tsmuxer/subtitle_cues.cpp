@@ -6,8 +6,9 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "common/libav_helpers.h"
+#include "common/media_names.h"
 #include "common/mkvmerge_tracks.h"
+#include "media/libav_handles.h"
 
 namespace standin::ts {
 namespace {

@@ -4,8 +4,9 @@
 #include <exception>
 #include <stdexcept>
 
-#include "common/libav_helpers.h"
+#include "common/media_names.h"
 #include "m2ts_output.h"
+#include "media/libav_handles.h"
 #include "mp4box/packet_lanes.h"
 #include "ts_packets.h"
 
@@ -49,7 +50,7 @@ int WriteToSink(void* opaque, uint8_t* data, int size) {
 
 void Check(int rc, const Sink& sink, const std::string& what) {
     if (sink.error) std::rethrow_exception(sink.error);
-    if (rc < 0) throw std::runtime_error(what + ": " + AvErrorText(rc));
+    if (rc < 0) throw std::runtime_error(what + ": " + LibavErrorText(rc));
 }
 
 uint8_t FrameRateCode(AVRational rate) {

@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "common/h264_sps.h"
+#include "common/media_names.h"
+#include "media/h264_sps.h"
 
 namespace standin {
 

@@ -11,8 +11,9 @@ extern "C" {
 #include <vector>
 
 #include "common/fail.h"
-#include "common/h264_sps.h"
+#include "common/media_names.h"
 #include "dpb_report.h"
+#include "media/h264_sps.h"
 #include "video_parameter_sets.h"
 
 namespace {

@@ -2,9 +2,10 @@
 
 #include <stdexcept>
 
-#include "common/h264_nal.h"
-#include "common/h264_parameter_sets.h"
-#include "common/libav_helpers.h"
+#include "common/media_names.h"
+#include "media/h264_nal.h"
+#include "media/h264_parameter_sets.h"
+#include "media/libav_handles.h"
 
 namespace standin {
 namespace {

@@ -14,10 +14,10 @@
 #include "chains/decoder/audio_track_selection.h"
 #include "chains/decoder/declared_duration.h"
 #include "chains/decoder/decode_error.h"
-#include "chains/decoder/libav_handles.h"
 #include "chains/decoder/matroska_header.h"
 #include "chains/decoder/pcm_converter.h"
 #include "chains/decoder/wav_file_writer.h"
+#include "media/libav_handles.h"
 
 namespace kestrun {
 namespace {
@@ -116,7 +116,7 @@ private:
         if (result < 0) {
             ThrowIfStopped();
             throw DecodeError("cannot read " + request_.source +
-                              " as a media file: " + LibavErrorText(result));
+                              " as a media file: " + media::LibavErrorText(result));
         }
         format_.reset(context);
         streamIndex_ = SelectAudioStream(*format_, request_.source, request_.trackNumber);
@@ -153,7 +153,7 @@ private:
         av_dict_free(&options);
         if (result < 0) {
             throw DecodeError("cannot start the " + std::string(codec->name) +
-                              " decoder: " + LibavErrorText(result));
+                              " decoder: " + media::LibavErrorText(result));
         }
         packet_.reset(av_packet_alloc());
         frame_.reset(av_frame_alloc());
@@ -168,7 +168,7 @@ private:
             if (result < 0) {
                 ThrowIfStopped();
                 throw DecodeError("reading " + request_.source +
-                                  " failed: " + LibavErrorText(result));
+                                  " failed: " + media::LibavErrorText(result));
             }
             if (packet_->stream_index == streamIndex_) {
                 NoteFirstTimestamp(*packet_);
@@ -286,17 +286,17 @@ private:
     }
 
     std::string LastDecoderErrorText() const {
-        return lastDecoderError_ < 0 ? " (" + LibavErrorText(lastDecoderError_) + ")" : "";
+        return lastDecoderError_ < 0 ? " (" + media::LibavErrorText(lastDecoderError_) + ")" : "";
     }
 
     const DecodeRequest& request_;
     std::atomic<std::int64_t>& fileBytes_;
     const std::function<bool()>& stopRequested_;
     WavFileWriter writer_;
-    FormatContextPtr format_;
-    CodecContextPtr codec_;
-    PacketPtr packet_;
-    FramePtr frame_;
+    media::FormatContextPtr format_;
+    media::CodecContextPtr codec_;
+    media::PacketPtr packet_;
+    media::FramePtr frame_;
     std::optional<PcmConverter> converter_;
     int streamIndex_ = -1;
     int lastDecoderError_ = 0;

@@ -2,7 +2,7 @@
 // Which stream of an opened source holds the audio track the window chose.
 #include <string>
 
-#include "chains/decoder/libav_handles.h"
+#include "media/libav_handles.h"
 
 namespace kestrun {
 

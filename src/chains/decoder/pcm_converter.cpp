@@ -23,10 +23,10 @@ bool HasWavSpeakers(const AVChannelLayout& layout) {
 
 // Layout to describe a frame to swresample; unordered channels get the default positions so a
 // remix has something to work with.
-ChannelLayout UsableInputLayout(const AVChannelLayout& layout) {
-    if (layout.order != AV_CHANNEL_ORDER_UNSPEC) return ChannelLayout(layout);
-    auto byCount = ChannelLayout::Default(layout.nb_channels);
-    return byCount.Get().order == AV_CHANNEL_ORDER_NATIVE ? byCount : ChannelLayout(layout);
+media::ChannelLayout UsableInputLayout(const AVChannelLayout& layout) {
+    if (layout.order != AV_CHANNEL_ORDER_UNSPEC) return media::ChannelLayout(layout);
+    auto byCount = media::ChannelLayout::Default(layout.nb_channels);
+    return byCount.Get().order == AV_CHANNEL_ORDER_NATIVE ? byCount : media::ChannelLayout(layout);
 }
 
 }  // namespace
@@ -36,23 +36,23 @@ int OutputSampleRateFor(int sourceRate) {
     return sourceRate % 44100 == 0 ? 44100 : kMaxOutputRate;
 }
 
-ChannelLayout OutputLayoutFor(OutputChannels choice, const AVChannelLayout& source) {
+media::ChannelLayout OutputLayoutFor(OutputChannels choice, const AVChannelLayout& source) {
     switch (choice) {
         case OutputChannels::Mono:
-            return ChannelLayout::FromMask(AV_CH_LAYOUT_MONO);
+            return media::ChannelLayout::FromMask(AV_CH_LAYOUT_MONO);
         case OutputChannels::Stereo:
-            return ChannelLayout::FromMask(AV_CH_LAYOUT_STEREO);
+            return media::ChannelLayout::FromMask(AV_CH_LAYOUT_STEREO);
         case OutputChannels::Surround51:
-            return ChannelLayout::FromMask(AV_CH_LAYOUT_5POINT1);
+            return media::ChannelLayout::FromMask(AV_CH_LAYOUT_5POINT1);
         case OutputChannels::AsSource:
             break;
     }
     // Every WAV of ours feeds an AC-3 or AAC encode for a console, which carries 5.1 at most:
     // more channels (TrueHD or LPCM 7.1) are mixed down by swresample's standard matrix.
     if (source.nb_channels > kMaxOutputChannels)
-        return ChannelLayout::FromMask(AV_CH_LAYOUT_5POINT1);
-    if (HasWavSpeakers(source)) return ChannelLayout(source);
-    return UsableInputLayout(ChannelLayout::Default(source.nb_channels).Get());
+        return media::ChannelLayout::FromMask(AV_CH_LAYOUT_5POINT1);
+    if (HasWavSpeakers(source)) return media::ChannelLayout(source);
+    return UsableInputLayout(media::ChannelLayout::Default(source.nb_channels).Get());
 }
 
 std::uint32_t WavChannelMask(const AVChannelLayout& layout) {
@@ -74,7 +74,7 @@ void AppendS16le(std::span<const float> samples, float gain, std::vector<std::ui
     }
 }
 
-PcmConverter::PcmConverter(ChannelLayout outputLayout, int outputRate, float gain)
+PcmConverter::PcmConverter(media::ChannelLayout outputLayout, int outputRate, float gain)
     : outputLayout_(std::move(outputLayout)), outputRate_(outputRate), gain_(gain) {}
 
 PcmConverter::InputFormat PcmConverter::InputFormatOf(const AVFrame& frame) {
@@ -109,7 +109,7 @@ void PcmConverter::Configure(const InputFormat& input) {
         &raw, const_cast<AVChannelLayout*>(&outputLayout_.Get()), AV_SAMPLE_FMT_FLT, outputRate_,
         const_cast<AVChannelLayout*>(&input.layout.Get()),
         static_cast<AVSampleFormat>(input.sampleFormat), input.sampleRate, 0, nullptr);
-    ResamplerPtr resampler(raw);
+    media::ResamplerPtr resampler(raw);
     if (result >= 0) {
         // A downmix is scaled so that full-scale sources cannot clip.
         av_opt_set_double(resampler.get(), "rematrix_maxval", 1.0, 0);
@@ -118,7 +118,7 @@ void PcmConverter::Configure(const InputFormat& input) {
     if (result < 0) {
         throw DecodeError("cannot convert the audio to " +
                           std::to_string(outputLayout_.Channels()) +
-                          " channels: " + LibavErrorText(result));
+                          " channels: " + media::LibavErrorText(result));
     }
     resampler_ = std::move(resampler);
     input_ = input;
@@ -131,7 +131,7 @@ void PcmConverter::ConvertInto(const std::uint8_t* const* input, int inputSample
     auto* output = reinterpret_cast<std::uint8_t*>(floats_.data());
     const int got = swr_convert(resampler_.get(), &output, room,
                                 const_cast<const std::uint8_t**>(input), inputSamples);
-    if (got < 0) throw DecodeError("converting the samples failed: " + LibavErrorText(got));
+    if (got < 0) throw DecodeError("converting the samples failed: " + media::LibavErrorText(got));
     AppendS16le(std::span<const float>(floats_.data(),
                                        static_cast<std::size_t>(got) * outputLayout_.Channels()),
                 gain_, bytes_);

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "chains/decoder/decoder_settings.h"
-#include "chains/decoder/libav_handles.h"
+#include "media/libav_handles.h"
 
 namespace kestrun {
 
@@ -17,7 +17,7 @@ inline constexpr int kMaxOutputRate = 48000;
 // The layout written to the WAV: the settings' choice, or the source's own layout when it has
 // standard speaker positions (otherwise FFmpeg's default layout for its channel count); a source
 // of more than six channels gives 5.1.
-ChannelLayout OutputLayoutFor(OutputChannels choice, const AVChannelLayout& source);
+media::ChannelLayout OutputLayoutFor(OutputChannels choice, const AVChannelLayout& source);
 // The WAV's sample rate: the source's, or 48 kHz (44.1 kHz for its multiples) above 48 kHz.
 int OutputSampleRateFor(int sourceRate);
 // WAVE_FORMAT_EXTENSIBLE speaker mask of a layout; 0 when it has no standard positions.
@@ -28,7 +28,7 @@ void AppendS16le(std::span<const float> samples, float gain, std::vector<std::ui
 
 class PcmConverter {
 public:
-    PcmConverter(ChannelLayout outputLayout, int outputRate, float gain);
+    PcmConverter(media::ChannelLayout outputLayout, int outputRate, float gain);
 
     // The samples of one frame. A frame whose layout, rate or sample format differs from the
     // previous one's (a stream that switches from 5.1 to stereo) is remixed and resampled to the
@@ -39,7 +39,7 @@ public:
 
 private:
     struct InputFormat {
-        ChannelLayout layout;
+        media::ChannelLayout layout;
         int sampleRate = 0;
         int sampleFormat = -1;
         bool operator==(const InputFormat&) const = default;
@@ -49,11 +49,11 @@ private:
     void Configure(const InputFormat& input);
     void ConvertInto(const std::uint8_t* const* input, int inputSamples);
 
-    ChannelLayout outputLayout_;
+    media::ChannelLayout outputLayout_;
     int outputRate_;
     float gain_;
     InputFormat input_;
-    ResamplerPtr resampler_;
+    media::ResamplerPtr resampler_;
     std::vector<float> floats_;
     std::vector<std::uint8_t> bytes_;
 };

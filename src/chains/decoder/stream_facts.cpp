@@ -72,14 +72,14 @@ AudioStreamFacts AudioFactsOf(const AVCodecParameters& parameters) {
 
 }  // namespace
 
-FormatContextPtr OpenLocalSource(const std::string& path) {
+media::FormatContextPtr OpenLocalSource(const std::string& path) {
     AVFormatContext* context = nullptr;
     AVDictionary* options = nullptr;
     av_dict_set(&options, "protocol_whitelist", "file", 0);
     const std::string url = "file:" + path;
     const int result = avformat_open_input(&context, url.c_str(), nullptr, &options);
     av_dict_free(&options);
-    return FormatContextPtr(result < 0 ? nullptr : context);
+    return media::FormatContextPtr(result < 0 ? nullptr : context);
 }
 
 std::map<int, int> MatroskaStreamTracks(const AVFormatContext& format,
@@ -114,7 +114,7 @@ SourceStreamFacts ReadSourceStreamFacts(const std::string& path) {
     const auto entries = ReadMatroskaTrackEntries(path);
     if (entries.empty()) return facts;
     av_log_set_level(AV_LOG_QUIET);
-    const FormatContextPtr format = OpenLocalSource(path);
+    const media::FormatContextPtr format = OpenLocalSource(path);
     if (!format) return facts;
     const std::map<int, int> tracks = MatroskaStreamTracks(*format, entries);
     for (unsigned i = 0; i < format->nb_streams; ++i)

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "chains/decoder/libav_handles.h"
 #include "chains/decoder/matroska_header.h"
+#include "media/libav_handles.h"
 
 namespace kestrun {
 
@@ -42,6 +42,6 @@ std::map<int, int> MatroskaStreamTracks(const AVFormatContext& format,
                                         const std::vector<MatroskaTrackEntry>& entries);
 
 // Opens a local file with libavformat (file protocol only); null when it cannot be opened.
-FormatContextPtr OpenLocalSource(const std::string& path);
+media::FormatContextPtr OpenLocalSource(const std::string& path);
 
 }  // namespace kestrun

@@ -5,9 +5,9 @@
 #include <optional>
 #include <vector>
 
-#include "chains/decoder/libav_handles.h"
 #include "chains/decoder/matroska_header.h"
 #include "chains/decoder/stream_facts.h"
+#include "media/libav_handles.h"
 
 namespace kestrun {
 namespace {
@@ -28,7 +28,7 @@ struct WantedStream {
 void ReadEarliestTimes(AVFormatContext& format, std::map<int, WantedStream>& wanted) {
     for (unsigned i = 0; i < format.nb_streams; ++i)
         if (!wanted.count(static_cast<int>(i))) format.streams[i]->discard = AVDISCARD_ALL;
-    PacketPtr packet(av_packet_alloc());
+    media::PacketPtr packet(av_packet_alloc());
     if (!packet) return;
     std::int64_t bytes = 0;
     for (int count = 0; count < kMaxPackets && bytes < kMaxBytes; ++count) {
@@ -55,7 +55,7 @@ std::map<int, std::int64_t> ReadTrackStartsMs(const std::string& path) {
     const auto entries = ReadMatroskaTrackEntries(path);
     if (entries.empty()) return starts;
     av_log_set_level(AV_LOG_QUIET);
-    const FormatContextPtr format = OpenLocalSource(path);
+    const media::FormatContextPtr format = OpenLocalSource(path);
     if (!format) return starts;
     std::map<int, WantedStream> wanted;
     for (const auto& [index, track] : MatroskaStreamTracks(*format, entries))

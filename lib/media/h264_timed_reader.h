@@ -17,12 +17,12 @@
 #include <string>
 #include <vector>
 
-#include "common/h264_sps.h"
+#include "media/h264_sps.h"
 
 struct AVCodecContext;
 struct AVCodecParserContext;
 
-namespace standin::h264 {
+namespace kestrun::media::h264 {
 
 struct TimedFrame {
     std::vector<uint8_t> data;  // the frame's NAL units with their start codes
@@ -92,4 +92,4 @@ private:
     int lastRankedPoc_ = 0;
 };
 
-}  // namespace standin::h264
+}  // namespace kestrun::media::h264

@@ -1,9 +1,9 @@
-#include "common/avi_riff.h"
+#include "media/avi_riff.h"
 
 #include <algorithm>
 #include <cstring>
 
-namespace standin {
+namespace kestrun::media {
 
 namespace {
 
@@ -215,4 +215,4 @@ bool IsVideoChunkOf(const AviChunk& chunk, size_t stream) {
            (chunk.id[3] == 'c' || chunk.id[3] == 'b');
 }
 
-}  // namespace standin
+}  // namespace kestrun::media

@@ -1,4 +1,4 @@
-#include "common/h264_timed_reader.h"
+#include "media/h264_timed_reader.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -12,10 +12,10 @@ extern "C" {
 #include <cstring>
 #include <stdexcept>
 
-#include "common/h264_nal.h"
-#include "common/h264_parameter_sets.h"
+#include "media/h264_nal.h"
+#include "media/h264_parameter_sets.h"
 
-namespace standin::h264 {
+namespace kestrun::media::h264 {
 namespace {
 
 constexpr size_t kChunkSize = 1 << 20;
@@ -213,4 +213,4 @@ bool TimedFrameReader::Next(TimedFrame& frame) {
     return true;
 }
 
-}  // namespace standin::h264
+}  // namespace kestrun::media::h264

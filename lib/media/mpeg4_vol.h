@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace standin::mpeg4 {
+namespace kestrun::media::mpeg4 {
 
 class Mpeg4Error : public std::runtime_error {
 public:
@@ -74,7 +74,18 @@ VopType ParseVopType(const uint8_t* payload, size_t size, const VolHeader& vol);
 // Printable text of a user data payload (up to the next start code).
 std::string ReadUserData(const uint8_t* payload, size_t size);
 
+// Global motion compensation and quarter-pixel motion: the two coding tools the consoles'
+// decoders may refuse.
+struct VolFlags {
+    bool gmc = false;
+    bool qpel = false;
+};
+
+// Searches `data` (a codec's extra data or a frame) for the first video object layer header;
+// nothing when there is none or it is cut short or of a shape this reader does not follow.
+std::optional<VolFlags> ReadVolFlags(const uint8_t* data, size_t size);
+
 // Bits needed to code values 0 .. resolution - 1 (at least 1).
 int TimeIncrementBits(uint32_t resolution);
 
-}  // namespace standin::mpeg4
+}  // namespace kestrun::media::mpeg4

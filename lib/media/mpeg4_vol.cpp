@@ -1,8 +1,8 @@
-#include "common/mpeg4_vol.h"
+#include "media/mpeg4_vol.h"
 
-#include "common/bit_reader.h"
+#include "media/bit_reader.h"
 
-namespace standin::mpeg4 {
+namespace kestrun::media::mpeg4 {
 
 namespace {
 
@@ -148,4 +148,24 @@ std::string ReadUserData(const uint8_t* payload, size_t size) {
     return text;
 }
 
-}  // namespace standin::mpeg4
+std::optional<VolFlags> ReadVolFlags(const uint8_t* data, size_t size) {
+    int verid = 1;
+    for (auto code = FindStartCode(data, size, 0); code;
+         code = FindStartCode(data, size, code->offset + 3)) {
+        const uint8_t* payload = data + code->PayloadOffset();
+        const size_t left = size - code->PayloadOffset();
+        try {
+            if (code->code == kVisualObject) {
+                verid = ReadVisualObjectVerid(payload, left);
+            } else if (IsVolStartCode(code->code)) {
+                const VolHeader vol = ParseVolHeader(payload, left, verid);
+                return VolFlags{vol.sprite == SpriteMode::Gmc, vol.quarterSample};
+            }
+        } catch (const std::exception&) {  // cut short, or a header this reader cannot follow
+            return std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace kestrun::media::mpeg4

@@ -1,12 +1,12 @@
-#include "common/libav_helpers.h"
+#include "media/libav_handles.h"
 
 #include <cstring>
 #include <new>
 #include <stdexcept>
 
-namespace standin {
+namespace kestrun::media {
 
-std::string AvErrorText(int code) {
+std::string LibavErrorText(int code) {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
     av_strerror(code, text, sizeof text);
     return text;
@@ -21,12 +21,12 @@ PacketPtr NewPacket() {
 InputPtr OpenInput(const std::string& path, bool probeStreams) {
     AVFormatContext* context = nullptr;
     int rc = avformat_open_input(&context, AvFilePath(path).c_str(), nullptr, nullptr);
-    if (rc < 0) throw std::runtime_error("cannot read " + path + ": " + AvErrorText(rc));
+    if (rc < 0) throw std::runtime_error("cannot read " + path + ": " + LibavErrorText(rc));
     InputPtr input(context);
     if (!probeStreams) return input;
     rc = avformat_find_stream_info(context, nullptr);
     if (rc < 0)
-        throw std::runtime_error("cannot read the streams of " + path + ": " + AvErrorText(rc));
+        throw std::runtime_error("cannot read the streams of " + path + ": " + LibavErrorText(rc));
     return input;
 }
 
@@ -39,4 +39,4 @@ void SetExtradata(AVCodecParameters& codec, const uint8_t* data, size_t size) {
     codec.extradata_size = static_cast<int>(size);
 }
 
-}  // namespace standin
+}  // namespace kestrun::media

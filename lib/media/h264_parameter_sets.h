@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace standin::h264 {
+namespace kestrun::media::h264 {
 
 struct ParameterSets {
     std::vector<std::vector<uint8_t>> sps;  // NAL units, header byte first
@@ -22,4 +22,4 @@ ParameterSets ParameterSetsInAnnexB(const uint8_t* data, size_t size);
 // The units as an Annex B block: 00 00 00 01 before each SPS, then each PPS.
 std::vector<uint8_t> ToAnnexB(const ParameterSets& sets);
 
-}  // namespace standin::h264
+}  // namespace kestrun::media::h264

@@ -1,13 +1,13 @@
-#include "common/h264_sps.h"
+#include "media/h264_sps.h"
 
 #include <algorithm>
 #include <stdexcept>
 #include <vector>
 
-#include "common/bit_reader.h"
-#include "common/h264_nal.h"
+#include "media/bit_reader.h"
+#include "media/h264_nal.h"
 
-namespace standin::h264 {
+namespace kestrun::media::h264 {
 namespace {
 
 bool HasChromaFormatFields(int profileIdc) {
@@ -272,4 +272,4 @@ bool ExceedsConsoleDpb(const SequenceParameterSet& sps) {
     return DecodedPictureBufferFrames(sps) > allowed;
 }
 
-}  // namespace standin::h264
+}  // namespace kestrun::media::h264

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace standin::h264 {
+namespace kestrun::media::h264 {
 
 class SpsLevelPatcher {
 public:
@@ -27,4 +27,4 @@ private:
     size_t changedCount_ = 0;
 };
 
-}  // namespace standin::h264
+}  // namespace kestrun::media::h264

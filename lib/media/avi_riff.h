@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace standin {
+namespace kestrun::media {
 
 class AviError : public std::runtime_error {
 public:
@@ -104,4 +104,4 @@ private:
 // True when a chunk ID belongs to the video stream numbered `stream` ("00dc", "00db").
 bool IsVideoChunkOf(const AviChunk& chunk, size_t stream);
 
-}  // namespace standin
+}  // namespace kestrun::media

@@ -1,8 +1,8 @@
-#include "common/h264_level_patcher.h"
+#include "media/h264_level_patcher.h"
 
-#include "common/h264_nal.h"
+#include "media/h264_nal.h"
 
-namespace standin::h264 {
+namespace kestrun::media::h264 {
 
 void SpsLevelPatcher::Patch(uint8_t* data, size_t size) {
     constexpr int kLevelOffset = 3;  // header, profile_idc, constraint flags, level_idc
@@ -31,4 +31,4 @@ void SpsLevelPatcher::Patch(uint8_t* data, size_t size) {
     }
 }
 
-}  // namespace standin::h264
+}  // namespace kestrun::media::h264

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-namespace standin::h264 {
+namespace kestrun::media::h264 {
 
 struct SequenceParameterSet {
     int profileIdc = 0;
@@ -62,4 +62,4 @@ uint32_t DecodedPictureBufferFrames(const SequenceParameterSet& sps);
 // True when the stream needs more frames than level 4.1 allows at its frame size.
 bool ExceedsConsoleDpb(const SequenceParameterSet& sps);
 
-}  // namespace standin::h264
+}  // namespace kestrun::media::h264

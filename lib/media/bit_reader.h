@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <vector>
 
-namespace standin {
+namespace kestrun::media {
 
 class BitReader {
 public:
@@ -71,4 +71,4 @@ private:
     size_t position_ = 0;
 };
 
-}  // namespace standin
+}  // namespace kestrun::media

@@ -1,10 +1,10 @@
-#include "common/h264_parameter_sets.h"
+#include "media/h264_parameter_sets.h"
 
 #include <stdexcept>
 
-#include "common/h264_nal.h"
+#include "media/h264_nal.h"
 
-namespace standin::h264 {
+namespace kestrun::media::h264 {
 namespace {
 
 class RecordReader {
@@ -86,4 +86,4 @@ std::vector<uint8_t> ToAnnexB(const ParameterSets& sets) {
     return block;
 }
 
-}  // namespace standin::h264
+}  // namespace kestrun::media::h264

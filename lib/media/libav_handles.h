@@ -1,5 +1,8 @@
 #pragma once
-// Owning handles for the FFmpeg objects the decoder uses, and readable error texts.
+// Owning handles for FFmpeg's C objects, opening a file, and readable error texts: the one set
+// that the application and the stand-ins share.
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -10,7 +13,7 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
-namespace kestrun {
+namespace kestrun::media {
 
 struct FormatContextCloser {
     void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
@@ -29,6 +32,7 @@ struct ResamplerFreer {
 };
 
 using FormatContextPtr = std::unique_ptr<AVFormatContext, FormatContextCloser>;
+using InputPtr = FormatContextPtr;
 using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextFreer>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
 using FramePtr = std::unique_ptr<AVFrame, FrameFreer>;
@@ -72,4 +76,16 @@ private:
 // FFmpeg's text for an error code ("Invalid data found when processing input").
 std::string LibavErrorText(int code);
 
-}  // namespace kestrun
+// libavformat takes "name:rest" for a protocol; the "file:" prefix keeps every path a file.
+inline std::string AvFilePath(const std::string& path) { return "file:" + path; }
+
+PacketPtr NewPacket();  // throws std::bad_alloc
+
+// Opens a file and, with `probeStreams`, reads ahead until the parameters of its streams are
+// known; throws std::runtime_error naming the file when that fails.
+InputPtr OpenInput(const std::string& path, bool probeStreams = true);
+
+// Gives a copy of `data` to a codec parameter set as its extradata (with FFmpeg's padding).
+void SetExtradata(AVCodecParameters& codec, const uint8_t* data, size_t size);
+
+}  // namespace kestrun::media

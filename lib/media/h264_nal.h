@@ -7,7 +7,7 @@
 #include <functional>
 #include <vector>
 
-namespace standin::h264 {
+namespace kestrun::media::h264 {
 
 enum NalType : int {
     kNalSlice = 1,
@@ -42,4 +42,4 @@ int FirstSliceNalType(const uint8_t* data, size_t size);
 // follows two zero bytes removed.
 std::vector<uint8_t> RemoveEmulationPrevention(const uint8_t* data, size_t size);
 
-}  // namespace standin::h264
+}  // namespace kestrun::media::h264

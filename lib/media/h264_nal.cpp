@@ -1,6 +1,6 @@
-#include "common/h264_nal.h"
+#include "media/h264_nal.h"
 
-namespace standin::h264 {
+namespace kestrun::media::h264 {
 namespace {
 
 // Position just after the next 00 00 01 at or after `from`, or `size` when there is none.
@@ -69,4 +69,4 @@ std::vector<uint8_t> RemoveEmulationPrevention(const uint8_t* data, size_t size)
     return rbsp;
 }
 
-}  // namespace standin::h264
+}  // namespace kestrun::media::h264
