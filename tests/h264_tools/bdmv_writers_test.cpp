@@ -1,10 +1,10 @@
 // The Blu-ray navigation files byte by byte, against layouts that libbluray and players accept.
 #include <gtest/gtest.h>
 
-#include "bdmv_clip_info.h"
-#include "bdmv_folder.h"
-#include "bdmv_index.h"
-#include "bdmv_playlist.h"
+#include "tsmuxer/bdmv_clip_info.h"
+#include "tsmuxer/bdmv_folder.h"
+#include "tsmuxer/bdmv_index.h"
+#include "tsmuxer/bdmv_playlist.h"
 
 namespace kestrun::test {
 namespace {

@@ -6,12 +6,12 @@
 #include <stdexcept>
 #include <tuple>
 
+#include "common/raw_h264_source.h"
+#include "common/video_timing.h"
 #include "h264_tools/media_fixture.h"
 #include "mp4box/container_source.h"
 #include "mp4box/mp4_writer.h"
 #include "mp4box/mp4box_command_line.h"
-#include "mp4box/raw_h264_source.h"
-#include "mp4box/video_timing.h"
 #include "support/temp_folder.h"
 
 namespace kestrun::test {

@@ -6,8 +6,8 @@
 #include <regex>
 
 #include "h264_tools/media_fixture.h"
-#include "meta_file.h"
 #include "support/temp_folder.h"
+#include "tsmuxer/meta_file.h"
 
 namespace kestrun::test {
 namespace {

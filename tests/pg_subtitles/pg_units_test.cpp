@@ -2,11 +2,11 @@
 // sets' bytes, and libass drawing on a video-sized canvas.
 #include <gtest/gtest.h>
 
-#include "pg_segments.h"
-#include "pg_stream.h"
-#include "subtitle_cues.h"
-#include "subtitle_renderer.h"
 #include "support/temp_folder.h"
+#include "tsmuxer/pg_segments.h"
+#include "tsmuxer/pg_stream.h"
+#include "tsmuxer/subtitle_cues.h"
+#include "tsmuxer/subtitle_renderer.h"
 
 namespace kestrun::test {
 namespace {

@@ -3,7 +3,7 @@
 // (earlier for a negative value; the MP4's edit list then leaves the part before 0 unplayed).
 #include <memory>
 
-#include "packet_source.h"
+#include "common/packet_source.h"
 
 namespace standin {
 

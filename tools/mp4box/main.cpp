@@ -22,12 +22,12 @@ extern "C" {
 #include "common/fail.h"
 #include "common/file_checks.h"
 #include "common/media_names.h"
+#include "common/raw_h264_source.h"
 #include "container_source.h"
 #include "delayed_source.h"
 #include "media/libav_handles.h"
 #include "mp4_writer.h"
 #include "mp4box_command_line.h"
-#include "raw_h264_source.h"
 #include "read_ahead_source.h"
 
 namespace {

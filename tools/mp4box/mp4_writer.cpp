@@ -16,10 +16,10 @@ extern "C" {
 }
 
 #include "common/media_names.h"
+#include "common/packet_lanes.h"
 #include "common/partial_output_file.h"
 #include "container_source.h"
 #include "media/libav_handles.h"
-#include "packet_lanes.h"
 
 namespace standin {
 namespace {

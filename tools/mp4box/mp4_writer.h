@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "packet_source.h"
+#include "common/packet_source.h"
 
 namespace standin {
 

@@ -9,13 +9,9 @@
 #include <string>
 #include <vector>
 
-namespace standin {
+#include "common/sps_aspect_filter.h"
 
-struct PixelAspect {
-    int width = 0;  // 0 with `remove`
-    int height = 0;
-    bool remove = false;  // ":par=none"
-};
+namespace standin {
 
 struct AddedFile {
     std::string path;

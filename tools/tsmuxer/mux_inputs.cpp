@@ -11,8 +11,8 @@
 #include "common/file_checks.h"
 #include "common/media_names.h"
 #include "common/mkvmerge_tracks.h"
+#include "common/raw_h264_source.h"
 #include "media/libav_handles.h"
-#include "mp4box/raw_h264_source.h"
 #include "pg_stream.h"
 
 extern "C" {

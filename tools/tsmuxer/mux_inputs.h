@@ -7,8 +7,8 @@
 #include <memory>
 #include <vector>
 
+#include "common/packet_source.h"
 #include "meta_file.h"
-#include "mp4box/packet_source.h"
 
 namespace standin::ts {
 

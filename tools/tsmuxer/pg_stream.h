@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "common/media_names.h"
+#include "common/packet_source.h"
 #include "media/libav_handles.h"
 #include "meta_file.h"
-#include "mp4box/packet_source.h"
 #include "pg_segments.h"
 #include "subtitle_renderer.h"
 

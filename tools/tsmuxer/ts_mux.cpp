@@ -5,9 +5,9 @@
 #include <stdexcept>
 
 #include "common/media_names.h"
+#include "common/packet_lanes.h"
 #include "m2ts_output.h"
 #include "media/libav_handles.h"
-#include "mp4box/packet_lanes.h"
 #include "ts_packets.h"
 
 extern "C" {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "bdmv_types.h"
-#include "mp4box/packet_source.h"
+#include "common/packet_source.h"
 
 namespace standin::ts {
 

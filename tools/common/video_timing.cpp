@@ -1,4 +1,4 @@
-#include "video_timing.h"
+#include "common/video_timing.h"
 
 #include <cmath>
 #include <cstdlib>

@@ -6,11 +6,10 @@
 #include <optional>
 
 #include "common/media_names.h"
+#include "common/packet_source.h"
+#include "common/sps_aspect_filter.h"
+#include "common/video_timing.h"
 #include "media/h264_timed_reader.h"
-#include "mp4box_command_line.h"
-#include "packet_source.h"
-#include "sps_aspect_filter.h"
-#include "video_timing.h"
 
 extern "C" {
 #include <libavutil/rational.h>

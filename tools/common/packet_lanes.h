@@ -8,8 +8,8 @@ extern "C" {
 }
 
 #include "common/media_names.h"
+#include "common/packet_source.h"
 #include "media/libav_handles.h"
-#include "packet_source.h"
 
 namespace standin {
 

@@ -1,4 +1,4 @@
-#include "sps_aspect_filter.h"
+#include "common/sps_aspect_filter.h"
 
 extern "C" {
 #include <libavutil/opt.h>

@@ -1,4 +1,4 @@
-#include "raw_h264_source.h"
+#include "common/raw_h264_source.h"
 
 #include <cstring>
 #include <filesystem>

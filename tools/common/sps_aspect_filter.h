@@ -11,6 +11,13 @@ extern "C" {
 
 namespace standin {
 
+// A pixel aspect ratio given on a command line (":par=W:H", ":par=none").
+struct PixelAspect {
+    int width = 0;  // 0 with `remove`
+    int height = 0;
+    bool remove = false;  // ":par=none"
+};
+
 class SpsAspectFilter {
 public:
     // `headerBlock`: the Annex B SPS and PPS units. Throws std::runtime_error when the filter
