@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "media/byte_order.h"
+
 namespace kestrun::media {
 
 namespace {
@@ -15,10 +17,6 @@ constexpr size_t kBiCompressionOffset = 16;
 // The header list of a real AVI is a few kilobytes; anything far larger is not an AVI we can use.
 constexpr uint64_t kMaxHeaderListSize = 16u << 20;
 constexpr int kMaxNesting = 8;
-
-uint32_t ReadLe32(const uint8_t* p) {
-    return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
 
 bool IdIs(const uint8_t* p, const char* id) { return std::memcmp(p, id, 4) == 0; }
 

@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "media/byte_order.h"
 #include "media/h264_nal.h"
 
 namespace kestrun::media::h264 {
@@ -18,7 +19,7 @@ public:
 
     std::vector<uint8_t> LengthPrefixedUnit() {
         Require(2);
-        const size_t length = (size_t{data_[pos_]} << 8) | data_[pos_ + 1];
+        const size_t length = ReadBe16(data_ + pos_);
         pos_ += 2;
         Require(length);
         std::vector<uint8_t> unit(data_ + pos_, data_ + pos_ + length);

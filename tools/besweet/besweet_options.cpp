@@ -2,10 +2,11 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <fstream>
 #include <optional>
 
 #include "common/legacy_options.h"
+#include "common/media_names.h"
+#include "media/libav_handles.h"
 
 namespace standin {
 namespace {
@@ -87,29 +88,17 @@ private:
     size_t i_ = 0;
 };
 
-// The sample rate in the WAV's format chunk (RIFF or RF64); nullopt when there is none.
+// The sample rate of the WAV's audio, as libavformat reads it; nullopt when it cannot be read.
 std::optional<long long> WavSampleRate(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    unsigned char head[12];
-    if (!in.read(reinterpret_cast<char*>(head), sizeof head)) return std::nullopt;
-    const std::string riff(reinterpret_cast<char*>(head), 4);
-    if ((riff != "RIFF" && riff != "RF64") ||
-        std::string(reinterpret_cast<char*>(head + 8), 4) != "WAVE")
+    try {
+        const InputPtr input = OpenInput(path, false);
+        if (input->nb_streams == 0) return std::nullopt;
+        const int rate = input->streams[0]->codecpar->sample_rate;
+        if (rate <= 0) return std::nullopt;
+        return rate;
+    } catch (const std::exception&) {
         return std::nullopt;
-    unsigned char chunk[16];
-    while (in.read(reinterpret_cast<char*>(chunk), 8)) {
-        const std::uint32_t size =
-            chunk[4] | chunk[5] << 8 | chunk[6] << 16 | static_cast<std::uint32_t>(chunk[7]) << 24;
-        if (std::string(reinterpret_cast<char*>(chunk), 4) == "fmt ") {
-            if (size < 16 || !in.read(reinterpret_cast<char*>(chunk + 8), 8)) return std::nullopt;
-            const std::uint32_t rate = chunk[12] | chunk[13] << 8 | chunk[14] << 16 |
-                                       static_cast<std::uint32_t>(chunk[15]) << 24;
-            if (rate == 0) return std::nullopt;
-            return rate;
-        }
-        in.seekg(size + (size & 1), std::ios::cur);
     }
-    return std::nullopt;
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 #include <ctime>
 #include <sstream>
 
+#include "media/byte_order.h"
+
 namespace standin::mkvinfo {
 
 namespace {
@@ -81,7 +83,8 @@ std::string CodecPrivateLine(const TrackFacts& track) {
     if (track.type == "video" && track.codecId == "V_MS/VFW/FOURCC")
         text += FourCcSuffix(track.codecPrivate);
     else if (track.type == "audio" && track.codecId == "A_MS/ACM" && track.codecPrivate.size() >= 2)
-        text += Printf(" (format tag: 0x%04x)", track.codecPrivate[0] | track.codecPrivate[1] << 8);
+        text +=
+            Printf(" (format tag: 0x%04x)", kestrun::media::ReadLe16(track.codecPrivate.data()));
     return text;
 }
 
@@ -153,8 +156,7 @@ std::string FourCcSuffix(const std::vector<uint8_t>& bitmapInfoHeader) {
     std::string characters;
     for (int i = 0; i < 4; ++i)
         characters += (fourCc[i] >= 0x20 && fourCc[i] < 0x7F) ? static_cast<char>(fourCc[i]) : '?';
-    const uint32_t value =
-        fourCc[0] | fourCc[1] << 8 | fourCc[2] << 16 | static_cast<uint32_t>(fourCc[3]) << 24;
+    const uint32_t value = kestrun::media::ReadLe32(fourCc);
     return Printf(" (FourCC: %s, 0x%08x)", characters.c_str(), value);
 }
 

@@ -19,6 +19,7 @@ extern "C" {
 #include "common/packet_lanes.h"
 #include "common/partial_output_file.h"
 #include "container_source.h"
+#include "media/byte_order.h"
 #include "media/libav_handles.h"
 
 namespace standin {
@@ -272,16 +273,9 @@ private:
         if (!file) throw std::runtime_error("cannot write " + path_);
         unsigned char head[8];
         const bool read = std::fread(head, 1, 8, file) == 8;
-        const long roomAt =
-            read ? (long(head[0]) << 24 | head[1] << 16 | head[2] << 8 | head[3]) : 0;
-        const unsigned char free[8] = {static_cast<unsigned char>(reservation >> 24),
-                                       static_cast<unsigned char>(reservation >> 16),
-                                       static_cast<unsigned char>(reservation >> 8),
-                                       static_cast<unsigned char>(reservation),
-                                       'f',
-                                       'r',
-                                       'e',
-                                       'e'};
+        const long roomAt = read ? static_cast<long>(ReadBe32(head)) : 0;
+        unsigned char free[8] = {0, 0, 0, 0, 'f', 'r', 'e', 'e'};
+        WriteBe32(free, static_cast<uint32_t>(reservation));
         const bool ok =
             read && std::fseek(file, roomAt, SEEK_SET) == 0 && std::fwrite(free, 1, 8, file) == 8;
         if (std::fclose(file) != 0 || !ok) throw std::runtime_error("cannot write " + path_);

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "media/byte_order.h"
+
 namespace standin::ts {
 
 class ByteWriter {
@@ -25,12 +27,9 @@ public:
     }
 
     size_t Size() const { return bytes_.size(); }
-    void PutU32At(size_t offset, uint32_t v) {
-        for (int i = 0; i < 4; ++i) bytes_[offset + i] = static_cast<uint8_t>(v >> (24 - 8 * i));
-    }
+    void PutU32At(size_t offset, uint32_t v) { kestrun::media::WriteBe32(&bytes_[offset], v); }
     void PutU16At(size_t offset, uint32_t v) {
-        bytes_[offset] = static_cast<uint8_t>(v >> 8);
-        bytes_[offset + 1] = static_cast<uint8_t>(v);
+        kestrun::media::WriteBe16(&bytes_[offset], static_cast<uint16_t>(v));
     }
 
     // A 32-bit length field counting the bytes written after it until Close().

@@ -1,5 +1,10 @@
 #include "ts_packets.h"
 
+extern "C" {
+#include <libavutil/bswap.h>
+#include <libavutil/crc.h>
+}
+
 #include <cstring>
 
 namespace standin::ts {
@@ -59,13 +64,10 @@ std::optional<int64_t> PesPts(const uint8_t* d, size_t size) {
 }
 
 uint32_t Crc32Mpeg(const uint8_t* data, size_t size) {
-    uint32_t crc = 0xFFFFFFFF;
-    for (size_t i = 0; i < size; ++i) {
-        crc ^= uint32_t{data[i]} << 24;
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc & 0x80000000) ? (crc << 1) ^ 0x04C11DB7 : crc << 1;
-    }
-    return crc;
+    // MPEG-2 sections' CRC: polynomial 0x04C11DB7, most significant bit first, no final xor;
+    // libavutil's table keeps its bytes swapped.
+    static const AVCRC* const table = av_crc_get_table(AV_CRC_32_IEEE);
+    return av_bswap32(av_crc(table, 0xFFFFFFFF, data, size));
 }
 
 void MakePatPacket(uint8_t* packet, uint8_t continuity) {

@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "common/media_names.h"
+#include "media/byte_order.h"
 #include "media/h264_nal.h"
 #include "media/h264_parameter_sets.h"
 #include "media/libav_handles.h"
@@ -40,8 +41,7 @@ std::vector<std::vector<uint8_t>> SpsOfFrame(const uint8_t* data, size_t size) {
     if (!sets.sps.empty()) return sets.sps;
     std::vector<std::vector<uint8_t>> found;
     for (size_t pos = 0; pos + 4 <= size;) {
-        const size_t length = (size_t{data[pos]} << 24) | (size_t{data[pos + 1]} << 16) |
-                              (size_t{data[pos + 2]} << 8) | data[pos + 3];
+        const size_t length = ReadBe32(data + pos);
         pos += 4;
         if (length == 0 || length > size - pos) break;
         if (h264::NalTypeOf(data[pos]) == h264::kNalSps)
