@@ -31,4 +31,18 @@ void SpsLevelPatcher::Patch(uint8_t* data, size_t size) {
     }
 }
 
+std::vector<bool> SpsPayloadMask(const uint8_t* data, size_t size) {
+    std::vector<bool> inSps(size, false);
+    bool sps = false;
+    for (size_t i = 0; i < size; ++i) {
+        if (i + 2 < size && data[i] == 0 && data[i + 1] == 0 && data[i + 2] == 1) {
+            sps = i + 3 < size && NalTypeOf(data[i + 3]) == kNalSps;
+            i += 3;  // the start code and the unit's header byte
+            continue;
+        }
+        inSps[i] = sps;
+    }
+    return inSps;
+}
+
 }  // namespace kestrun::media::h264

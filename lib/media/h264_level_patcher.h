@@ -1,10 +1,14 @@
 #pragma once
-// Sets level_idc in every sequence parameter set of an Annex B H.264 stream that arrives in
-// consecutive chunks, changing nothing else. level_idc is the third byte after the SPS NAL
-// header; as neither profile_idc nor a valid level is zero, no emulation-prevention byte can
+// The level of an H.264 stream's sequence parameter sets, changed in place: every set's level_idc
+// through SpsLevelPatcher, or the bytes a caller's own rule picks among those SpsPayloadMask marks.
+//
+// SpsLevelPatcher sets level_idc in every sequence parameter set of an Annex B H.264 stream that
+// arrives in consecutive chunks, changing nothing else. level_idc is the third byte after the SPS
+// NAL header; as neither profile_idc nor a valid level is zero, no emulation-prevention byte can
 // stand before it or come or go with the change.
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace kestrun::media::h264 {
 
@@ -26,5 +30,10 @@ private:
     size_t spsCount_ = 0;
     size_t changedCount_ = 0;
 };
+
+// Which bytes of an Annex B stream's head lie inside a sequence parameter set NAL unit, after its
+// header byte and before the next start code. Bytes before the first start code lie in none, and
+// a slice's data never counts, however much it looks like a header.
+std::vector<bool> SpsPayloadMask(const uint8_t* data, size_t size);
 
 }  // namespace kestrun::media::h264

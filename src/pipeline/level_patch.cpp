@@ -6,6 +6,7 @@
 #include <fstream>
 #include <vector>
 
+#include "media/h264_level_patcher.h"
 #include "model/context.h"
 #include "model/messages.h"
 #include "pipeline/conversion.h"
@@ -34,25 +35,6 @@ constexpr std::array<SpsPattern, 4> kPatterns = {{
     {0x58, 0xA0, 3000},  // Extended
     {0x42, 0xC0, 3000},  // Baseline
 }};
-
-constexpr int kNalSps = 7;  // nal_unit_type of a sequence parameter set
-
-// Which bytes of an Annex B stream's head lie inside a sequence parameter set NAL unit, after its
-// header byte and before the next start code. Bytes before the first start code lie in none, and
-// a slice's data never counts, however much it looks like a header.
-std::vector<bool> SpsPayloadBytes(const std::vector<std::uint8_t>& head) {
-    std::vector<bool> inSps(head.size(), false);
-    bool sps = false;
-    for (size_t i = 0; i < head.size(); ++i) {
-        if (i + 2 < head.size() && head[i] == 0 && head[i + 1] == 0 && head[i + 2] == 1) {
-            sps = i + 3 < head.size() && (head[i + 3] & 0x1F) == kNalSps;
-            i += 3;  // the start code and the unit's header byte
-            continue;
-        }
-        inSps[i] = sps;
-    }
-    return inSps;
-}
 
 // 0-based offsets of the level bytes that follow the pattern within its scan range, where the
 // whole pattern lies inside a sequence parameter set.
@@ -84,7 +66,7 @@ void PatchSpsLevel(const std::string& path) {
         in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
         head.resize(static_cast<size_t>(in.gcount()));
     }
-    const std::vector<bool> inSps = SpsPayloadBytes(head);
+    const std::vector<bool> inSps = media::h264::SpsPayloadMask(head.data(), head.size());
     std::vector<size_t> positions;
     for (const SpsPattern& pattern : kPatterns) {
         positions = FindLevelBytes(head, inSps, pattern);
