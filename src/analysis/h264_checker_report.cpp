@@ -3,8 +3,8 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "model/context.h"
-#include "platform/tool_table.h"
+#include "media/h264_sps.h"
+#include "media/h264_video_parameter_sets.h"
 
 namespace kestrun {
 namespace {
@@ -55,10 +55,25 @@ std::optional<H264Facts> ParseCheckerReport(const std::string& report) {
     return worst;
 }
 
-std::optional<H264Facts> ReadH264Facts(Context& ctx, const std::string& source) {
-    const std::string commandLine =
-        "\"" + ctx.ToolPath(tool::kX264Checker) + "\" \"" + source + "\"";
-    return ParseCheckerReport(ctx.runner.RunCapture(commandLine, true, false, false));
+std::optional<H264Facts> ReadH264Facts(const std::string& source) {
+    std::optional<H264Facts> worst;
+    try {
+        for (const auto& unit : media::ReadVideoParameterSets(source).sps) {
+            const auto sps = media::h264::ParseSps(unit.data(), unit.size());
+            H264Facts facts;
+            facts.profileIdc = static_cast<int>(sps.profileIdc);
+            facts.profileName = sps.ProfileName();
+            facts.levelIdc = static_cast<int>(sps.levelIdc);
+            facts.levelName = sps.LevelName();
+            facts.macroblocks = static_cast<int>(sps.FrameSizeInMbs());
+            facts.dpbFrames =
+                static_cast<int>(sps.maxDecFrameBuffering.value_or(sps.maxNumRefFrames));
+            if (facts.macroblocks > 0 && (!worst || DpbMacroblocks(facts) > DpbMacroblocks(*worst)))
+                worst = facts;
+        }
+    } catch (const std::exception&) {  // no H.264 track, or parameter sets that cannot be read
+    }
+    return worst;
 }
 
 }  // namespace kestrun

@@ -162,7 +162,7 @@ std::optional<int64_t> HeaderFrameCount(const AVStream& st, const std::optional<
     return StatisticsFrameCount(st, fps, fileSeconds);
 }
 
-VideoFacts ReadVideo(Context& ctx, AVFormatContext& input, int stream, const MediaFacts& facts) {
+VideoFacts ReadVideo(AVFormatContext& input, int stream, const MediaFacts& facts) {
     const AVStream& st = *input.streams[stream];
     const AVCodecParameters& codec = *st.codecpar;
     VideoFacts v;
@@ -183,7 +183,7 @@ VideoFacts ReadVideo(Context& ctx, AVFormatContext& input, int stream, const Med
         v.bitRateOfWholeFile = true;
     }
     if (v.codec == VideoCodec::H264 && facts.path.find('"') == std::string::npos)
-        v.h264 = ReadH264Facts(ctx, facts.path);
+        v.h264 = ReadH264Facts(facts.path);
     if (v.codec == VideoCodec::Mpeg4Part2) {
         if (auto flags = VolFlags(input, stream)) v.gmc = flags->gmc, v.qpel = flags->qpel;
     }
@@ -315,7 +315,7 @@ bool MeasureWhatItHolds(MediaFacts& facts) {
     return true;
 }
 
-std::optional<MediaFacts> ReadMediaFacts(Context& ctx, const std::string& path,
+std::optional<MediaFacts> ReadMediaFacts(Context& /*ctx*/, const std::string& path,
                                          std::string* error) {
     MediaFacts facts;
     facts.path = path;
@@ -344,7 +344,7 @@ std::optional<MediaFacts> ReadMediaFacts(Context& ctx, const std::string& path,
         if (codec.codec_type == AVMEDIA_TYPE_AUDIO)
             facts.audio.push_back(ReadAudio(*input->streams[i]));
     }
-    if (videoStream >= 0) facts.video = ReadVideo(ctx, *input, videoStream, facts);
+    if (videoStream >= 0) facts.video = ReadVideo(*input, videoStream, facts);
     if (!facts.video && facts.audio.empty()) {
         *error = "no video or audio stream found";
         return std::nullopt;

@@ -14,7 +14,7 @@ extern "C" {
 #include "common/media_names.h"
 #include "dpb_report.h"
 #include "media/h264_sps.h"
-#include "video_parameter_sets.h"
+#include "media/h264_video_parameter_sets.h"
 
 namespace {
 
@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
     av_log_set_level(AV_LOG_QUIET);
     try {
         const std::string source = argv[1];
-        const auto headers = standin::ReadVideoParameterSets(source);
+        const auto headers = kestrun::media::ReadVideoParameterSets(source);
         std::vector<standin::h264::SequenceParameterSet> sets;
         for (const auto& unit : headers.sps)
             sets.push_back(standin::h264::ParseSps(unit.data(), unit.size()));

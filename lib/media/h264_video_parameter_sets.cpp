@@ -1,14 +1,13 @@
-#include "video_parameter_sets.h"
+#include "media/h264_video_parameter_sets.h"
 
 #include <stdexcept>
 
-#include "common/media_names.h"
 #include "media/byte_order.h"
 #include "media/h264_nal.h"
 #include "media/h264_parameter_sets.h"
 #include "media/libav_handles.h"
 
-namespace standin {
+namespace kestrun::media {
 namespace {
 
 constexpr int kFramesSearchedForHeaders = 50;
@@ -79,4 +78,4 @@ VideoParameterSets ReadVideoParameterSets(const std::string& path) {
     return result;
 }
 
-}  // namespace standin
+}  // namespace kestrun::media

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace standin {
+namespace kestrun::media {
 
 struct VideoParameterSets {
     int streamIndex = -1;
@@ -16,4 +16,4 @@ struct VideoParameterSets {
 // no H.264 video track (the message names the codec it found), or whose track yields no SPS.
 VideoParameterSets ReadVideoParameterSets(const std::string& path);
 
-}  // namespace standin
+}  // namespace kestrun::media
