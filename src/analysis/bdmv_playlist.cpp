@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "analysis/big_endian.h"
+#include "media/byte_order.h"
 
 namespace kestrun {
 namespace {
@@ -18,7 +18,7 @@ constexpr size_t kFirstItemAt = 10;
 std::optional<uint32_t> Read(const std::string& bytes, size_t at, size_t width) {
     if (at > bytes.size() || bytes.size() - at < width) return std::nullopt;
     return static_cast<uint32_t>(
-        BigEndianValue(reinterpret_cast<const unsigned char*>(bytes.data()) + at, width));
+        media::ReadBe(reinterpret_cast<const unsigned char*>(bytes.data()) + at, width));
 }
 
 bool AllDigits(const std::string& text) {

@@ -3,7 +3,7 @@
 #include <fstream>
 #include <string_view>
 
-#include "chains/decoder/matroska_header.h"
+#include "media/matroska_header.h"
 
 namespace kestrun {
 namespace {
@@ -93,7 +93,7 @@ std::optional<DeclaredSize> RiffDeclaredSize(const std::string& bytes, std::uint
 
 std::optional<DeclaredSize> ReadDeclaredSize(const std::string& path, Container container) {
     if (container == Container::Matroska) {
-        const auto end = MatroskaDeclaredEnd(path);
+        const auto end = media::MatroskaDeclaredEnd(path);
         if (!end) return std::nullopt;
         return DeclaredSize{*end, "the segment"};
     }

@@ -10,7 +10,7 @@ extern "C" {
 #include <map>
 #include <memory>
 
-#include "chains/decoder/stream_facts.h"
+#include "media/stream_facts.h"
 
 namespace kestrun {
 namespace {
@@ -21,10 +21,6 @@ constexpr double kRoundingSeconds = 0.0015;
 constexpr double kRelativeRounding = 0.05;
 constexpr int kOffStepsPerHundred = 1;
 constexpr int kFewestOffSteps = 2;
-
-struct PacketFree {
-    void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
 
 }  // namespace
 
@@ -54,7 +50,7 @@ bool VariableFrameTiming(std::vector<std::int64_t> starts, double timeBase,
 
 std::optional<bool> HasVariableFrameRate(const std::string& path) {
     av_log_set_level(AV_LOG_QUIET);
-    const FormatContextPtr format = OpenLocalSource(path);
+    const media::FormatContextPtr format = media::OpenLocalSource(path);
     if (!format) return std::nullopt;
     int video = -1;
     for (unsigned i = 0; i < format->nb_streams; ++i) {
@@ -72,7 +68,7 @@ std::optional<bool> HasVariableFrameRate(const std::string& path) {
     if (stream.avg_frame_rate.num > 0 && stream.avg_frame_rate.den > 0)
         frameSeconds = av_q2d(av_inv_q(stream.avg_frame_rate));
     std::vector<std::int64_t> starts;
-    std::unique_ptr<AVPacket, PacketFree> packet(av_packet_alloc());
+    media::PacketPtr packet(av_packet_alloc());
     if (!packet) return std::nullopt;
     while (static_cast<int>(starts.size()) < kTimedFrames &&
            av_read_frame(format.get(), packet.get()) >= 0) {

@@ -18,7 +18,7 @@ extern "C" {
 
 #include "analysis/declared_size.h"
 #include "analysis/h264_checker_report.h"
-#include "chains/decoder/declared_duration.h"
+#include "media/declared_duration.h"
 #include "media/libav_handles.h"
 #include "media/mpeg4_vol.h"
 
@@ -132,7 +132,7 @@ std::optional<media::mpeg4::VolFlags> VolFlags(AVFormatContext& input, int strea
 
 // The stream's own length: from the container's index (MP4), else the DURATION tag (Matroska).
 std::optional<double> StreamSeconds(const AVStream& st) {
-    if (st.duration <= 0 || st.duration == AV_NOPTS_VALUE) return DeclaredTrackSeconds(st);
+    if (st.duration <= 0 || st.duration == AV_NOPTS_VALUE) return media::DeclaredTrackSeconds(st);
     return st.duration * av_q2d(st.time_base);
 }
 
@@ -147,7 +147,7 @@ std::optional<int64_t> StatisticsFrameCount(const AVStream& st, const std::optio
     const long long count = std::strtoll(tag->value, &end, 10);
     if (end == tag->value || *end != '\0' || count <= 0) return std::nullopt;
     const double seconds = count / *fps;
-    const auto trackSeconds = DeclaredTrackSeconds(st);
+    const auto trackSeconds = media::DeclaredTrackSeconds(st);
     const bool fitsTheFile = seconds <= *fileSeconds + kFrameCountAgreementSeconds;
     const bool fitsTheTrack =
         !trackSeconds || std::fabs(seconds - *trackSeconds) <= kFrameCountAgreementSeconds;

@@ -5,8 +5,8 @@
 #include "analysis/frame_timing.h"
 #include "analysis/track_report_parser.h"
 #include "analysis/video_playability.h"
-#include "chains/decoder/stream_facts.h"
-#include "chains/decoder/track_starts.h"
+#include "media/stream_facts.h"
+#include "media/track_starts.h"
 #include "model/context.h"
 #include "model/messages.h"
 #include "platform/file_api.h"
@@ -45,7 +45,7 @@ void RequireRecode(Context& ctx, const std::string& warning) {
     }
 }
 
-std::map<int, AudioStreamInfo> AudioStreamsOf(const SourceStreamFacts& facts) {
+std::map<int, AudioStreamInfo> AudioStreamsOf(const media::SourceStreamFacts& facts) {
     std::map<int, AudioStreamInfo> streams;
     for (const auto& [track, audio] : facts.audioByTrack)
         streams[track] = {audio.format, audio.channels, audio.decodable};
@@ -70,12 +70,12 @@ bool ReadInfo(Context& ctx, const std::string& source) {
     a.trackStartMs.clear();
     a.audioStreams.clear();
     a.strVideoRecodeReason.clear();
-    SourceStreamFacts facts;
-    if (a.bInfoReportRead) facts = ReadSourceStreamFacts(TrimSpaces(source));
+    media::SourceStreamFacts facts;
+    if (a.bInfoReportRead) facts = media::ReadSourceStreamFacts(TrimSpaces(source));
     a.audioStreams = AudioStreamsOf(facts);
     ParseMkvInfo(ctx);
     turn.Release();
-    if (a.bInfoReportRead) a.trackStartMs = ReadTrackStartsMs(TrimSpaces(source));
+    if (a.bInfoReportRead) a.trackStartMs = media::ReadTrackStartsMs(TrimSpaces(source));
     if (facts.video) a.strVideoRecodeReason = VideoRecodeReason(*facts.video);
     // MPEG-4 Part 2 under its own codec ID ("V_MPEG4/ISO/ASP"), which mkvextract cannot take
     // out: FFmpeg copies it into an AVI, and from there it goes the way of a VFW-mode track.

@@ -12,7 +12,7 @@ extern "C" {
 #include <memory>
 #include <optional>
 
-#include "analysis/big_endian.h"
+#include "media/byte_order.h"
 #include "model/messages.h"
 
 namespace kestrun {
@@ -72,14 +72,14 @@ std::string BoxWalkProblem(std::ifstream& file, std::uint64_t fileSize) {
         file.seekg(static_cast<std::streamoff>(offset));
         file.read(reinterpret_cast<char*>(head), kBoxHeaderBytes);
         const std::string type(reinterpret_cast<const char*>(head + 4), 4);
-        std::uint64_t size = BigEndianValue(head, 4);
+        std::uint64_t size = media::ReadBe(head, 4);
         std::uint64_t headerBytes = kBoxHeaderBytes;
         if (size == 0) return {};
         if (size == 1) {
             if (fileSize - offset < kBoxHeaderBytes + kLargeSizeBytes)
                 return Problem(msg::kFileEndsInsideBox, offset, type);
             file.read(reinterpret_cast<char*>(head + kBoxHeaderBytes), kLargeSizeBytes);
-            size = BigEndianValue(head + kBoxHeaderBytes, kLargeSizeBytes);
+            size = media::ReadBe(head + kBoxHeaderBytes, kLargeSizeBytes);
             headerBytes += kLargeSizeBytes;
         }
         if (!file || size < headerBytes) return Problem(msg::kBoxSizeNotValid, offset, type);

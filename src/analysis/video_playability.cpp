@@ -35,7 +35,7 @@ std::string H264ProfileReason(int profile) {
     }
 }
 
-std::string H264Reason(const VideoStreamFacts& video) {
+std::string H264Reason(const media::VideoStreamFacts& video) {
     if (video.bitDepth > 8) return std::to_string(video.bitDepth) + "-bit H.264";
     if (!video.chroma.empty() && video.chroma != "4:2:0") return video.chroma + " H.264";
     if (ConsoleH264Profile(video.profile)) return {};
@@ -46,7 +46,7 @@ std::string H264Reason(const VideoStreamFacts& video) {
 
 }  // namespace
 
-std::string VideoRecodeReason(const VideoStreamFacts& video) {
+std::string VideoRecodeReason(const media::VideoStreamFacts& video) {
     if (video.codec == "h264") return H264Reason(video);
     // A stream FFmpeg does not know is left to the checks that know it (a VFW FourCC).
     if (video.codec == "none") return {};

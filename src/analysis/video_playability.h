@@ -4,12 +4,12 @@
 // AV1, VP9, 10-bit or 4:2:2/4:4:4 H.264, ...) plays only after a re-encode.
 #include <string>
 
-#include "chains/decoder/stream_facts.h"
+#include "media/stream_facts.h"
 
 namespace kestrun {
 
 // Why no console decodes the video, as the messages name it ("HEVC", "10-bit H.264",
 // "4:2:2 H.264", "H.264 High 4:4:4 Predictive"); empty when one does.
-std::string VideoRecodeReason(const VideoStreamFacts& video);
+std::string VideoRecodeReason(const media::VideoStreamFacts& video);
 
 }  // namespace kestrun

@@ -6,8 +6,8 @@
 #include <fstream>
 
 #include "analysis/media_probe.h"
-#include "chains/decoder/audio_decoder.h"
 #include "chains/source_chains.h"
+#include "decoder/audio_decoder.h"
 #include "model/context.h"
 #include "model/messages.h"
 #include "pipeline/conversion.h"

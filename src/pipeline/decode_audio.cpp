@@ -2,7 +2,7 @@
 // progress line while it runs.
 #include <cstdlib>
 
-#include "chains/decoder/audio_decoder.h"
+#include "decoder/audio_decoder.h"
 #include "model/context.h"
 #include "pipeline/conversion.h"
 #include "pipeline/stages.h"

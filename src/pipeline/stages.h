@@ -58,13 +58,4 @@ void CleanupAfterMp4(Context& ctx);
 void CleanupAfterVc1(Context& ctx);
 void CleanupAfterTs(Context& ctx);
 
-// ---- splitting
-// Pieces beyond the first that the source would be cut into; 0 when it is converted whole.
-std::int64_t SplitCount(Context& ctx, Conversion& conv);
-// Converts a source above the split limit piece by piece; false when it is converted whole.
-bool SplitSourceIfLarge(Context& ctx, Conversion& conv);
-// Cuts the source into pieces of pieceKb (units of 1000 bytes) with mkvmerge in the work
-// folder's "split" folder, converts each piece as Convert does, and removes the folder again.
-void ConvertInPieces(Context& ctx, Conversion& conv, std::int64_t pieceKb);
-
 }  // namespace kestrun

@@ -15,7 +15,7 @@ namespace {
 
 TEST(VideoRecodeReason, NamesWhatNoConsoleDecodes) {
     const struct {
-        VideoStreamFacts video;
+        media::VideoStreamFacts video;
         std::string reason;
     } cases[] = {
         {{"h264", "H.264", 100, "High", 8, "4:2:0"}, ""},

@@ -5,7 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "common/json_fields.h"
-#include "common/media_names.h"
+#include "common/lib_names.h"
 #include "media/avi_riff.h"
 #include "media/bit_reader.h"
 #include "media/mpeg4_vol.h"

@@ -11,7 +11,7 @@
 #include <fstream>
 #include <iostream>
 
-#include "chains/decoder/decode_to_wav.h"
+#include "decoder/decode_to_wav.h"
 #include "decoder/media_samples.h"
 #include "support/temp_folder.h"
 

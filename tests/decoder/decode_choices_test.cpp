@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "chains/decoder/decode_to_wav.h"
+#include "decoder/decode_to_wav.h"
 #include "decoder/media_samples.h"
 #include "support/temp_folder.h"
 

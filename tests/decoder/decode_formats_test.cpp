@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "chains/decoder/decode_to_wav.h"
+#include "decoder/decode_to_wav.h"
 #include "decoder/media_samples.h"
 #include "support/temp_folder.h"
 

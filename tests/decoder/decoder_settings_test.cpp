@@ -1,5 +1,5 @@
 // The "AC3Filter Options" settings file.
-#include "chains/decoder/decoder_settings.h"
+#include "decoder/decoder_settings.h"
 
 #include <gtest/gtest.h>
 

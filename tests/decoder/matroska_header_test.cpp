@@ -1,6 +1,6 @@
 // Track numbers and the declared size, read from hand-made Matroska headers and from a file
 // made by FFmpeg.
-#include "chains/decoder/matroska_header.h"
+#include "media/matroska_header.h"
 
 #include <gtest/gtest.h>
 
@@ -8,13 +8,13 @@
 #include <fstream>
 #include <vector>
 
-#include "chains/decoder/declared_duration.h"
 #include "decoder/media_samples.h"
+#include "media/declared_duration.h"
 #include "support/temp_folder.h"
 
 namespace kestrun {
 
-void PrintTo(const MatroskaTrackEntry& entry, std::ostream* out) {
+void PrintTo(const media::MatroskaTrackEntry& entry, std::ostream* out) {
     *out << "{" << entry.number << ", " << entry.type << ", \"" << entry.codecId << "\"}";
 }
 
@@ -76,10 +76,10 @@ TEST(MatroskaHeader, ReadsTrackNumbersInFileOrder) {
     const auto path =
         WriteFile(folder, Join({kEbmlHeader, Element(0x18538067, Join({tracks, kCluster}), true)}));
 
-    EXPECT_EQ(ReadMatroskaTrackEntries(path),
-              (std::vector<MatroskaTrackEntry>{
+    EXPECT_EQ(media::ReadMatroskaTrackEntries(path),
+              (std::vector<media::MatroskaTrackEntry>{
                   {1, 1, "V_MPEG4/ISO/AVC"}, {7, 2, "A_AC3"}, {3, 2, "A_DTS"}}));
-    EXPECT_FALSE(MatroskaDeclaredEnd(path).has_value());
+    EXPECT_FALSE(media::MatroskaDeclaredEnd(path).has_value());
 }
 
 TEST(MatroskaHeader, FindsTracksBehindTheClustersThroughTheSeekHead) {
@@ -95,44 +95,45 @@ TEST(MatroskaHeader, FindsTracksBehindTheClustersThroughTheSeekHead) {
     const Bytes segment = Element(0x18538067, Join({seekHead, kCluster, tracks}));
     const auto path = WriteFile(folder, Join({kEbmlHeader, segment}));
 
-    EXPECT_EQ(ReadMatroskaTrackEntries(path),
-              (std::vector<MatroskaTrackEntry>{{5, 2, "A_VORBIS"}}));
-    EXPECT_EQ(MatroskaDeclaredEnd(path), kEbmlHeader.size() + segment.size());
+    EXPECT_EQ(media::ReadMatroskaTrackEntries(path),
+              (std::vector<media::MatroskaTrackEntry>{{5, 2, "A_VORBIS"}}));
+    EXPECT_EQ(media::MatroskaDeclaredEnd(path), kEbmlHeader.size() + segment.size());
 }
 
 TEST(MatroskaHeader, OtherAndDamagedFilesGiveNothing) {
     TempFolder folder;
-    EXPECT_TRUE(ReadMatroskaTrackEntries(folder / "missing.mkv").empty());
-    EXPECT_TRUE(ReadMatroskaTrackEntries(folder.Write("a.txt", "RIFF....WAVEfmt ")).empty());
-    EXPECT_FALSE(MatroskaDeclaredEnd(folder / "a.txt").has_value());
+    EXPECT_TRUE(media::ReadMatroskaTrackEntries(folder / "missing.mkv").empty());
+    EXPECT_TRUE(media::ReadMatroskaTrackEntries(folder.Write("a.txt", "RIFF....WAVEfmt ")).empty());
+    EXPECT_FALSE(media::MatroskaDeclaredEnd(folder / "a.txt").has_value());
 
     // Tracks whose declared size runs past the end of the file.
     Bytes cut =
         Join({kEbmlHeader, Element(0x18538067, Element(0x1654AE6B, Entry(2, 2, "A_AAC")), true)});
     cut.resize(cut.size() - 5);
-    EXPECT_TRUE(ReadMatroskaTrackEntries(WriteFile(folder, cut)).empty());
+    EXPECT_TRUE(media::ReadMatroskaTrackEntries(WriteFile(folder, cut)).empty());
 }
 
 TEST(MatroskaHeader, AudioOrdinalCountsOnlyTracksTheDemuxerMakesAudio) {
-    const std::vector<MatroskaTrackEntry> entries{{1, 1, "V_MS/VFW/FOURCC"},
-                                                  {2, 2, "V_BROKEN"},  // skipped by the demuxer
-                                                  {9, 2, "A_AC3"},
-                                                  {4, 17, "S_TEXT/UTF8"},
-                                                  {3, 2, "A_AAC"}};
-    EXPECT_EQ(DemuxedAudioOrdinal(entries, 9), 0);
-    EXPECT_EQ(DemuxedAudioOrdinal(entries, 3), 1);
-    EXPECT_FALSE(DemuxedAudioOrdinal(entries, 2).has_value());
-    EXPECT_FALSE(DemuxedAudioOrdinal(entries, 1).has_value());
-    EXPECT_EQ(CountDemuxedAudioTracks(entries), 2);
+    const std::vector<media::MatroskaTrackEntry> entries{
+        {1, 1, "V_MS/VFW/FOURCC"},
+        {2, 2, "V_BROKEN"},  // skipped by the demuxer
+        {9, 2, "A_AC3"},
+        {4, 17, "S_TEXT/UTF8"},
+        {3, 2, "A_AAC"}};
+    EXPECT_EQ(media::DemuxedAudioOrdinal(entries, 9), 0);
+    EXPECT_EQ(media::DemuxedAudioOrdinal(entries, 3), 1);
+    EXPECT_FALSE(media::DemuxedAudioOrdinal(entries, 2).has_value());
+    EXPECT_FALSE(media::DemuxedAudioOrdinal(entries, 1).has_value());
+    EXPECT_EQ(media::CountDemuxedAudioTracks(entries), 2);
 }
 
 TEST(MatroskaHeader, TrackDurationTagsAreClockTimes) {
-    EXPECT_DOUBLE_EQ(*ParseClockDuration("00:00:03.008000000"), 3.008);
-    EXPECT_DOUBLE_EQ(*ParseClockDuration("01:02:03.5"), 3723.5);
-    EXPECT_DOUBLE_EQ(*ParseClockDuration("100:00:00"), 360000.0);
+    EXPECT_DOUBLE_EQ(*media::ParseClockDuration("00:00:03.008000000"), 3.008);
+    EXPECT_DOUBLE_EQ(*media::ParseClockDuration("01:02:03.5"), 3723.5);
+    EXPECT_DOUBLE_EQ(*media::ParseClockDuration("100:00:00"), 360000.0);
     for (const char* bad : {"", "3.008", "00:03.008", "00:61:00", "00:00:1x", "00:00:01.",
                             "-1:00:00", "00:00:01.1234567890"}) {
-        EXPECT_FALSE(ParseClockDuration(bad).has_value()) << bad;
+        EXPECT_FALSE(media::ParseClockDuration(bad).has_value()) << bad;
     }
 }
 
@@ -144,10 +145,10 @@ TEST(MatroskaHeader, ReadsAFileMadeByFfmpeg) {
         "-map 0 -map 1 -map 1 -c:v mpeg4 -c:a:0 ac3 -c:a:1 libvorbis",
         path);
     test::RenumberMatroskaTracks(path, {{3, 12}});
-    EXPECT_EQ(ReadMatroskaTrackEntries(path),
-              (std::vector<MatroskaTrackEntry>{
+    EXPECT_EQ(media::ReadMatroskaTrackEntries(path),
+              (std::vector<media::MatroskaTrackEntry>{
                   {1, 1, "V_MPEG4/ISO/ASP"}, {2, 2, "A_AC3"}, {12, 2, "A_VORBIS"}}));
-    EXPECT_EQ(MatroskaDeclaredEnd(path), std::filesystem::file_size(path));
+    EXPECT_EQ(media::MatroskaDeclaredEnd(path), std::filesystem::file_size(path));
 }
 
 }  // namespace

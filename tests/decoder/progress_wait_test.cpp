@@ -1,12 +1,12 @@
 // The waiting side of the decoder: pumping, steady reports, and leaving cleanly.
-#include "chains/decoder/progress_wait.h"
+#include "decoder/progress_wait.h"
 
 #include <gtest/gtest.h>
 
 #include <stdexcept>
 #include <thread>
 
-#include "chains/decoder/decode_to_wav.h"
+#include "decoder/decode_to_wav.h"
 
 namespace kestrun {
 namespace {

@@ -2,9 +2,9 @@
 // and the decoder moving the sound into place in movie.wav.
 #include <gtest/gtest.h>
 
-#include "chains/decoder/decode_to_wav.h"
-#include "chains/decoder/track_starts.h"
+#include "decoder/decode_to_wav.h"
 #include "decoder/media_samples.h"
+#include "media/track_starts.h"
 #include "support/samples.h"
 #include "support/temp_folder.h"
 
@@ -44,12 +44,12 @@ TEST_F(TrackDelay, StartsOfTheVideoAndEachAudioTrackByTrackNumber) {
         std::int64_t video, audio;
     } cases[] = {{"", 0, 0}, {"1:500", 0, 500}, {"0:500", 500, 0}};
     for (const auto& c : cases) {
-        const auto starts = ReadTrackStartsMs(Sample(c.sample));
+        const auto starts = media::ReadTrackStartsMs(Sample(c.sample));
         ASSERT_EQ(starts.size(), 2u) << c.sample;
         EXPECT_NEAR(starts.at(1), c.video, 10) << c.sample;
         EXPECT_NEAR(starts.at(2), c.audio, 10) << c.sample;
     }
-    EXPECT_TRUE(ReadTrackStartsMs(work.Write("not.mkv", "no film")).empty());
+    EXPECT_TRUE(media::ReadTrackStartsMs(work.Write("not.mkv", "no film")).empty());
 }
 
 TEST_F(TrackDelay, LeadPadsWithSilenceOrCutsTheBeginning) {

@@ -5,8 +5,8 @@
 #include <cmath>
 #include <limits>
 
-#include "chains/decoder/pcm_converter.h"
-#include "chains/decoder/wav_header.h"
+#include "decoder/pcm_converter.h"
+#include "decoder/wav_header.h"
 
 namespace kestrun {
 namespace {

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <filesystem>
 
+#include "chains/split_source.h"
 #include "e2e/e2e_support.h"
 #include "model/context.h"
 #include "pipeline/conversion.h"

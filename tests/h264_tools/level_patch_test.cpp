@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "common/media_names.h"
+#include "common/lib_names.h"
 #include "h264_tools/media_fixture.h"
 #include "h264info/h264info_settings.h"
 #include "media/h264_level_patcher.h"

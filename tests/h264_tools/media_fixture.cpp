@@ -5,7 +5,7 @@
 #include <iterator>
 #include <sstream>
 
-#include "common/media_names.h"
+#include "common/lib_names.h"
 #include "media/h264_parameter_sets.h"
 
 namespace kestrun::test {

@@ -3,7 +3,7 @@
 
 #include <stdexcept>
 
-#include "common/media_names.h"
+#include "common/lib_names.h"
 #include "h264_tools/media_fixture.h"
 #include "media/h264_nal.h"
 #include "media/h264_parameter_sets.h"

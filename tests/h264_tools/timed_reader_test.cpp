@@ -7,7 +7,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "common/media_names.h"
+#include "common/lib_names.h"
 #include "h264_tools/media_fixture.h"
 #include "media/h264_timed_reader.h"
 #include "support/temp_folder.h"

@@ -1,12 +1,13 @@
 // The stand-ins' temporary output: renamed into place when complete, replacing only a file that
 // had the name when the tool started (the one its command line asked for).
-#include "common/partial_output_file.h"
+#include "base/partial_output_file.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <stdexcept>
 
+#include "common/lib_names.h"
 #include "support/temp_folder.h"
 
 namespace kestrun::test {

@@ -4,7 +4,7 @@
 #include <map>
 
 #include "app/handlers.h"
-#include "pipeline/convert_mkv.h"
+#include "chains/convert_mkv.h"
 #include "pipeline/stages.h"
 #include "pipeline_fixture.h"
 #include "platform/tool_table.h"

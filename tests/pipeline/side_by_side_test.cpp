@@ -8,8 +8,8 @@
 #include <stdexcept>
 #include <thread>
 
+#include "chains/convert_mkv.h"
 #include "model/context.h"
-#include "pipeline/convert_mkv.h"
 #include "pipeline_fixture.h"
 #include "platform/tool_runner.h"
 #include "platform/tool_table.h"

@@ -4,8 +4,8 @@
 #include <fstream>
 #include <functional>
 
+#include "chains/convert_mkv.h"
 #include "chains/source_chains.h"
-#include "pipeline/convert_mkv.h"
 #include "pipeline/stages.h"
 #include "pipeline_fixture.h"
 #include "platform/tool_table.h"

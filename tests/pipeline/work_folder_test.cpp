@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <functional>
 
+#include "chains/convert_mkv.h"
 #include "model/messages.h"
-#include "pipeline/convert_mkv.h"
 #include "pipeline_fixture.h"
 #include "platform/file_api.h"
 #include "platform/work_files.h"

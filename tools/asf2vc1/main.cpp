@@ -13,10 +13,10 @@ extern "C" {
 #include <iostream>
 #include <stdexcept>
 
+#include "base/partial_output_file.h"
 #include "common/fail.h"
 #include "common/file_checks.h"
-#include "common/media_names.h"
-#include "common/partial_output_file.h"
+#include "common/lib_names.h"
 #include "media/libav_handles.h"
 
 namespace {

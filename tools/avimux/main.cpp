@@ -9,10 +9,11 @@
 #include <fstream>
 #include <sstream>
 
+#include "base/partial_output_file.h"
 #include "common/fail.h"
 #include "common/ffmpeg_runner.h"
 #include "common/file_checks.h"
-#include "common/partial_output_file.h"
+#include "common/lib_names.h"
 #include "common/run_program.h"
 #include "mux_script.h"
 

@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "common/legacy_options.h"
-#include "common/media_names.h"
+#include "common/lib_names.h"
 #include "media/libav_handles.h"
 
 namespace standin {

@@ -7,7 +7,7 @@ extern "C" {
 #include <libavutil/mathematics.h>
 }
 
-#include "common/media_names.h"
+#include "common/lib_names.h"
 #include "common/packet_source.h"
 #include "media/libav_handles.h"
 

@@ -6,7 +6,7 @@
 #include <numeric>
 #include <stdexcept>
 
-#include "common/media_names.h"
+#include "common/lib_names.h"
 #include "media/libav_handles.h"
 
 namespace standin {

@@ -5,7 +5,7 @@
 #include <memory>
 #include <optional>
 
-#include "common/media_names.h"
+#include "common/lib_names.h"
 #include "common/packet_source.h"
 #include "common/sps_aspect_filter.h"
 #include "common/video_timing.h"

@@ -7,7 +7,7 @@ extern "C" {
 #include <stdexcept>
 #include <string>
 
-#include "common/media_names.h"
+#include "common/lib_names.h"
 #include "media/libav_handles.h"
 
 namespace standin {

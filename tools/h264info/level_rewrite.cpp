@@ -8,8 +8,8 @@
 #include <stdexcept>
 #include <vector>
 
-#include "common/media_names.h"
-#include "common/partial_output_file.h"
+#include "base/partial_output_file.h"
+#include "common/lib_names.h"
 #include "media/h264_level_patcher.h"
 
 namespace standin {

@@ -8,7 +8,7 @@
 #include <stdexcept>
 
 #include "common/fail.h"
-#include "common/media_names.h"
+#include "common/lib_names.h"
 #include "h264info_settings.h"
 #include "level_rewrite.h"
 #include "media/h264_sps.h"

@@ -11,10 +11,11 @@
 #include <filesystem>
 #include <iostream>
 
+#include "base/partial_output_file.h"
 #include "common/fail.h"
 #include "common/ffmpeg_runner.h"
 #include "common/file_checks.h"
-#include "common/partial_output_file.h"
+#include "common/lib_names.h"
 #include "common/run_program.h"
 #include "engine_process.h"
 #include "engines.h"

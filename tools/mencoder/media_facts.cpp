@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "common/media_names.h"
+#include "common/lib_names.h"
 #include "media/libav_handles.h"
 
 namespace standin {

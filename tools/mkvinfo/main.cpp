@@ -8,9 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "base/partial_output_file.h"
 #include "common/fail.h"
+#include "common/lib_names.h"
 #include "common/mkvmerge_tracks.h"
-#include "common/partial_output_file.h"
 #include "common/run_program.h"
 #include "identification.h"
 #include "legacy_report.h"

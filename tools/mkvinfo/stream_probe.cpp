@@ -7,7 +7,7 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
-#include "common/media_names.h"
+#include "common/lib_names.h"
 #include "media/libav_handles.h"
 
 namespace standin::mkvinfo {

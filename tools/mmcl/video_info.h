@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "common/media_names.h"
+#include "common/lib_names.h"
 #include "media/avi_riff.h"
 #include "media/mpeg4_vol.h"
 

@@ -6,8 +6,8 @@
 #include <stdexcept>
 #include <vector>
 
-#include "common/media_names.h"
-#include "common/partial_output_file.h"
+#include "base/partial_output_file.h"
+#include "common/lib_names.h"
 #include "media/avi_riff.h"
 #include "media/h264_nal.h"
 #include "media/h264_parameter_sets.h"

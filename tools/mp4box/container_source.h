@@ -3,7 +3,7 @@
 // packet by packet with their own timestamps.
 #include <vector>
 
-#include "common/media_names.h"
+#include "common/lib_names.h"
 #include "common/packet_source.h"
 #include "media/libav_handles.h"
 

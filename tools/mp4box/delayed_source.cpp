@@ -1,6 +1,6 @@
 #include "delayed_source.h"
 
-#include "common/media_names.h"
+#include "common/lib_names.h"
 #include "media/libav_handles.h"
 
 namespace standin {

@@ -21,7 +21,7 @@ extern "C" {
 #include "avi_raw_export.h"
 #include "common/fail.h"
 #include "common/file_checks.h"
-#include "common/media_names.h"
+#include "common/lib_names.h"
 #include "common/raw_h264_source.h"
 #include "container_source.h"
 #include "delayed_source.h"

@@ -15,9 +15,9 @@ extern "C" {
 #include <libavutil/opt.h>
 }
 
-#include "common/media_names.h"
+#include "base/partial_output_file.h"
+#include "common/lib_names.h"
 #include "common/packet_lanes.h"
-#include "common/partial_output_file.h"
 #include "container_source.h"
 #include "media/byte_order.h"
 #include "media/libav_handles.h"

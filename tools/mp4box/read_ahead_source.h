@@ -9,7 +9,7 @@
 #include <mutex>
 #include <thread>
 
-#include "common/media_names.h"
+#include "common/lib_names.h"
 #include "common/packet_source.h"
 #include "media/libav_handles.h"
 

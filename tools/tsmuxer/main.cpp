@@ -17,10 +17,11 @@ extern "C" {
 #include <stdexcept>
 #include <system_error>
 
+#include "base/partial_output_file.h"
 #include "bdmv_folder.h"
 #include "common/fail.h"
 #include "common/file_checks.h"
-#include "common/partial_output_file.h"
+#include "common/lib_names.h"
 #include "meta_file.h"
 #include "mux_inputs.h"
 #include "ts_mux.h"

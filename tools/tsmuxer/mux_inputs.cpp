@@ -9,7 +9,7 @@
 #include <stdexcept>
 
 #include "common/file_checks.h"
-#include "common/media_names.h"
+#include "common/lib_names.h"
 #include "common/mkvmerge_tracks.h"
 #include "common/raw_h264_source.h"
 #include "media/libav_handles.h"

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "common/media_names.h"
+#include "common/lib_names.h"
 #include "common/packet_source.h"
 #include "media/libav_handles.h"
 #include "meta_file.h"

@@ -6,7 +6,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "common/media_names.h"
+#include "common/lib_names.h"
 #include "common/mkvmerge_tracks.h"
 #include "media/libav_handles.h"
 

@@ -4,7 +4,7 @@
 #include <exception>
 #include <stdexcept>
 
-#include "common/media_names.h"
+#include "common/lib_names.h"
 #include "common/packet_lanes.h"
 #include "m2ts_output.h"
 #include "media/libav_handles.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "common/media_names.h"
+#include "common/lib_names.h"
 #include "media/h264_sps.h"
 
 namespace standin {

@@ -11,7 +11,7 @@ extern "C" {
 #include <vector>
 
 #include "common/fail.h"
-#include "common/media_names.h"
+#include "common/lib_names.h"
 #include "dpb_report.h"
 #include "media/h264_sps.h"
 #include "media/h264_video_parameter_sets.h"

@@ -4,7 +4,7 @@
 #include <QDialog>
 #include <string>
 
-#include "chains/decoder/decoder_settings.h"
+#include "decoder/decoder_settings.h"
 
 class QCheckBox;
 class QComboBox;

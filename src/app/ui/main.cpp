@@ -17,7 +17,7 @@
 
 #include "app/ui/main_window.h"
 #include "app/ui/qt_host.h"
-#include "chains/decoder/decoder_settings.h"
+#include "decoder/decoder_settings.h"
 #include "model/context.h"
 #include "platform/program_folder.h"
 

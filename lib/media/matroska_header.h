@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace kestrun {
+namespace kestrun::media {
 
 inline constexpr std::uint64_t kMatroskaTrackTypeAudio = 2;
 
@@ -33,4 +33,4 @@ std::optional<int> DemuxedAudioOrdinal(const std::vector<MatroskaTrackEntry>& en
                                        std::uint64_t trackNumber);
 int CountDemuxedAudioTracks(const std::vector<MatroskaTrackEntry>& entries);
 
-}  // namespace kestrun
+}  // namespace kestrun::media

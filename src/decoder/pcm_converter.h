@@ -5,7 +5,7 @@
 #include <span>
 #include <vector>
 
-#include "chains/decoder/decoder_settings.h"
+#include "decoder/decoder_settings.h"
 #include "media/libav_handles.h"
 
 namespace kestrun {

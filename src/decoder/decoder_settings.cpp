@@ -1,4 +1,4 @@
-#include "chains/decoder/decoder_settings.h"
+#include "decoder/decoder_settings.h"
 
 #include <algorithm>
 #include <array>

@@ -1,11 +1,11 @@
-#include "chains/decoder/matroska_header.h"
+#include "media/matroska_header.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <span>
 
-namespace kestrun {
+namespace kestrun::media {
 namespace {
 
 constexpr std::uint32_t kEbmlHeaderId = 0x1A45DFA3;
@@ -237,4 +237,4 @@ int CountDemuxedAudioTracks(const std::vector<MatroskaTrackEntry>& entries) {
     return static_cast<int>(std::count_if(entries.begin(), entries.end(), IsDemuxedAsAudio));
 }
 
-}  // namespace kestrun
+}  // namespace kestrun::media

@@ -1,4 +1,4 @@
-#include "chains/decoder/wav_file_writer.h"
+#include "decoder/wav_file_writer.h"
 
 #include <sys/stat.h>
 
@@ -6,7 +6,7 @@
 #include <cstring>
 #include <utility>
 
-#include "chains/decoder/decode_error.h"
+#include "decoder/decode_error.h"
 
 namespace kestrun {
 namespace {

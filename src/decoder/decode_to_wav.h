@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "chains/decoder/decoder_settings.h"
+#include "decoder/decoder_settings.h"
 
 namespace kestrun {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-namespace standin {
+namespace kestrun::base {
 
 class PartialOutputFile {
 public:
@@ -44,4 +44,4 @@ private:
     bool committed_ = false;
 };
 
-}  // namespace standin
+}  // namespace kestrun::base

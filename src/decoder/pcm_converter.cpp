@@ -1,4 +1,4 @@
-#include "chains/decoder/pcm_converter.h"
+#include "decoder/pcm_converter.h"
 
 #include <algorithm>
 #include <cmath>
@@ -8,7 +8,7 @@ extern "C" {
 #include <libavutil/opt.h>
 }
 
-#include "chains/decoder/decode_error.h"
+#include "decoder/decode_error.h"
 
 namespace kestrun {
 namespace {

@@ -1,15 +1,15 @@
-#include "chains/decoder/track_starts.h"
+#include "media/track_starts.h"
 
 #include <algorithm>
 #include <cmath>
 #include <optional>
 #include <vector>
 
-#include "chains/decoder/matroska_header.h"
-#include "chains/decoder/stream_facts.h"
 #include "media/libav_handles.h"
+#include "media/matroska_header.h"
+#include "media/stream_facts.h"
 
-namespace kestrun {
+namespace kestrun::media {
 namespace {
 
 // A stream's earliest presentation time lies within its first packets (B-frames come a few
@@ -28,7 +28,7 @@ struct WantedStream {
 void ReadEarliestTimes(AVFormatContext& format, std::map<int, WantedStream>& wanted) {
     for (unsigned i = 0; i < format.nb_streams; ++i)
         if (!wanted.count(static_cast<int>(i))) format.streams[i]->discard = AVDISCARD_ALL;
-    media::PacketPtr packet(av_packet_alloc());
+    PacketPtr packet(av_packet_alloc());
     if (!packet) return;
     std::int64_t bytes = 0;
     for (int count = 0; count < kMaxPackets && bytes < kMaxBytes; ++count) {
@@ -55,7 +55,7 @@ std::map<int, std::int64_t> ReadTrackStartsMs(const std::string& path) {
     const auto entries = ReadMatroskaTrackEntries(path);
     if (entries.empty()) return starts;
     av_log_set_level(AV_LOG_QUIET);
-    const media::FormatContextPtr format = OpenLocalSource(path);
+    const FormatContextPtr format = OpenLocalSource(path);
     if (!format) return starts;
     std::map<int, WantedStream> wanted;
     for (const auto& [index, track] : MatroskaStreamTracks(*format, entries))
@@ -71,4 +71,4 @@ std::map<int, std::int64_t> ReadTrackStartsMs(const std::string& path) {
     return starts;
 }
 
-}  // namespace kestrun
+}  // namespace kestrun::media

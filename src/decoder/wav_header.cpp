@@ -1,4 +1,4 @@
-#include "chains/decoder/wav_header.h"
+#include "decoder/wav_header.h"
 
 #include <algorithm>
 #include <array>

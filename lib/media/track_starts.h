@@ -6,7 +6,7 @@
 #include <map>
 #include <string>
 
-namespace kestrun {
+namespace kestrun::media {
 
 // Milliseconds from the start of the file, keyed by Matroska TrackNumber (the number the track
 // report and the window speak of), for the first video track and every audio track. A track that
@@ -14,4 +14,4 @@ namespace kestrun {
 // file that cannot be read gives an empty map.
 std::map<int, std::int64_t> ReadTrackStartsMs(const std::string& path);
 
-}  // namespace kestrun
+}  // namespace kestrun::media

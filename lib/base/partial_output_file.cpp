@@ -1,4 +1,4 @@
-#include "common/partial_output_file.h"
+#include "base/partial_output_file.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -10,7 +10,7 @@
 #include <cstring>
 #include <stdexcept>
 
-namespace standin {
+namespace kestrun::base {
 namespace {
 
 // The path removed by the signal handler: a fixed buffer, as the handler may not allocate.
@@ -91,4 +91,4 @@ void PartialOutputFile::ThrowFileError(const char* what) const {
     throw std::runtime_error(std::string(what) + " " + tempPath_ + ": " + std::strerror(errno));
 }
 
-}  // namespace standin
+}  // namespace kestrun::base

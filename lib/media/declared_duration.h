@@ -9,7 +9,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
-namespace kestrun {
+namespace kestrun::media {
 
 // Audio may fall short of the declared length by this much before the source counts as damaged
 // (single bad frames are concealed; a lost cluster is seconds).
@@ -20,4 +20,4 @@ std::optional<double> ParseClockDuration(std::string_view text);
 // The stream's DURATION tag in seconds, when it has a valid one.
 std::optional<double> DeclaredTrackSeconds(const AVStream& stream);
 
-}  // namespace kestrun
+}  // namespace kestrun::media

@@ -1,4 +1,4 @@
-#include "chains/decoder/progress_wait.h"
+#include "decoder/progress_wait.h"
 
 #include <condition_variable>
 #include <exception>

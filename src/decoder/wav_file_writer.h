@@ -7,7 +7,7 @@
 #include <span>
 #include <string>
 
-#include "chains/decoder/wav_header.h"
+#include "decoder/wav_header.h"
 
 namespace kestrun {
 

@@ -1,10 +1,10 @@
-#include "chains/decoder/decode_to_wav.h"
+#include "decoder/decode_to_wav.h"
 
 #include <exception>
 
-#include "chains/decoder/audio_decoder.h"
-#include "chains/decoder/decode_error.h"
-#include "chains/decoder/progress_wait.h"
+#include "decoder/audio_decoder.h"
+#include "decoder/decode_error.h"
+#include "decoder/progress_wait.h"
 #include "platform/work_files.h"
 
 namespace kestrun {

@@ -1,4 +1,4 @@
-#include "chains/decoder/stream_facts.h"
+#include "media/stream_facts.h"
 
 #include <algorithm>
 
@@ -6,7 +6,7 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
-namespace kestrun {
+namespace kestrun::media {
 namespace {
 
 constexpr std::uint64_t kMatroskaTrackTypeVideo = 1;
@@ -72,14 +72,14 @@ AudioStreamFacts AudioFactsOf(const AVCodecParameters& parameters) {
 
 }  // namespace
 
-media::FormatContextPtr OpenLocalSource(const std::string& path) {
+FormatContextPtr OpenLocalSource(const std::string& path) {
     AVFormatContext* context = nullptr;
     AVDictionary* options = nullptr;
     av_dict_set(&options, "protocol_whitelist", "file", 0);
     const std::string url = "file:" + path;
     const int result = avformat_open_input(&context, url.c_str(), nullptr, &options);
     av_dict_free(&options);
-    return media::FormatContextPtr(result < 0 ? nullptr : context);
+    return FormatContextPtr(result < 0 ? nullptr : context);
 }
 
 std::map<int, int> MatroskaStreamTracks(const AVFormatContext& format,
@@ -114,7 +114,7 @@ SourceStreamFacts ReadSourceStreamFacts(const std::string& path) {
     const auto entries = ReadMatroskaTrackEntries(path);
     if (entries.empty()) return facts;
     av_log_set_level(AV_LOG_QUIET);
-    const media::FormatContextPtr format = OpenLocalSource(path);
+    const FormatContextPtr format = OpenLocalSource(path);
     if (!format) return facts;
     const std::map<int, int> tracks = MatroskaStreamTracks(*format, entries);
     for (unsigned i = 0; i < format->nb_streams; ++i)
@@ -132,4 +132,4 @@ SourceStreamFacts ReadSourceStreamFacts(const std::string& path) {
     return facts;
 }
 
-}  // namespace kestrun
+}  // namespace kestrun::media

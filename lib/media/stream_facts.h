@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "chains/decoder/matroska_header.h"
 #include "media/libav_handles.h"
+#include "media/matroska_header.h"
 
-namespace kestrun {
+namespace kestrun::media {
 
 struct VideoStreamFacts {
     std::string codec;        // FFmpeg's short codec name: "h264", "hevc", "mpeg2video", "vc1", ...
@@ -42,6 +42,6 @@ std::map<int, int> MatroskaStreamTracks(const AVFormatContext& format,
                                         const std::vector<MatroskaTrackEntry>& entries);
 
 // Opens a local file with libavformat (file protocol only); null when it cannot be opened.
-media::FormatContextPtr OpenLocalSource(const std::string& path);
+FormatContextPtr OpenLocalSource(const std::string& path);
 
-}  // namespace kestrun
+}  // namespace kestrun::media

@@ -1,8 +1,8 @@
-#include "chains/decoder/declared_duration.h"
+#include "media/declared_duration.h"
 
 #include <charconv>
 
-namespace kestrun {
+namespace kestrun::media {
 namespace {
 
 std::optional<long> ParseField(std::string_view text) {
@@ -46,4 +46,4 @@ std::optional<double> DeclaredTrackSeconds(const AVStream& stream) {
     return ParseClockDuration(tag->value);
 }
 
-}  // namespace kestrun
+}  // namespace kestrun::media

@@ -1,15 +1,17 @@
 // Sources above the split limit are cut into equal pieces with mkvmerge; every piece is then
 // converted on its own through Convert, and the large source goes no further.
+#include "chains/split_source.h"
+
 #include <sys/stat.h>
 
 #include <cmath>
 #include <cstdio>
 
 #include "analysis/read_info.h"
+#include "chains/convert_mkv.h"
 #include "model/context.h"
 #include "model/messages.h"
 #include "pipeline/conversion.h"
-#include "pipeline/convert_mkv.h"
 #include "pipeline/result_names.h"
 #include "pipeline/stages.h"
 #include "pipeline/work_folder.h"

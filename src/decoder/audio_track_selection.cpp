@@ -1,9 +1,9 @@
-#include "chains/decoder/audio_track_selection.h"
+#include "decoder/audio_track_selection.h"
 
 #include <cstring>
 #include <vector>
 
-#include "chains/decoder/matroska_header.h"
+#include "media/matroska_header.h"
 
 namespace kestrun {
 namespace {
@@ -27,9 +27,10 @@ bool IsMatroska(const AVFormatContext& format) {
 // file's own track list. The demuxer makes one audio stream per audio entry, in file order;
 // when the counts disagree the mapping is not trusted.
 int MatroskaAudioStream(const std::vector<int>& audio, const std::string& path, int trackNumber) {
-    const auto entries = ReadMatroskaTrackEntries(path);
-    const auto ordinal = DemuxedAudioOrdinal(entries, static_cast<std::uint64_t>(trackNumber));
-    if (!ordinal || CountDemuxedAudioTracks(entries) != static_cast<int>(audio.size())) {
+    const auto entries = media::ReadMatroskaTrackEntries(path);
+    const auto ordinal =
+        media::DemuxedAudioOrdinal(entries, static_cast<std::uint64_t>(trackNumber));
+    if (!ordinal || media::CountDemuxedAudioTracks(entries) != static_cast<int>(audio.size())) {
         return -1;
     }
     return audio[static_cast<std::size_t>(*ordinal)];

@@ -1,11 +1,12 @@
 // The MKV conversion: a prologue that checks the folders and gathers the settings, then one
 // chain of stages picked from the options and the analysis. Stages meet only through the window,
 // the analysis, the Conversion values and the fixed file names in the work folder.
-#include "pipeline/convert_mkv.h"
+#include "chains/convert_mkv.h"
 
 #include "analysis/console_rules.h"
 #include "analysis/media_probe.h"
 #include "analysis/read_info.h"
+#include "chains/split_source.h"
 #include "model/context.h"
 #include "model/messages.h"
 #include "pipeline/conversion.h"

@@ -1,4 +1,4 @@
-#include "chains/decoder/audio_decoder.h"
+#include "decoder/audio_decoder.h"
 
 #include <sys/stat.h>
 
@@ -11,13 +11,13 @@
 #include <optional>
 #include <vector>
 
-#include "chains/decoder/audio_track_selection.h"
-#include "chains/decoder/declared_duration.h"
-#include "chains/decoder/decode_error.h"
-#include "chains/decoder/matroska_header.h"
-#include "chains/decoder/pcm_converter.h"
-#include "chains/decoder/wav_file_writer.h"
+#include "decoder/audio_track_selection.h"
+#include "decoder/decode_error.h"
+#include "decoder/pcm_converter.h"
+#include "decoder/wav_file_writer.h"
+#include "media/declared_duration.h"
 #include "media/libav_handles.h"
+#include "media/matroska_header.h"
 
 namespace kestrun {
 namespace {
@@ -39,7 +39,7 @@ void CheckSourceFile(const std::string& path) {
     if (!S_ISREG(info.st_mode)) throw DecodeError("source is not a regular file: " + path);
     if (info.st_size == 0) throw DecodeError("source file is empty: " + path);
     // The demuxer ends a cut-off Matroska file as if it were complete; its header tells.
-    const auto declaredEnd = MatroskaDeclaredEnd(path);
+    const auto declaredEnd = media::MatroskaDeclaredEnd(path);
     if (declaredEnd && *declaredEnd > static_cast<std::uint64_t>(info.st_size)) {
         throw DecodeError("source file is truncated: " + path + " holds " +
                           std::to_string(info.st_size) + " bytes of the " +
@@ -265,14 +265,14 @@ private:
     }
 
     void CheckNothingWentMissing() const {
-        const auto declaredEnd = DeclaredTrackSeconds(*format_->streams[streamIndex_]);
+        const auto declaredEnd = media::DeclaredTrackSeconds(*format_->streams[streamIndex_]);
         if (!declaredEnd) return;
         const double declared = *declaredEnd - std::max(0.0, firstSeconds_.value_or(0.0));
         const auto& format = writer_.Format();
         const double decoded =
             static_cast<double>(writer_.DataBytes() - silenceBytes_ + cutBytes_) /
             (static_cast<double>(format.BlockAlign()) * format.sampleRate);
-        if (decoded + kMissingAudioToleranceSeconds < declared) {
+        if (decoded + media::kMissingAudioToleranceSeconds < declared) {
             throw DecodeError("the source is damaged: only " + Seconds(decoded) + " of the " +
                               Seconds(declared) + " of audio its track declares could be read" +
                               " from " + request_.source);

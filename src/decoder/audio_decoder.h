@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <functional>
 
-#include "chains/decoder/decode_to_wav.h"
-#include "chains/decoder/wav_header.h"
+#include "decoder/decode_to_wav.h"
+#include "decoder/wav_header.h"
 
 namespace kestrun {
 
