@@ -1,5 +1,6 @@
 #include "media/h264_level_patcher.h"
 
+#include "media/byte_order.h"
 #include "media/h264_nal.h"
 
 namespace kestrun::media::h264 {
@@ -43,6 +44,32 @@ std::vector<bool> SpsPayloadMask(const uint8_t* data, size_t size) {
         inSps[i] = sps;
     }
     return inSps;
+}
+
+// level_idc of every sequence parameter set: in an avcC record, and in NAL units with
+// `lengthSize`-byte length prefixes. Nothing else changes.
+void SetAvccLevel(uint8_t* data, size_t size, uint8_t level) {
+    if (size < 7 || data[0] != 1) return;
+    data[3] = level;
+    size_t pos = 6;
+    for (int i = 0, count = data[5] & 0x1F; i < count && pos + 2 <= size; ++i) {
+        const size_t length = ReadBe16(data + pos);
+        if (pos + 2 + length > size) return;
+        if (length >= 4) data[pos + 2 + 3] = level;
+        pos += 2 + length;
+    }
+}
+
+void SetLengthPrefixedSpsLevel(uint8_t* data, size_t size, int lengthSize, uint8_t level) {
+    size_t pos = 0;
+    while (pos + lengthSize <= size) {
+        size_t length = 0;
+        for (int i = 0; i < lengthSize; ++i) length = (length << 8) | data[pos + i];
+        pos += lengthSize;
+        if (length > size - pos) return;
+        if (length >= 4 && NalTypeOf(data[pos]) == kNalSps) data[pos + 3] = level;
+        pos += length;
+    }
 }
 
 }  // namespace kestrun::media::h264

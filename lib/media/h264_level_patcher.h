@@ -31,6 +31,12 @@ private:
     size_t changedCount_ = 0;
 };
 
+// level_idc of every sequence parameter set in an avcC record (and the record's own level byte).
+void SetAvccLevel(uint8_t* data, size_t size, uint8_t level);
+// level_idc of every sequence parameter set among NAL units with `lengthSize`-byte length
+// prefixes (a frame of an MP4 or Matroska track).
+void SetLengthPrefixedSpsLevel(uint8_t* data, size_t size, int lengthSize, uint8_t level);
+
 // Which bytes of an Annex B stream's head lie inside a sequence parameter set NAL unit, after its
 // header byte and before the next start code. Bytes before the first start code lie in none, and
 // a slice's data never counts, however much it looks like a header.

@@ -3,6 +3,7 @@
 #include <fstream>
 #include <string_view>
 
+#include "media/byte_order.h"
 #include "media/matroska_header.h"
 
 namespace kestrun {
@@ -17,9 +18,7 @@ constexpr int kMaxChunks = 4096;
 constexpr std::uint64_t kHeaderReadBytes = 16 << 20;
 
 std::uint32_t LittleEndian32(std::string_view bytes) {
-    std::uint32_t value = 0;
-    for (int i = 3; i >= 0; --i) value = value << 8 | static_cast<unsigned char>(bytes[i]);
-    return value;
+    return media::ReadLe32(reinterpret_cast<const std::uint8_t*>(bytes.data()));
 }
 
 // Chunks are padded to an even size.

@@ -13,6 +13,7 @@ extern "C" {
 #include <optional>
 
 #include "media/byte_order.h"
+#include "media/libav_handles.h"
 #include "model/messages.h"
 
 namespace kestrun {
@@ -32,10 +33,6 @@ std::string Problem(std::string_view text, std::uint64_t offset, const std::stri
     return std::string(text) + std::to_string(offset) + (type.empty() ? "" : " (" + type + ")");
 }
 
-struct InputClose {
-    void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
-};
-
 // Where the last sample the index points at ends: the largest offset plus size over every
 // track's sample table. Nothing when FFmpeg cannot read the index (the rules say why).
 std::optional<std::uint64_t> SamplesEnd(const std::string& path) {
@@ -46,7 +43,7 @@ std::optional<std::uint64_t> SamplesEnd(const std::string& path) {
     const int opened = avformat_open_input(&raw, ("file:" + path).c_str(), nullptr, &options);
     av_dict_free(&options);
     if (opened < 0) return std::nullopt;
-    const std::unique_ptr<AVFormatContext, InputClose> input(raw);
+    const media::InputPtr input(raw);
     std::optional<std::uint64_t> end;
     for (unsigned i = 0; i < input->nb_streams; ++i) {
         AVStream* stream = input->streams[i];

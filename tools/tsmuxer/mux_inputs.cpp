@@ -12,6 +12,7 @@
 #include "common/lib_names.h"
 #include "common/mkvmerge_tracks.h"
 #include "common/raw_h264_source.h"
+#include "media/h264_level_patcher.h"
 #include "media/libav_handles.h"
 #include "pg_stream.h"
 
@@ -29,35 +30,8 @@ std::runtime_error LineError(const MetaTrack& line, const std::string& what) {
 bool IsRawH264(const std::string& path) {
     AVFormatContext* probe = nullptr;
     if (avformat_open_input(&probe, AvFilePath(path).c_str(), nullptr, nullptr) < 0) return false;
-    const bool raw = std::string(probe->iformat->name) == "h264";
-    avformat_close_input(&probe);
-    return raw;
-}
-
-// level_idc of every sequence parameter set: in an avcC record, and in NAL units with
-// `lengthSize`-byte length prefixes. Nothing else changes.
-void PatchAvcc(uint8_t* data, size_t size, uint8_t level) {
-    if (size < 7 || data[0] != 1) return;
-    data[3] = level;
-    size_t pos = 6;
-    for (int i = 0, count = data[5] & 0x1F; i < count && pos + 2 <= size; ++i) {
-        const size_t length = (size_t{data[pos]} << 8) | data[pos + 1];
-        if (pos + 2 + length > size) return;
-        if (length >= 4) data[pos + 2 + 3] = level;
-        pos += 2 + length;
-    }
-}
-
-void PatchLengthPrefixedSps(uint8_t* data, size_t size, int lengthSize, uint8_t level) {
-    size_t pos = 0;
-    while (pos + lengthSize <= size) {
-        size_t length = 0;
-        for (int i = 0; i < lengthSize; ++i) length = (length << 8) | data[pos + i];
-        pos += lengthSize;
-        if (length > size - pos) return;
-        if (length >= 4 && (data[pos] & 0x1F) == 7) data[pos + 3] = level;
-        pos += length;
-    }
+    const InputPtr input(probe);
+    return std::string(input->iformat->name) == "h264";
 }
 
 struct WantedTrack {
@@ -108,8 +82,8 @@ public:
             out->r_frame_rate = in.r_frame_rate;
             av_dict_copy(&out->metadata, in.metadata, 0);
             if (track.wanted->level > 0) {
-                PatchAvcc(out->codecpar->extradata, out->codecpar->extradata_size,
-                          track.wanted->level);
+                h264::SetAvccLevel(out->codecpar->extradata, out->codecpar->extradata_size,
+                                   track.wanted->level);
                 out->codecpar->level = track.wanted->level;
                 if (out->codecpar->extradata_size > 4 && out->codecpar->extradata[0] == 1)
                     track.lengthSize = (out->codecpar->extradata[4] & 3) + 1;
@@ -208,7 +182,8 @@ private:
         owned->pts -= shift;
         if (track.lengthSize > 0) {
             if (av_packet_make_writable(owned.get()) < 0) throw std::bad_alloc();
-            PatchLengthPrefixedSps(owned->data, owned->size, track.lengthSize, track.wanted->level);
+            h264::SetLengthPrefixedSpsLevel(owned->data, owned->size, track.lengthSize,
+                                            track.wanted->level);
         }
         owned->stream_index = track.outputIndex;
         ready_.push_back(std::move(owned));
