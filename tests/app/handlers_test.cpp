@@ -240,10 +240,10 @@ TEST_F(Handlers, OutputFolderChooser) {
 // The pieces of a split source are each verified as they are made: one that fails keeps the
 // source failed, and the source's own verification does not judge its last piece again.
 TEST_F(Handlers, APieceThatFailsVerificationKeepsTheSourceFailed) {
-    const std::string whole =
-        FfmpegSample({"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=1", "-c:v",
-                      "libx264", "-preset", "ultrafast", "-movflags", "+faststart"},
-                     "mp4");
+    const std::string whole = FfmpegSample(
+        {"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=1", "-c:v", "libx264",
+         "-preset", "ultrafast", "-pix_fmt", "yuv420p", "-movflags", "+faststart"},
+        "mp4");
     const std::string cut = media.Write("piece-1.mp4", std::string("\0\0\0\x20"
                                                                    "ftypisom",
                                                                    12));
