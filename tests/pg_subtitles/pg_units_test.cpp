@@ -49,6 +49,26 @@ TEST(SrtReader, RefusalNamesTheLine) {
     }
 }
 
+TEST(SrtReader, ControlBytesAreDropped) {
+    const std::string timing = "1\n00:00:01,000 --> 00:00:02,000\n";
+    const std::pair<std::string, std::string> rows[] = {
+        {"a\x01"
+         "b",
+         "ab"},
+        {"x\x01/", "x"},
+        {"\x01i\x02<i>y</i>\x01", "{\\i1}y{\\i0}"},
+        {"t\tu\x7F\x1B[0m", "t\tu[0m"},
+        {std::string("n\0ul", 4), "nul"},
+    };
+    for (const auto& [body, expected] : rows) {
+        const auto cues = ParseSrt(timing + body + "\n", "c.srt");
+        ASSERT_EQ(cues.size(), 1u) << body;
+        EXPECT_EQ(cues[0].text, expected) << body;
+        EXPECT_EQ(TextTrackCueText(body, false), expected) << body;
+    }
+    EXPECT_EQ(TextTrackCueText("0,0,Default,,0,0,0,,a\x01\x02{\\i1}b", true), "ab");
+}
+
 TEST(SrtReader, AssTextReducedToText) {
     EXPECT_EQ(PlainAssText("{\\pos(10,10)\\c&H00FF00&}Hi\\Nthere\\hyou{\\i1}!"), "Hi\nthere you!");
 }

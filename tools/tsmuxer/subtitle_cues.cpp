@@ -6,11 +6,15 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "common/file_checks.h"
 #include "common/libav_helpers.h"
 #include "common/mkvmerge_tracks.h"
 
 namespace standin::ts {
 namespace {
+
+// Far more than the longest film's subtitles.
+constexpr size_t kMaxSubtitleFileBytes = 32 << 20;
 
 bool IsValidUtf8(const std::string& text) {
     size_t i = 0;
@@ -60,6 +64,16 @@ std::string Windows1252ToUtf8(const std::string& text) {
     return out;
 }
 
+// A damaged or hostile file may hold control bytes; none is text to show, and the markup below
+// uses two of them for its own marks. Tab and line ends stay.
+std::string WithoutControlBytes(std::string text) {
+    std::erase_if(text, [](char ch) {
+        const auto c = static_cast<unsigned char>(ch);
+        return (c < 0x20 && c != '\t' && c != '\n' && c != '\r') || c == 0x7F;
+    });
+    return text;
+}
+
 std::string Trimmed(const std::string& text) {
     const size_t first = text.find_first_not_of(" \t");
     if (first == std::string::npos) return {};
@@ -92,7 +106,8 @@ bool ParseTiming(const std::string& line, int64_t& start, int64_t& end) {
 }
 
 // SRT's <i>, <b>, <u> become the renderer's switches; other tags (<font ...>) and {\...} blocks
-// go.
+// go. The text holds no control bytes (see WithoutControlBytes), so \x01 and \x02 mark the
+// switches found here alone.
 std::string SrtMarkup(const std::string& text) {
     static const std::regex kTag(R"(<\s*(/?)\s*([ibuIBU])\s*>)");
     std::string out = std::regex_replace(text, kTag, "\x01$1$2\x02");
@@ -100,24 +115,17 @@ std::string SrtMarkup(const std::string& text) {
     out = std::regex_replace(out, std::regex(R"(\{\\[^}]*\})"), "");
     std::string result;
     for (size_t i = 0; i < out.size(); ++i) {
-        if (out[i] != '\x01') {
-            result += out[i];
+        const size_t close = out[i] == '\x01' ? out.find('\x02', i) : std::string::npos;
+        if (close == std::string::npos || close < i + 2) {
+            if (out[i] != '\x01' && out[i] != '\x02') result += out[i];
             continue;
         }
         const bool closing = out[i + 1] == '/';
         const char kind = static_cast<char>(std::tolower(out[i + (closing ? 2 : 1)]));
         result += std::string("{\\") + kind + (closing ? "0" : "1") + "}";
-        i = out.find('\x02', i);
+        i = close;
     }
     return result;
-}
-
-std::string ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw std::runtime_error("cannot read the subtitle file " + path);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 bool LooksLikeAss(const std::string& text) {
@@ -187,17 +195,11 @@ std::vector<SubtitleCue> ReadFfmpegCues(const std::string& path, int64_t trackNu
     PacketPtr packet = NewPacket();
     while (av_read_frame(input.get(), packet.get()) >= 0) {
         if (packet->stream_index == stream && packet->pts != AV_NOPTS_VALUE && packet->size > 0) {
-            std::string data(reinterpret_cast<const char*>(packet->data), packet->size);
-            while (!data.empty() && data.back() == '\0') data.pop_back();
+            const std::string data(reinterpret_cast<const char*>(packet->data), packet->size);
             SubtitleCue cue;
             cue.startMs = Ms(packet->pts, st.time_base) - origin;
             cue.endMs = cue.startMs + Ms(std::max<int64_t>(packet->duration, 0), st.time_base);
-            if (ass) {
-                cue.text = PlainAssText(AssEventText(data));
-            } else {
-                if (!IsValidUtf8(data)) data = Windows1252ToUtf8(data);
-                cue.text = SrtMarkup(data);
-            }
+            cue.text = TextTrackCueText(data, ass);
             if (cue.endMs > cue.startMs && !cue.text.empty()) cues.push_back(std::move(cue));
         }
         av_packet_unref(packet.get());
@@ -210,6 +212,7 @@ std::vector<SubtitleCue> ReadFfmpegCues(const std::string& path, int64_t trackNu
 std::vector<SubtitleCue> ParseSrt(const std::string& raw, const std::string& name) {
     std::string text = raw.rfind("\xEF\xBB\xBF", 0) == 0 ? raw.substr(3) : raw;
     if (!IsValidUtf8(text)) text = Windows1252ToUtf8(text);
+    text = WithoutControlBytes(std::move(text));
     std::vector<std::string> lines;
     std::istringstream in(text);
     for (std::string line; std::getline(in, line);) {
@@ -246,6 +249,11 @@ std::vector<SubtitleCue> ParseSrt(const std::string& raw, const std::string& nam
     return cues;
 }
 
+std::string TextTrackCueText(const std::string& data, bool ass) {
+    if (ass) return PlainAssText(AssEventText(WithoutControlBytes(data)));
+    return SrtMarkup(WithoutControlBytes(IsValidUtf8(data) ? data : Windows1252ToUtf8(data)));
+}
+
 std::string PlainAssText(const std::string& assText) {
     std::string out;
     for (size_t i = 0; i < assText.size(); ++i) {
@@ -277,7 +285,7 @@ std::string PlainAssText(const std::string& assText) {
 
 std::vector<SubtitleCue> ReadSubtitleCues(const std::string& path, int64_t trackNumber) {
     if (trackNumber > 0) return ReadFfmpegCues(path, trackNumber);
-    const std::string text = ReadWholeFile(path);
+    const std::string text = ReadBoundedFile(path, kMaxSubtitleFileBytes, "subtitle file");
     if (LooksLikeAss(text)) return ReadFfmpegCues(path, 0);
     return ParseSrt(text, path);
 }
