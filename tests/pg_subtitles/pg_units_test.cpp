@@ -69,6 +69,24 @@ TEST(SrtReader, ControlBytesAreDropped) {
     EXPECT_EQ(TextTrackCueText("0,0,Default,,0,0,0,,a\x01\x02{\\i1}b", true), "ab");
 }
 
+TEST(SrtReader, OverlongLinesRefusedWithTheirNumber) {
+    const std::string timing = "1\n00:00:01,000 --> 00:00:02,000";
+    const std::pair<std::string, std::string> rows[] = {
+        {timing + std::string(300000, ' ') + "x\ny\n", "d.srt line 2: expected a time line"},
+        {timing + "\n<font " + std::string(300000, 'a') + "\n", "d.srt line 3: a cue of 300006"},
+    };
+    for (const auto& [text, expected] : rows) {
+        try {
+            ParseSrt(text, "d.srt");
+            ADD_FAILURE() << "accepted: " << expected;
+        } catch (const std::invalid_argument& e) {
+            EXPECT_NE(std::string(e.what()).find(expected), std::string::npos) << e.what();
+        }
+    }
+    EXPECT_THROW(TextTrackCueText(std::string(kMaxCueTextBytes + 1, 'a'), false),
+                 std::length_error);
+}
+
 TEST(SrtReader, AssTextReducedToText) {
     EXPECT_EQ(PlainAssText("{\\pos(10,10)\\c&H00FF00&}Hi\\Nthere\\hyou{\\i1}!"), "Hi\nthere you!");
 }

@@ -13,8 +13,10 @@
 namespace standin::ts {
 namespace {
 
-// Far more than the longest film's subtitles.
+// Far more than the longest film's subtitles, and than a screen can show at once: the markup is
+// read by patterns whose depth grows with the text they span.
 constexpr size_t kMaxSubtitleFileBytes = 32 << 20;
+constexpr size_t kMaxTimingLineBytes = 256;
 
 bool IsValidUtf8(const std::string& text) {
     size_t i = 0;
@@ -88,6 +90,7 @@ bool IsNumber(const std::string& text) {
 // "00:01:02,500 --> 00:01:04,000" (a dot for the comma, and position coordinates after, are
 // taken as well).
 bool ParseTiming(const std::string& line, int64_t& start, int64_t& end) {
+    if (line.size() > kMaxTimingLineBytes) return false;
     static const std::regex kTiming(
         R"(^\s*(\d+):(\d{1,2}):(\d{1,2})[,.](\d{1,3})\s*-->\s*(\d+):(\d{1,2}):(\d{1,2})[,.](\d{1,3})(\s.*)?$)");
     std::smatch m;
@@ -199,7 +202,12 @@ std::vector<SubtitleCue> ReadFfmpegCues(const std::string& path, int64_t trackNu
             SubtitleCue cue;
             cue.startMs = Ms(packet->pts, st.time_base) - origin;
             cue.endMs = cue.startMs + Ms(std::max<int64_t>(packet->duration, 0), st.time_base);
-            cue.text = TextTrackCueText(data, ass);
+            try {
+                cue.text = TextTrackCueText(data, ass);
+            } catch (const std::length_error& e) {
+                throw std::runtime_error(path + " at " + std::to_string(cue.startMs) +
+                                         " ms: " + e.what());
+            }
             if (cue.endMs > cue.startMs && !cue.text.empty()) cues.push_back(std::move(cue));
         }
         av_packet_unref(packet.get());
@@ -234,12 +242,16 @@ std::vector<SubtitleCue> ParseSrt(const std::string& raw, const std::string& nam
         if (i >= lines.size()) throw error(i - 1, "a cue number without a time line");
         if (!ParseTiming(lines[i], cue.startMs, cue.endMs))
             throw error(i, "expected a time line \"hh:mm:ss,mmm --> hh:mm:ss,mmm\", found \"" +
-                               lines[i] + "\"");
+                               lines[i].substr(0, 80) + (lines[i].size() > 80 ? "...\"" : "\""));
         if (cue.endMs < cue.startMs) throw error(i, "the cue ends before it starts");
         ++i;
         std::vector<std::string> body;
         for (; i < lines.size() && !Trimmed(lines[i]).empty(); ++i) body.push_back(lines[i]);
         for (size_t k = 0; k < body.size(); ++k) cue.text += (k ? "\n" : "") + body[k];
+        if (cue.text.size() > kMaxCueTextBytes)
+            throw error(i - body.size(), "a cue of " + std::to_string(cue.text.size()) +
+                                             " bytes (at most " + std::to_string(kMaxCueTextBytes) +
+                                             ")");
         cue.text = SrtMarkup(cue.text);
         if (!Trimmed(cue.text).empty() && cue.endMs > cue.startMs) cues.push_back(std::move(cue));
     }
@@ -250,6 +262,9 @@ std::vector<SubtitleCue> ParseSrt(const std::string& raw, const std::string& nam
 }
 
 std::string TextTrackCueText(const std::string& data, bool ass) {
+    if (data.size() > kMaxCueTextBytes)
+        throw std::length_error("a cue of " + std::to_string(data.size()) + " bytes (at most " +
+                                std::to_string(kMaxCueTextBytes) + ")");
     if (ass) return PlainAssText(AssEventText(WithoutControlBytes(data)));
     return SrtMarkup(WithoutControlBytes(IsValidUtf8(data) ? data : Windows1252ToUtf8(data)));
 }
