@@ -38,6 +38,7 @@ TEST(SrtReader, RefusalNamesTheLine) {
         {"1\n00:00:01,000 --> 00:00:02,000\nx\n\nhello\n", "b.srt line 5:"},
         {"1\n00:00:03,000 --> 00:00:02,000\nx\n", "b.srt line 2: the cue ends before"},
         {"\n\n7\n", "b.srt line 3:"},
+        {"1\n11111111111111111111:00:01,000 --> 00:00:02,000\nx\n", "b.srt line 2:"},
     };
     for (const auto& [text, expected] : rows) {
         try {
@@ -55,8 +56,8 @@ TEST(SrtReader, ControlBytesAreDropped) {
         {"a\x01"
          "b",
          "ab"},
-        {"x\x01/", "x"},
-        {"\x01i\x02<i>y</i>\x01", "{\\i1}y{\\i0}"},
+        {"x\x01/", "x/"},
+        {"\x01i\x02<i>y</i>\x01", "i{\\i1}y{\\i0}"},
         {"t\tu\x7F\x1B[0m", "t\tu[0m"},
         {std::string("n\0ul", 4), "nul"},
     };

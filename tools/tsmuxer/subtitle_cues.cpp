@@ -92,7 +92,7 @@ bool IsNumber(const std::string& text) {
 bool ParseTiming(const std::string& line, int64_t& start, int64_t& end) {
     if (line.size() > kMaxTimingLineBytes) return false;
     static const std::regex kTiming(
-        R"(^\s*(\d+):(\d{1,2}):(\d{1,2})[,.](\d{1,3})\s*-->\s*(\d+):(\d{1,2}):(\d{1,2})[,.](\d{1,3})(\s.*)?$)");
+        R"(^\s*(\d{1,6}):(\d{1,2}):(\d{1,2})[,.](\d{1,3})\s*-->\s*(\d{1,6}):(\d{1,2}):(\d{1,2})[,.](\d{1,3})(\s.*)?$)");
     std::smatch m;
     if (!std::regex_match(line, m, kTiming)) return false;
     auto ms = [&](int first) {
