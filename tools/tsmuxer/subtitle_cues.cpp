@@ -262,11 +262,12 @@ std::vector<SubtitleCue> ParseSrt(const std::string& raw, const std::string& nam
 }
 
 std::string TextTrackCueText(const std::string& data, bool ass) {
-    if (data.size() > kMaxCueTextBytes)
-        throw std::length_error("a cue of " + std::to_string(data.size()) + " bytes (at most " +
+    const std::string text =
+        WithoutControlBytes(ass || IsValidUtf8(data) ? data : Windows1252ToUtf8(data));
+    if (text.size() > kMaxCueTextBytes)
+        throw std::length_error("a cue of " + std::to_string(text.size()) + " bytes (at most " +
                                 std::to_string(kMaxCueTextBytes) + ")");
-    if (ass) return PlainAssText(AssEventText(WithoutControlBytes(data)));
-    return SrtMarkup(WithoutControlBytes(IsValidUtf8(data) ? data : Windows1252ToUtf8(data)));
+    return ass ? PlainAssText(AssEventText(text)) : SrtMarkup(text);
 }
 
 std::string PlainAssText(const std::string& assText) {
