@@ -8,6 +8,7 @@ packages=(
   ffmpeg mkvtoolnix faad soundstretch mpgtx libbluray-bin x264 mencoder fontconfig
   fonts-dejavu-core fonts-dejavu-extra xvfb xauth time
   clang-format nlohmann-json3-dev ccache git
+  clang libclang-rt-14-dev
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -76,7 +76,7 @@ std::vector<uint8_t> ByteSource::Read(uint64_t offset, size_t count) {
 }
 
 size_t BufferSource::ReadAt(uint64_t offset, uint8_t* destination, size_t count) {
-    if (offset >= bytes_.size()) return 0;
+    if (offset >= bytes_.size() || count == 0) return 0;
     const size_t available = std::min<uint64_t>(count, bytes_.size() - offset);
     std::memcpy(destination, bytes_.data() + offset, available);
     return available;

@@ -41,6 +41,7 @@ TEST(MkvmergeIdentification, WhatTheReportNeedsMustBeThere) {
         Identification("17", R"([{"id": 0, "type": "audio", "properties": {"number": 1}}])"),
         Identification("17",
                        R"([{"id": 0, "type": "audio", "properties": {"codec_id": "A_AC3"}}])"),
+        "2e505",  // a number no double holds
     };
     for (const std::string& json : missing) {
         try {

@@ -41,6 +41,10 @@ TEST(MencoderOptions, SizesAndFrameRates) {
     const Fraction ntsc = NormalisedFrameRate(*ParseFrameRate("30000/1001"));
     EXPECT_EQ(ntsc.num * 1001, ntsc.den * 30000);
     EXPECT_EQ(NormalisedFrameRate(25).num, 25);
+    // Numbers past any size or rate are refused, not wrapped.
+    EXPECT_EQ(ParseEndposSize("99999999999gb"), std::nullopt);
+    EXPECT_EQ(ParseFrameRate("2e78"), std::nullopt);
+    EXPECT_EQ(ParseFrameRate("1e300/1e-300"), std::nullopt);
 }
 
 MencoderCall Parse(const std::string& line) {
@@ -125,6 +129,10 @@ TEST(MuxScript, WithBlocksSizesAndErrors) {
     EXPECT_EQ(InterpretMuxScript("LOAD /a\nFROB\nSTART /o.avi", "/").error,
               "line 2: not understood: FROB");
     EXPECT_EQ(InterpretMuxScript("LOAD /a\n", "/").error, "the script has no START line");
+    // WITH inside WITH doubles the line at each level: refused once too long, not followed.
+    std::string nested;
+    for (int i = 0; i < 60; ++i) nested += "WITH WITH\n";
+    EXPECT_EQ(InterpretMuxScript(nested, "/").error, "line 15: the line is too long");
 }
 
 TEST(AvimuxTool, WritesTheAviAndCutsItIntoPiecesOfTheGivenSize) {

@@ -38,6 +38,7 @@ TEST(SrtReader, RefusalNamesTheLine) {
         {"1\n00:00:01,000 --> 00:00:02,000\nx\n\nhello\n", "b.srt line 5:"},
         {"1\n00:00:03,000 --> 00:00:02,000\nx\n", "b.srt line 2: the cue ends before"},
         {"\n\n7\n", "b.srt line 3:"},
+        {"1\n11111111111111111111:00:01,000 --> 00:00:02,000\nx\n", "b.srt line 2:"},
     };
     for (const auto& [text, expected] : rows) {
         try {
@@ -47,6 +48,44 @@ TEST(SrtReader, RefusalNamesTheLine) {
             EXPECT_NE(std::string(e.what()).find(expected), std::string::npos) << e.what();
         }
     }
+}
+
+TEST(SrtReader, ControlBytesAreDropped) {
+    const std::string timing = "1\n00:00:01,000 --> 00:00:02,000\n";
+    const std::pair<std::string, std::string> rows[] = {
+        {"a\x01"
+         "b",
+         "ab"},
+        {"x\x01/", "x/"},
+        {"\x01i\x02<i>y</i>\x01", "i{\\i1}y{\\i0}"},
+        {"t\tu\x7F\x1B[0m", "t\tu[0m"},
+        {std::string("n\0ul", 4), "nul"},
+    };
+    for (const auto& [body, expected] : rows) {
+        const auto cues = ParseSrt(timing + body + "\n", "c.srt");
+        ASSERT_EQ(cues.size(), 1u) << body;
+        EXPECT_EQ(cues[0].text, expected) << body;
+        EXPECT_EQ(TextTrackCueText(body, false), expected) << body;
+    }
+    EXPECT_EQ(TextTrackCueText("0,0,Default,,0,0,0,,a\x01\x02{\\i1}b", true), "ab");
+}
+
+TEST(SrtReader, OverlongLinesRefusedWithTheirNumber) {
+    const std::string timing = "1\n00:00:01,000 --> 00:00:02,000";
+    const std::pair<std::string, std::string> rows[] = {
+        {timing + std::string(300000, ' ') + "x\ny\n", "d.srt line 2: expected a time line"},
+        {timing + "\n<font " + std::string(300000, 'a') + "\n", "d.srt line 3: a cue of 300006"},
+    };
+    for (const auto& [text, expected] : rows) {
+        try {
+            ParseSrt(text, "d.srt");
+            ADD_FAILURE() << "accepted: " << expected;
+        } catch (const std::invalid_argument& e) {
+            EXPECT_NE(std::string(e.what()).find(expected), std::string::npos) << e.what();
+        }
+    }
+    EXPECT_THROW(TextTrackCueText(std::string(kMaxCueTextBytes + 1, 'a'), false),
+                 std::length_error);
 }
 
 TEST(SrtReader, AssTextReducedToText) {

@@ -126,15 +126,15 @@ int main(int argc, char** argv) {
         standin::Fail(kTool, "usage: avimux_gui SCRIPT.amg");
         return 1;
     }
-    std::ifstream in(argv[1], std::ios::binary);
-    if (!in) {
-        standin::Fail(kTool, std::string("cannot read the script ") + argv[1]);
+    std::string text;
+    try {
+        text = standin::ReadBoundedFile(argv[1], 1 << 20, "script");
+    } catch (const std::runtime_error& e) {
+        standin::Fail(kTool, e.what());
         return 1;
     }
-    std::stringstream text;
-    text << in.rdbuf();
     const auto result =
-        standin::InterpretMuxScript(text.str(), fs::absolute(argv[1]).parent_path().string());
+        standin::InterpretMuxScript(text, fs::absolute(argv[1]).parent_path().string());
     if (!result.error.empty()) {
         standin::Fail(kTool, std::string(argv[1]) + ": " + result.error);
         return 1;

@@ -10,6 +10,9 @@ const char* const kJobOptions[] = {
     "OPENDML",      "LEGACY",   "RECLISTS", "PRELOAD",   "AUDIO",     "ALL",        "DONEDLG",
     "OVERWRITEDLG", "CLOSEAPP", "MAXFILES", "NUMBERING", "ADD_IMMED", "UNBUFFERED", "OVERLAPPED"};
 
+// Far longer than any line a script needs, with the prefixes of its WITH blocks.
+constexpr size_t kMaxLineBytes = 64 * 1024;
+
 std::vector<std::string> Words(const std::string& line) {
     std::istringstream in(line);
     std::vector<std::string> words;
@@ -40,7 +43,12 @@ public:
             return {};
         }
         std::string line = rawLine.substr(rawLine.find_first_not_of(' '));
-        for (auto it = prefixes_.rbegin(); it != prefixes_.rend(); ++it) line = *it + " " + line;
+        for (auto it = prefixes_.rbegin(); it != prefixes_.rend(); ++it) {
+            // A WITH inside WITH blocks takes the outer prefixes into its own: nested without
+            // end, the lines would double at each level.
+            if (line.size() + it->size() >= kMaxLineBytes) return "the line is too long";
+            line = *it + " " + line;
+        }
         const std::vector<std::string> w = Words(line);
         const std::string& command = w[0];
         if (command == "WITH" && w.size() > 1) {

@@ -5,6 +5,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fstream>
+#include <stdexcept>
 
 namespace standin {
 namespace {
@@ -51,6 +53,19 @@ std::string ConversionFileProblem(const std::string& input, const std::string& o
     if (auto problem = OutputFolderProblem(output); !problem.empty()) return problem;
     if (IsSameFile(input, output)) return "output would overwrite its own input: " + output;
     return {};
+}
+
+std::string ReadBoundedFile(const std::string& path, size_t maxBytes, const std::string& what) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read the " + what + " " + path);
+    std::string text;
+    char chunk[65536];
+    while (text.size() <= maxBytes && in.read(chunk, sizeof chunk).gcount() > 0)
+        text.append(chunk, static_cast<size_t>(in.gcount()));
+    if (text.size() > maxBytes)
+        throw std::runtime_error("the " + what + " " + path + " is larger than " +
+                                 std::to_string(maxBytes / 1024) + " KiB");
+    return text;
 }
 
 }  // namespace standin

@@ -19,4 +19,9 @@ bool IsSameFile(const std::string& a, const std::string& b);
 // and an output that is not the input itself. Empty when all hold; otherwise the first problem.
 std::string ConversionFileProblem(const std::string& input, const std::string& output);
 
+// The whole of a text file that a person or a tool hands over (a script, a settings or subtitle
+// file). Throws std::runtime_error naming the file when it cannot be read or holds more than
+// `maxBytes`: such a file is not what it claims to be, and it is not taken into memory.
+std::string ReadBoundedFile(const std::string& path, size_t maxBytes, const std::string& what);
+
 }  // namespace standin

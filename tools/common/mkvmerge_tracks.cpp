@@ -42,10 +42,15 @@ TrackListing ListMatroskaTracks(const std::string& source) {
         listing.error = std::string("cannot start ") + kMkvmergeProgram;
         return listing;
     }
+    return ParseTrackListing(json, source);
+}
+
+TrackListing ParseTrackListing(const std::string& json, const std::string& source) {
+    TrackListing listing;
     Json report;
     try {
         report = Json::parse(json);
-    } catch (const Json::parse_error&) {
+    } catch (const Json::exception&) {
         listing.error = "cannot read the track list of " + source;
         return listing;
     }

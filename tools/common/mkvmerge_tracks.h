@@ -27,6 +27,9 @@ struct TrackListing {
 // unrecognised file gives an error message and no tracks.
 TrackListing ListMatroskaTracks(const std::string& source);
 
+// The listing in `json`, a report of `mkvmerge -J` on `source`.
+TrackListing ParseTrackListing(const std::string& json, const std::string& source);
+
 // The track that the legacy track number `number` named, or nullptr.
 const MatroskaTrack* FindTrackByNumber(const TrackListing& listing, long long number);
 

@@ -6,6 +6,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "common/file_checks.h"
+
 namespace standin {
 namespace {
 
@@ -46,12 +48,9 @@ H264InfoSettings ParseH264InfoSettings(const std::string& text) {
 }
 
 H264InfoSettings ReadH264InfoSettings(const std::string& iniPath) {
-    std::ifstream file(iniPath, std::ios::binary);
-    if (!file) throw std::runtime_error("cannot read the settings file " + iniPath);
-    std::ostringstream text;
-    text << file.rdbuf();
+    const std::string text = ReadBoundedFile(iniPath, 1 << 20, "settings file");
     try {
-        return ParseH264InfoSettings(text.str());
+        return ParseH264InfoSettings(text);
     } catch (const std::runtime_error& e) {
         throw std::runtime_error(iniPath + ": " + e.what());
     }

@@ -1,5 +1,6 @@
 #include "mencoder_call.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
@@ -22,6 +23,9 @@ std::vector<std::string> Split(const std::string& text, char separator) {
         start = end + 1;
     }
 }
+
+// Far above any film's rate; what is above is no frame rate.
+constexpr double kMaxFrameRate = 1000;
 
 std::optional<double> Number(const std::string& text) {
     if (text.empty()) return std::nullopt;
@@ -90,7 +94,7 @@ bool SetSubtitleNumber(SubtitleRequest& s, const std::string& name, double value
     } else if (name == "-subpos") {
         s.position = value;
     } else if (name == "-subfont-autoscale") {
-        s.autoscale = static_cast<int>(value);
+        s.autoscale = static_cast<int>(std::clamp(value, 0.0, 3.0));
     } else if (name == "-subfont-text-scale") {
         s.textScale = value;
     } else {
@@ -108,7 +112,9 @@ std::optional<long long> ParseEndposSize(const std::string& text) {
         const std::string s = suffix;
         if (text.size() > s.size() && text.compare(text.size() - s.size(), s.size(), s) == 0) {
             const auto value = Number(text.substr(0, text.size() - s.size()));
-            if (!value || *value < 0) return std::nullopt;
+            // Sizes a file can have; a larger number is no size.
+            if (!value || *value < 0 || *value * static_cast<double>(factor) >= 0x1p62)
+                return std::nullopt;
             return static_cast<long long>(*value * static_cast<double>(factor));
         }
     }
@@ -119,14 +125,15 @@ std::optional<double> ParseFrameRate(const std::string& text) {
     const size_t slash = text.find('/');
     if (slash == std::string::npos) {
         const auto value = Number(text);
-        return value && *value > 0 ? value : std::nullopt;
+        return value && *value > 0 && *value <= kMaxFrameRate ? value : std::nullopt;
     }
     const auto num = Number(text.substr(0, slash)), den = Number(text.substr(slash + 1));
-    if (!num || !den || *num <= 0 || *den <= 0) return std::nullopt;
+    if (!num || !den || *num <= 0 || *den <= 0 || *num / *den > kMaxFrameRate) return std::nullopt;
     return *num / *den;
 }
 
 Fraction NormalisedFrameRate(double fps) {
+    fps = std::clamp(fps, 0.0, kMaxFrameRate);
     const AVRational rate = av_d2q(fps, static_cast<int>(fps * 1001 + 2));
     return {rate.num, rate.den};
 }

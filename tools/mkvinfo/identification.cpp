@@ -167,7 +167,7 @@ SegmentFacts ReadIdentification(std::string_view json) {
     Json root;
     try {
         root = Json::parse(json);
-    } catch (const Json::parse_error& e) {
+    } catch (const Json::exception& e) {
         throw IdentificationError(std::string("unreadable identification from mkvmerge: ") +
                                   e.what());
     }

@@ -5,6 +5,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "common/file_checks.h"
+
 namespace standin::ts {
 namespace {
 
@@ -122,11 +124,7 @@ MetaFile ParseMetaFile(const std::string& text) {
 }
 
 MetaFile ReadMetaFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw std::runtime_error("cannot read the meta file " + path);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return ParseMetaFile(text.str());
+    return ParseMetaFile(ReadBoundedFile(path, 1 << 20, "meta file"));
 }
 
 int64_t ParseSplitSize(const std::string& text) {

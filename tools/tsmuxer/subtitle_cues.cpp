@@ -6,12 +6,18 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "common/file_checks.h"
 #include "common/lib_names.h"
 #include "common/mkvmerge_tracks.h"
 #include "media/libav_handles.h"
 
 namespace standin::ts {
 namespace {
+
+// Far more than the longest film's subtitles, and than a screen can show at once: the markup is
+// read by patterns whose depth grows with the text they span.
+constexpr size_t kMaxSubtitleFileBytes = 32 << 20;
+constexpr size_t kMaxTimingLineBytes = 256;
 
 bool IsValidUtf8(const std::string& text) {
     size_t i = 0;
@@ -61,6 +67,16 @@ std::string Windows1252ToUtf8(const std::string& text) {
     return out;
 }
 
+// A damaged or hostile file may hold control bytes; none is text to show, and the markup below
+// uses two of them for its own marks. Tab and line ends stay.
+std::string WithoutControlBytes(std::string text) {
+    std::erase_if(text, [](char ch) {
+        const auto c = static_cast<unsigned char>(ch);
+        return (c < 0x20 && c != '\t' && c != '\n' && c != '\r') || c == 0x7F;
+    });
+    return text;
+}
+
 std::string Trimmed(const std::string& text) {
     const size_t first = text.find_first_not_of(" \t");
     if (first == std::string::npos) return {};
@@ -75,8 +91,9 @@ bool IsNumber(const std::string& text) {
 // "00:01:02,500 --> 00:01:04,000" (a dot for the comma, and position coordinates after, are
 // taken as well).
 bool ParseTiming(const std::string& line, int64_t& start, int64_t& end) {
+    if (line.size() > kMaxTimingLineBytes) return false;
     static const std::regex kTiming(
-        R"(^\s*(\d+):(\d{1,2}):(\d{1,2})[,.](\d{1,3})\s*-->\s*(\d+):(\d{1,2}):(\d{1,2})[,.](\d{1,3})(\s.*)?$)");
+        R"(^\s*(\d{1,6}):(\d{1,2}):(\d{1,2})[,.](\d{1,3})\s*-->\s*(\d{1,6}):(\d{1,2}):(\d{1,2})[,.](\d{1,3})(\s.*)?$)");
     std::smatch m;
     if (!std::regex_match(line, m, kTiming)) return false;
     auto ms = [&](int first) {
@@ -93,7 +110,8 @@ bool ParseTiming(const std::string& line, int64_t& start, int64_t& end) {
 }
 
 // SRT's <i>, <b>, <u> become the renderer's switches; other tags (<font ...>) and {\...} blocks
-// go.
+// go. The text holds no control bytes (see WithoutControlBytes), so \x01 and \x02 mark the
+// switches found here alone.
 std::string SrtMarkup(const std::string& text) {
     static const std::regex kTag(R"(<\s*(/?)\s*([ibuIBU])\s*>)");
     std::string out = std::regex_replace(text, kTag, "\x01$1$2\x02");
@@ -101,24 +119,17 @@ std::string SrtMarkup(const std::string& text) {
     out = std::regex_replace(out, std::regex(R"(\{\\[^}]*\})"), "");
     std::string result;
     for (size_t i = 0; i < out.size(); ++i) {
-        if (out[i] != '\x01') {
-            result += out[i];
+        const size_t close = out[i] == '\x01' ? out.find('\x02', i) : std::string::npos;
+        if (close == std::string::npos || close < i + 2) {
+            if (out[i] != '\x01' && out[i] != '\x02') result += out[i];
             continue;
         }
         const bool closing = out[i + 1] == '/';
         const char kind = static_cast<char>(std::tolower(out[i + (closing ? 2 : 1)]));
         result += std::string("{\\") + kind + (closing ? "0" : "1") + "}";
-        i = out.find('\x02', i);
+        i = close;
     }
     return result;
-}
-
-std::string ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw std::runtime_error("cannot read the subtitle file " + path);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 bool LooksLikeAss(const std::string& text) {
@@ -188,16 +199,15 @@ std::vector<SubtitleCue> ReadFfmpegCues(const std::string& path, int64_t trackNu
     PacketPtr packet = NewPacket();
     while (av_read_frame(input.get(), packet.get()) >= 0) {
         if (packet->stream_index == stream && packet->pts != AV_NOPTS_VALUE && packet->size > 0) {
-            std::string data(reinterpret_cast<const char*>(packet->data), packet->size);
-            while (!data.empty() && data.back() == '\0') data.pop_back();
+            const std::string data(reinterpret_cast<const char*>(packet->data), packet->size);
             SubtitleCue cue;
             cue.startMs = Ms(packet->pts, st.time_base) - origin;
             cue.endMs = cue.startMs + Ms(std::max<int64_t>(packet->duration, 0), st.time_base);
-            if (ass) {
-                cue.text = PlainAssText(AssEventText(data));
-            } else {
-                if (!IsValidUtf8(data)) data = Windows1252ToUtf8(data);
-                cue.text = SrtMarkup(data);
+            try {
+                cue.text = TextTrackCueText(data, ass);
+            } catch (const std::length_error& e) {
+                throw std::runtime_error(path + " at " + std::to_string(cue.startMs) +
+                                         " ms: " + e.what());
             }
             if (cue.endMs > cue.startMs && !cue.text.empty()) cues.push_back(std::move(cue));
         }
@@ -211,6 +221,7 @@ std::vector<SubtitleCue> ReadFfmpegCues(const std::string& path, int64_t trackNu
 std::vector<SubtitleCue> ParseSrt(const std::string& raw, const std::string& name) {
     std::string text = raw.rfind("\xEF\xBB\xBF", 0) == 0 ? raw.substr(3) : raw;
     if (!IsValidUtf8(text)) text = Windows1252ToUtf8(text);
+    text = WithoutControlBytes(std::move(text));
     std::vector<std::string> lines;
     std::istringstream in(text);
     for (std::string line; std::getline(in, line);) {
@@ -232,12 +243,16 @@ std::vector<SubtitleCue> ParseSrt(const std::string& raw, const std::string& nam
         if (i >= lines.size()) throw error(i - 1, "a cue number without a time line");
         if (!ParseTiming(lines[i], cue.startMs, cue.endMs))
             throw error(i, "expected a time line \"hh:mm:ss,mmm --> hh:mm:ss,mmm\", found \"" +
-                               lines[i] + "\"");
+                               lines[i].substr(0, 80) + (lines[i].size() > 80 ? "...\"" : "\""));
         if (cue.endMs < cue.startMs) throw error(i, "the cue ends before it starts");
         ++i;
         std::vector<std::string> body;
         for (; i < lines.size() && !Trimmed(lines[i]).empty(); ++i) body.push_back(lines[i]);
         for (size_t k = 0; k < body.size(); ++k) cue.text += (k ? "\n" : "") + body[k];
+        if (cue.text.size() > kMaxCueTextBytes)
+            throw error(i - body.size(), "a cue of " + std::to_string(cue.text.size()) +
+                                             " bytes (at most " + std::to_string(kMaxCueTextBytes) +
+                                             ")");
         cue.text = SrtMarkup(cue.text);
         if (!Trimmed(cue.text).empty() && cue.endMs > cue.startMs) cues.push_back(std::move(cue));
     }
@@ -245,6 +260,15 @@ std::vector<SubtitleCue> ParseSrt(const std::string& raw, const std::string& nam
         return a.startMs < b.startMs;
     });
     return cues;
+}
+
+std::string TextTrackCueText(const std::string& data, bool ass) {
+    const std::string text =
+        WithoutControlBytes(ass || IsValidUtf8(data) ? data : Windows1252ToUtf8(data));
+    if (text.size() > kMaxCueTextBytes)
+        throw std::length_error("a cue of " + std::to_string(text.size()) + " bytes (at most " +
+                                std::to_string(kMaxCueTextBytes) + ")");
+    return ass ? PlainAssText(AssEventText(text)) : SrtMarkup(text);
 }
 
 std::string PlainAssText(const std::string& assText) {
@@ -278,7 +302,7 @@ std::string PlainAssText(const std::string& assText) {
 
 std::vector<SubtitleCue> ReadSubtitleCues(const std::string& path, int64_t trackNumber) {
     if (trackNumber > 0) return ReadFfmpegCues(path, trackNumber);
-    const std::string text = ReadWholeFile(path);
+    const std::string text = ReadBoundedFile(path, kMaxSubtitleFileBytes, "subtitle file");
     if (LooksLikeAss(text)) return ReadFfmpegCues(path, 0);
     return ParseSrt(text, path);
 }

@@ -15,6 +15,10 @@ struct SubtitleCue {
     std::string text;  // UTF-8; lines separated by '\n'; may hold {\i1}-style switches
 };
 
+// Control bytes other than tab and line ends are dropped from every text read here; a cue holds at
+// most kMaxCueTextBytes.
+inline constexpr size_t kMaxCueTextBytes = 8192;
+
 // Parses SRT text. A file that is not valid UTF-8 is taken as Windows-1252. Throws
 // std::invalid_argument "<name> line N: ..." for a block it cannot read.
 std::vector<SubtitleCue> ParseSrt(const std::string& text, const std::string& name);
@@ -22,6 +26,10 @@ std::vector<SubtitleCue> ParseSrt(const std::string& text, const std::string& na
 // The text of an SSA/ASS event's Text field: override blocks dropped, \N and \n as line breaks,
 // \h as a space.
 std::string PlainAssText(const std::string& assText);
+
+// The text of one packet of a Matroska text track: SRT text (`ass` false) with its markup, or an
+// SSA/ASS event reduced to its text. Throws std::length_error for a longer cue than a cue can be.
+std::string TextTrackCueText(const std::string& data, bool ass);
 
 // The cues of a subtitle file (SRT by default; SSA/ASS by their header), or, with `trackNumber`
 // > 0, of that text track of a Matroska file, in milliseconds from the first video frame (an SRT
