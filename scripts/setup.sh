@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev libgl-dev libass-dev
   ffmpeg mkvtoolnix faad soundstretch mpgtx libbluray-bin x264 mencoder fontconfig
   fonts-dejavu-core fonts-dejavu-extra xvfb xauth time
-  clang-format nlohmann-json3-dev ccache git
+  clang-format nlohmann-json3-dev libcli11-dev ccache git
   clang libclang-rt-14-dev
 )
 missing=()

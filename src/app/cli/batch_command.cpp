@@ -1,10 +1,12 @@
 // kestrun-cli batch: every MKV file of a folder through the window's folder batch. The options
 // of `convert` are set once beforehand, as a person sets the window before pressing "Folder";
 // the results go to the output folder without the question of the "Folder" button.
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <filesystem>
 #include <iomanip>
 #include <iostream>
+#include <memory>
 
 #include "app/batch.h"
 #include "app/cli/cli_host.h"
@@ -20,8 +22,7 @@ namespace {
 
 int BatchUsage(const std::string& problem) {
     std::cerr << "kestrun-cli batch: " << problem << "\n"
-              << "usage: kestrun-cli batch [options] FOLDER (the options of convert but --audio, "
-                 "--subs and --subs-file, which choose per source)\n";
+              << "(kestrun-cli batch --help lists the options)" << std::endl;
     return 2;
 }
 
@@ -92,45 +93,27 @@ int ExitCodeOf(const std::vector<SummaryRow>& rows, bool anyBreaksRule) {
     return anyBreaksRule ? kExitResultBreaksRule : 0;
 }
 
-}  // namespace
-
-int RunBatchCommand(Context& ctx, CliHost& host, const std::vector<std::string>& args) {
-    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-        std::cout
-            << "usage: kestrun-cli batch [options] FOLDER\n"
-            << ConvertOptionsHelp()
-            << "    --audio, --subs and --subs-file choose per source and are not taken here.\n"
-            << "A source whose result is already in the output folder is skipped when that result\n"
-            << "verifies, and otherwise counted as failed with the result left as it is. A table\n"
-            << "ends the run: each source converted, skipped or failed, with its result or "
-               "reason.\n"
-            << "Exit code: 0 when nothing failed, 1 when a source failed, 3 when nothing failed\n"
-            << "but a converted result breaks a rule of the console.\n";
-        return 0;
-    }
-    std::string error;
-    const auto options = ParseConvertOptions(args, &error);
-    if (!options) return BatchUsage(error);
-    if (options->positional.size() != 1) return BatchUsage("give exactly one FOLDER");
-    if (ChoosesPerSource(*options))
+// The options are parsed: the checks that need the folders, then the batch.
+int RunBatch(Context& ctx, CliHost& host, const ConvertOptions& options) {
+    if (ChoosesPerSource(options))
         return BatchUsage(
             "--audio, --subs and --subs-file choose "
             "for one source; use convert for them");
-    const std::string folder = AbsoluteFolder(options->positional.front());
+    const std::string folder = AbsoluteFolder(options.positional.front());
     if (!FolderExists(folder)) {
         std::cerr << "kestrun-cli batch: not a folder: " << folder << std::endl;
         return 1;
     }
     if (RefuseUnquotablePath(ctx, folder)) return 1;
-    if (std::string refusal = ApplyOutputFolder(ctx, *options); !refusal.empty())
+    if (std::string refusal = ApplyOutputFolder(ctx, options); !refusal.empty())
         return BatchUsage(refusal);
     if (!FolderExists(ctx.form.txtTMP.text())) {
         std::cerr << "kestrun-cli batch: --out: " << msg::kBatchOutputFolderMissing
                   << ctx.form.txtTMP.text() << std::endl;
         return 1;
     }
-    StartRecodeFormat(ctx, *options);
-    if (std::string refusal = ApplyConvertOptions(ctx, host, *options); !refusal.empty()) {
+    StartRecodeFormat(ctx, options);
+    if (std::string refusal = ApplyConvertOptions(ctx, host, options); !refusal.empty()) {
         std::cerr << "kestrun-cli batch: " << refusal << std::endl;
         return 2;
     }
@@ -170,6 +153,27 @@ int RunBatchCommand(Context& ctx, CliHost& host, const std::vector<std::string>&
 
     PrintSummary(rows);
     return ExitCodeOf(rows, anyBreaksRule);
+}
+
+}  // namespace
+
+SubCommand AddBatchCommand(CLI::App& program) {
+    CLI::App* command = program.add_subcommand(
+        "batch", "convert every MKV file of a folder (the options of convert)");
+    auto options = std::make_shared<ConvertOptions>();
+    AddConvertOptions(*command, *options, false);
+    command->add_option("FOLDER", options->positional, "the folder of the MKV files")
+        ->required()
+        ->expected(1);
+    command->footer(
+        "--audio, --subs and --subs-file choose per source and are not taken here.\n"
+        "A source whose result is already in the output folder is skipped when that result\n"
+        "verifies, and otherwise counted as failed with the result left as it is. A table\n"
+        "ends the run: each source converted, skipped or failed, with its result or reason.\n"
+        "Exit code: 0 when nothing failed, 1 when a source failed, 3 when nothing failed\n"
+        "but a converted result breaks a rule of the console.");
+    return {command,
+            [options](Context& ctx, CliHost& host) { return RunBatch(ctx, host, *options); }};
 }
 
 }  // namespace kestrun

@@ -1,7 +1,9 @@
-// kestrun-cli check [--platform ps3|xbox360|ps3-stereo] [--json] FILE...: whether each file plays
-// on each console, rule by rule, read from its headers only, with the cheapest fix and the
+// kestrun-cli check [--platform ps3|xbox360|ps3-stereo]... [--json] FILE...: whether each file
+// plays on each console, rule by rule, read from its headers only, with the cheapest fix and the
 // convert options that apply it.
+#include <CLI/CLI.hpp>
 #include <iostream>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
 
@@ -13,15 +15,16 @@ namespace kestrun {
 namespace {
 
 constexpr int kExitUnreadable = 1;
-constexpr int kExitUsage = 2;
 
 using Json = nlohmann::ordered_json;
 
 struct CheckArgs {
-    std::vector<Console> consoles = {Console::Ps3, Console::Xbox360};
+    std::vector<std::string> platforms;  // none given: the PS3 and the Xbox 360
     bool json = false;
     std::vector<std::string> files;
 };
+
+constexpr Console kConsoles[] = {Console::Ps3, Console::Xbox360, Console::Ps3Stereo};
 
 const char* PlatformOption(Console console) {
     switch (console) {
@@ -33,36 +36,6 @@ const char* PlatformOption(Console console) {
             return "ps3-stereo";
     }
     return "";
-}
-
-std::optional<CheckArgs> ParseArgs(const std::vector<std::string>& args, std::string* error) {
-    CheckArgs parsed;
-    bool platformGiven = false;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "--json") {
-            parsed.json = true;
-        } else if (a == "--platform") {
-            if (i + 1 == args.size()) return *error = "--platform needs a value", std::nullopt;
-            const std::string value = args[++i];
-            std::optional<Console> console;
-            for (Console c : {Console::Ps3, Console::Xbox360, Console::Ps3Stereo})
-                if (value == PlatformOption(c)) console = c;
-            if (!console) return *error = "unknown platform: " + value, std::nullopt;
-            if (!platformGiven) parsed.consoles.clear();
-            platformGiven = true;
-            parsed.consoles.push_back(*console);
-        } else if (a == "--") {
-            parsed.files.insert(parsed.files.end(), args.begin() + i + 1, args.end());
-            break;
-        } else if (!a.empty() && a[0] == '-') {
-            return *error = "unknown option: " + a, std::nullopt;
-        } else {
-            parsed.files.push_back(a);
-        }
-    }
-    if (parsed.files.empty()) return *error = "no file given", std::nullopt;
-    return parsed;
 }
 
 std::string LowerExtension(const std::string& path) {
@@ -166,34 +139,50 @@ Json FactsJson(const MediaFacts& facts, const std::vector<Console>& consoles) {
     return file;
 }
 
-}  // namespace
-
-int RunCheckCommand(Context& ctx, CliHost&, const std::vector<std::string>& args) {
+int RunCheck(Context& ctx, const CheckArgs& args) {
+    std::vector<Console> consoles;
+    for (const std::string& platform : args.platforms)
+        for (Console c : kConsoles)
+            if (platform == PlatformOption(c)) consoles.push_back(c);
+    if (consoles.empty()) consoles = {Console::Ps3, Console::Xbox360};
     std::string error;
-    const auto parsed = ParseArgs(args, &error);
-    if (!parsed) {
-        std::cerr << "kestrun-cli check: " << error << "\n"
-                  << "usage: kestrun-cli check [--platform ps3|xbox360|ps3-stereo] [--json] "
-                     "FILE...\n";
-        return kExitUsage;
-    }
     int exitCode = 0;
     Json all = Json::array();
-    for (const std::string& file : parsed->files) {
+    for (const std::string& file : args.files) {
         const auto facts = ReadMediaFacts(ctx, file, &error);
         if (!facts) {
             std::cerr << "kestrun-cli check: " << file << ": " << error << std::endl;
             exitCode = kExitUnreadable;
             continue;
         }
-        if (parsed->json)
-            all.push_back(FactsJson(*facts, parsed->consoles));
+        if (args.json)
+            all.push_back(FactsJson(*facts, consoles));
         else
-            PrintText(*facts, parsed->consoles);
+            PrintText(*facts, consoles);
     }
-    if (parsed->json) std::cout << all.dump(2, ' ', false, Json::error_handler_t::replace) << "\n";
+    if (args.json) std::cout << all.dump(2, ' ', false, Json::error_handler_t::replace) << "\n";
     std::cout << std::flush;
     return std::cout ? exitCode : kExitUnreadable;
+}
+
+}  // namespace
+
+SubCommand AddCheckCommand(CLI::App& program) {
+    CLI::App* command =
+        program.add_subcommand("check", "will it play? the console rules, per file");
+    auto args = std::make_shared<CheckArgs>();
+    std::vector<std::string> platforms;
+    for (Console c : kConsoles) platforms.push_back(PlatformOption(c));
+    command
+        ->add_option("--platform", args->platforms,
+                     "a console to check for, once per console (default: ps3 and xbox360)")
+        ->check(CLI::IsMember(platforms).description(""))
+        ->type_name("ps3|xbox360|ps3-stereo")
+        ->expected(1)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    command->add_flag("--json", args->json, "one JSON array of the files instead of text");
+    command->add_option("FILE", args->files, "the files to check")->required();
+    return {command, [args](Context& ctx, CliHost&) { return RunCheck(ctx, *args); }};
 }
 
 }  // namespace kestrun

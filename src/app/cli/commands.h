@@ -1,30 +1,39 @@
 #pragma once
-// The sub-commands of kestrun-cli. Each takes the arguments after its name and returns the
-// process exit code.
-#include <string>
-#include <vector>
+// The sub-commands of kestrun-cli. Each adds itself, with its options, to the program's CLI11
+// parser and returns what runs it once the arguments are parsed; the run returns the process
+// exit code. A bad argument never reaches a run: the parser names it and the program exits 2.
+#include <functional>
+
+namespace CLI {
+class App;
+}
 
 namespace kestrun {
 
 class CliHost;
 struct Context;
 
-// info SOURCE: the analysis of one source as one JSON object on standard output.
-int RunInfoCommand(Context& ctx, CliHost& host, const std::vector<std::string>& args);
+struct SubCommand {
+    CLI::App* parser;
+    std::function<int(Context&, CliHost&)> run;
+};
 
-// check [--platform P] [--json] FILE...: the console rules on each file's headers; 0 when every
-// file was read, 1 when one could not be.
-int RunCheckCommand(Context& ctx, CliHost& host, const std::vector<std::string>& args);
+// info SOURCE: the analysis of one source as one JSON object on standard output.
+SubCommand AddInfoCommand(CLI::App& program);
+
+// check [--platform P]... [--json] FILE...: the console rules on each file's headers; 0 when
+// every file was read, 1 when one could not be.
+SubCommand AddCheckCommand(CLI::App& program);
 
 // The exit code of convert and batch when a finished result breaks a rule of the chosen console.
 inline constexpr int kExitResultBreaksRule = 3;
 
 // convert [options] SOURCE: one conversion; 0 when it finished, its output is not empty and it
 // passed the console rules.
-int RunConvertCommand(Context& ctx, CliHost& host, const std::vector<std::string>& args);
+SubCommand AddConvertCommand(CLI::App& program);
 // batch [options] FOLDER: every MKV file of the folder in turn; 1 when any file failed, else
 // kExitResultBreaksRule when a converted result breaks a rule.
-int RunBatchCommand(Context& ctx, CliHost& host, const std::vector<std::string>& args);
+SubCommand AddBatchCommand(CLI::App& program);
 
 // True when the last conversion reached its success text and its output exists, not empty.
 bool FinishedWithOutput(const Context& ctx);

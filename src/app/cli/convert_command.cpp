@@ -1,7 +1,9 @@
 // kestrun-cli convert: one source through the window's own path, without a window. It starts
 // from the design defaults, chooses the source as "File" does, sets the options as clicks would
 // and presses Convert (which also saves the settings).
+#include <CLI/CLI.hpp>
 #include <iostream>
+#include <memory>
 
 #include "analysis/read_info.h"
 #include "app/cli/cli_host.h"
@@ -23,20 +25,10 @@ bool FinishedWithOutput(const Context& ctx) {
     return size > 0 && size != kInvalidFileSize;
 }
 
-int RunConvertCommand(Context& ctx, CliHost& host, const std::vector<std::string>& args) {
-    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-        std::cout << "usage: kestrun-cli convert [options] SOURCE\n" << ConvertOptionsHelp();
-        return 0;
-    }
-    std::string error;
-    const auto options = ParseConvertOptions(args, &error);
-    if (!options || options->positional.size() != 1) {
-        std::cerr << "kestrun-cli convert: " << (options ? "give exactly one SOURCE" : error)
-                  << "\n"
-                  << "usage: kestrun-cli convert [options] SOURCE (--help lists the options)\n";
-        return 2;
-    }
-    ConvertOptions checked = *options;
+namespace {
+
+int RunConvert(Context& ctx, CliHost& host, const ConvertOptions& options) {
+    ConvertOptions checked = options;
     for (const std::string& problem : {ApplyOutputFolder(ctx, checked), CheckSubtitleFile(checked)})
         if (!problem.empty()) {
             std::cerr << "kestrun-cli convert: " << problem << std::endl;
@@ -64,13 +56,26 @@ int RunConvertCommand(Context& ctx, CliHost& host, const std::vector<std::string
         return 2;
     }
     // The verdict shown on choosing the source was for the window's console before the options.
-    if (options->platform || options->container) ShowSourceVerdict(ctx, source);
+    if (options.platform || options.container) ShowSourceVerdict(ctx, source);
     Command2_Click(ctx);
     if (FinishedWithOutput(ctx)) {
         std::cout << ctx.finishedOutput << std::endl;
         return ctx.finishedOutputPlays == false ? kExitResultBreaksRule : 0;
     }
     return 1;
+}
+
+}  // namespace
+
+SubCommand AddConvertCommand(CLI::App& program) {
+    CLI::App* command = program.add_subcommand("convert", "convert one source");
+    auto options = std::make_shared<ConvertOptions>();
+    AddConvertOptions(*command, *options, true);
+    command->add_option("SOURCE", options->positional, "the MKV, AVI or WMV file")
+        ->required()
+        ->expected(1);
+    return {command,
+            [options](Context& ctx, CliHost& host) { return RunConvert(ctx, host, *options); }};
 }
 
 }  // namespace kestrun

@@ -2,10 +2,11 @@
 
 #include <unistd.h>
 
+#include <CLI/CLI.hpp>
+#include <algorithm>
 #include <charconv>
 #include <climits>
 #include <functional>
-#include <map>
 
 #include "app/cli/cli_host.h"
 #include "app/handlers.h"
@@ -17,15 +18,6 @@ namespace {
 
 // ---- parsing
 
-using Setter = std::function<bool(ConvertOptions&, const std::string&)>;
-
-struct OptionDef {
-    const char* name;
-    const char* valueName;  // nullptr for a flag
-    const char* help;
-    Setter set;
-};
-
 // A place in a list: plain decimal digits whose value an int holds; anything else is refused.
 bool ToIndex(const std::string& text, int* out) {
     if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) return false;
@@ -33,73 +25,63 @@ bool ToIndex(const std::string& text, int* out) {
     return ec == std::errc() && end == text.data() + text.size();
 }
 
-template <typename T>
-Setter Choice(std::optional<T> ConvertOptions::*field, std::map<std::string, T> choices) {
-    return [field, choices](ConvertOptions& o, const std::string& v) {
-        auto it = choices.find(v);
-        if (it == choices.end()) return false;
-        o.*field = it->second;
-        return true;
-    };
-}
-
-Setter Index(std::optional<int> ConvertOptions::*field) {
-    return [field](ConvertOptions& o, const std::string& v) {
+// The validators leave the help's value names to the options (an empty description adds none).
+const CLI::Validator kIndex(
+    [](std::string& value) {
         int n = 0;
-        if (!ToIndex(v, &n)) return false;
-        o.*field = n;
-        return true;
-    };
+        return ToIndex(value, &n) ? std::string()
+                                  : "not a place in the list (0 first): \"" + value + "\"";
+    },
+    "");
+const CLI::Validator kNotEmpty(
+    [](std::string& value) { return value.empty() ? "the value is empty" : std::string(); }, "");
+
+std::string Joined(const std::vector<std::string>& names, const char* separator) {
+    std::string text;
+    for (const std::string& name : names) text += (text.empty() ? "" : separator) + name;
+    return text;
 }
 
-Setter Text(std::optional<std::string> ConvertOptions::*field) {
-    return [field](ConvertOptions& o, const std::string& v) {
-        o.*field = v;
-        return !v.empty();
-    };
+CLI::Option* AddChoice(CLI::App& command, const char* name, std::vector<std::string> names,
+                       std::function<void(const std::string&)> set, const char* help) {
+    return command.add_option_function<std::string>(name, std::move(set), help)
+        ->check(CLI::IsMember(names).description(""))
+        ->type_name(Joined(names, "|"));
 }
 
-Setter Flag(bool ConvertOptions::*field) {
-    return [field](ConvertOptions& o, const std::string&) {
-        o.*field = true;
-        return true;
-    };
+// A choice kept as its place in `names`, the place of the window's list it selects.
+CLI::Option* AddPlace(CLI::App& command, const char* name, std::optional<int>& field,
+                      const std::vector<std::string>& names, const char* help) {
+    return AddChoice(
+        command, name, names,
+        [&field, names](const std::string& value) {
+            field = int(std::find(names.begin(), names.end(), value) - names.begin());
+        },
+        help);
 }
 
-const std::vector<OptionDef>& OptionTable() {
-    static const std::vector<OptionDef> table = {
-        {"--out", "DIR", "output and work folder (default: the current folder)",
-         Text(&ConvertOptions::out)},
-        {"--platform", "ps3|xbox360|ps3-stereo", "target console (default: ps3)",
-         Choice<int>(&ConvertOptions::platform, {{"ps3", 0}, {"xbox360", 1}, {"ps3-stereo", 2}})},
-        {"--container", "mp4|avchd|m2ts", "output form (default: mp4)",
-         Choice<std::string>(&ConvertOptions::container,
-                             {{"mp4", "mp4"}, {"avchd", "avchd"}, {"m2ts", "m2ts"}})},
-        {"--recode", "none|mpeg2|h264|xvid", "re-encode the video",
-         Choice<std::string>(
-             &ConvertOptions::recode,
-             {{"none", "none"}, {"mpeg2", "mpeg2"}, {"h264", "h264"}, {"xvid", "xvid"}})},
-        {"--audio", "N", "audio track, by its place in the list (0 first)",
-         Index(&ConvertOptions::audio)},
-        {"--subs", "N",
-         "MKV subtitle track to burn in, or to carry in an AVCHD folder, by its place in the list",
-         Index(&ConvertOptions::subs)},
-        {"--subs-file", "FILE", "subtitle file to burn in, or to carry in an AVCHD folder",
-         Text(&ConvertOptions::subsFile)},
-        {"--subs-beside", nullptr,
-         "the SRT file beside the source (its name with .srt): burn it in, or carry it in an "
-         "AVCHD folder",
-         Flag(&ConvertOptions::subsBeside)},
-        {"--safe-sync", nullptr, "decode the audio with FFmpeg (\"Safe Sync\")",
-         Flag(&ConvertOptions::safeSync)},
-        {"--fps25", nullptr, "speed the film up to 25 frames per second",
-         Flag(&ConvertOptions::fps25)},
-        {"--dvd", nullptr, "size the re-encode for a 4.7 GB DVD", Flag(&ConvertOptions::dvd)},
-        {"--no-split", nullptr, "never split sources above 4 GB", Flag(&ConvertOptions::noSplit)},
-        {"--priority", "low|high", "priority of the tools (default: low)",
-         Choice<int>(&ConvertOptions::priority, {{"low", 0}, {"high", 1}})},
-    };
-    return table;
+CLI::Option* AddName(CLI::App& command, const char* name, std::optional<std::string>& field,
+                     const std::vector<std::string>& names, const char* help) {
+    return AddChoice(
+        command, name, names, [&field](const std::string& value) { field = value; }, help);
+}
+
+CLI::Option* AddIndex(CLI::App& command, const char* name, std::optional<int>& field,
+                      const char* help) {
+    return command
+        .add_option_function<int>(
+            name, [&field](const int& n) { field = n; }, help)
+        ->check(kIndex)
+        ->type_name("N");
+}
+
+CLI::Option* AddText(CLI::App& command, const char* name, std::optional<std::string>& field,
+                     const char* valueName, const char* help) {
+    return command
+        .add_option_function<std::string>(
+            name, [&field](const std::string& value) { field = value; }, help)
+        ->check(kNotEmpty)
+        ->type_name(valueName);
 }
 
 // ---- applying
@@ -247,42 +229,39 @@ std::string ApplyTrackChoices(Context& ctx, CliHost& host, const ConvertOptions&
 
 }  // namespace
 
-std::optional<ConvertOptions> ParseConvertOptions(const std::vector<std::string>& args,
-                                                  std::string* error) {
-    ConvertOptions options;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg.rfind("--", 0) != 0 || arg == "--") {
-            options.positional.push_back(arg);
-            continue;
-        }
-        const OptionDef* def = nullptr;
-        for (const auto& d : OptionTable())
-            if (arg == d.name) def = &d;
-        if (!def) {
-            *error = "unknown option " + arg;
-            return std::nullopt;
-        }
-        std::string value;
-        if (def->valueName) {
-            if (i + 1 >= args.size()) {
-                *error = arg + " needs a value: " + def->valueName;
-                return std::nullopt;
-            }
-            value = args[++i];
-        }
-        if (!def->set(options, value)) {
-            *error = arg + " takes " + def->valueName + ", not \"" + value + "\"";
-            return std::nullopt;
-        }
+void AddConvertOptions(CLI::App& command, ConvertOptions& o, bool perSource) {
+    AddText(command, "--out", o.out, "DIR", "output and work folder (default: the current folder)");
+    AddPlace(command, "--platform", o.platform, {"ps3", "xbox360", "ps3-stereo"},
+             "target console (default: ps3)");
+    AddName(command, "--container", o.container, {"mp4", "avchd", "m2ts"},
+            "output form (default: mp4)");
+    AddName(command, "--recode", o.recode, {"none", "mpeg2", "h264", "xvid"},
+            "re-encode the video");
+    const char* perSourceGroup = perSource ? "Options" : "";  // an empty group is not shown
+    AddIndex(command, "--audio", o.audio, "audio track, by its place in the list (0 first)")
+        ->group(perSourceGroup);
+    CLI::Option* subs =
+        AddIndex(command, "--subs", o.subs,
+                 "MKV subtitle track to burn in, or to carry in an AVCHD folder, by its place in "
+                 "the list")
+            ->group(perSourceGroup);
+    CLI::Option* subsFile = AddText(command, "--subs-file", o.subsFile, "FILE",
+                                    "subtitle file to burn in, or to carry in an AVCHD folder")
+                                ->group(perSourceGroup);
+    CLI::Option* subsBeside = command.add_flag(
+        "--subs-beside", o.subsBeside,
+        "the SRT file beside the source (its name with .srt): burn it in, or carry it in an "
+        "AVCHD folder");
+    if (perSource) {  // a batch refuses the first two with its reason
+        subs->excludes(subsFile)->excludes(subsBeside);
+        subsFile->excludes(subsBeside);
     }
-    if (int(options.subs.has_value()) + int(options.subsFile.has_value()) +
-            int(options.subsBeside) >
-        1) {
-        *error = "--subs, --subs-file and --subs-beside exclude each other";
-        return std::nullopt;
-    }
-    return options;
+    command.add_flag("--safe-sync", o.safeSync, "decode the audio with FFmpeg (\"Safe Sync\")");
+    command.add_flag("--fps25", o.fps25, "speed the film up to 25 frames per second");
+    command.add_flag("--dvd", o.dvd, "size the re-encode for a 4.7 GB DVD");
+    command.add_flag("--no-split", o.noSplit, "never split sources above 4 GB");
+    AddPlace(command, "--priority", o.priority, {"low", "high"},
+             "priority of the tools (default: low)");
 }
 
 std::string ApplyOutputFolder(Context& ctx, const ConvertOptions& options) {
@@ -333,17 +312,6 @@ std::string ApplyConvertOptions(Context& ctx, CliHost& host, const ConvertOption
     }
     if (!tracksDone) return ApplyTrackChoices(ctx, host, options);
     return {};
-}
-
-std::string ConvertOptionsHelp() {
-    std::string help;
-    for (const auto& d : OptionTable()) {
-        std::string left =
-            std::string(d.name) + (d.valueName ? std::string(" ") + d.valueName : "");
-        help += "    " + left + std::string(left.size() < 36 ? 36 - left.size() : 1, ' ') + d.help +
-                "\n";
-    }
-    return help;
 }
 
 }  // namespace kestrun

@@ -1,10 +1,14 @@
 #pragma once
-// The options of `kestrun-cli convert` and `kestrun-cli batch`: parsed from the arguments, then
-// applied to the window model in a fixed order, as a person's clicks would set them, so that the
-// option rules hold exactly as they do in the window.
+// The options of `kestrun-cli convert` and `kestrun-cli batch`: parsed from the arguments by
+// CLI11, then applied to the window model in a fixed order, as a person's clicks would set them,
+// so that the option rules hold exactly as they do in the window.
 #include <optional>
 #include <string>
 #include <vector>
+
+namespace CLI {
+class App;
+}
 
 namespace kestrun {
 
@@ -28,9 +32,11 @@ struct ConvertOptions {
     std::vector<std::string> positional;   // SOURCE or FOLDER
 };
 
-// Parses the arguments after the sub-command's name; an error text on failure.
-std::optional<ConvertOptions> ParseConvertOptions(const std::vector<std::string>& args,
-                                                  std::string* error);
+// Adds the options to a sub-command; parsing fills `options`, which must outlive the parse.
+// --subs, --subs-file and --subs-beside exclude each other. With `perSource` false the options
+// that choose for one source (--audio, --subs, --subs-file) are still parsed, so that the caller
+// can refuse them with its reason, but left out of the help.
+void AddConvertOptions(CLI::App& command, ConvertOptions& options, bool perSource);
 
 // Applies the options to a window holding the analysed source. An empty result means every
 // option took; otherwise the text names the option that could not be set and what prevents it.
@@ -49,8 +55,5 @@ void StartRecodeFormat(Context& ctx, const ConvertOptions& options);
 
 // Makes --subs-file's path absolute and refuses a file that is not there, before any work.
 std::string CheckSubtitleFile(ConvertOptions& options);
-
-// The help text of the options.
-std::string ConvertOptionsHelp();
 
 }  // namespace kestrun

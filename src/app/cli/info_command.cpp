@@ -3,9 +3,11 @@
 // object on standard output.
 #include <sys/stat.h>
 
+#include <CLI/CLI.hpp>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <nlohmann/json.hpp>
 
 #include "app/cli/cli_host.h"
@@ -86,12 +88,7 @@ int Refuse(const std::string& message) {
     return kExitUnusable;
 }
 
-}  // namespace
-
-int RunInfoCommand(Context& ctx, CliHost&, const std::vector<std::string>& args) {
-    if (args.size() != 1 || args[0].empty() || args[0][0] == '-')
-        return Refuse("usage: kestrun-cli info SOURCE");
-    const std::string& source = args[0];
+int RunInfo(Context& ctx, const std::string& source) {
     if (!IsReadableFile(source)) return Refuse("cannot read the source file: " + source);
     if (RefuseUnquotablePath(ctx, source)) return kExitUnusable;
 
@@ -102,6 +99,16 @@ int RunInfoCommand(Context& ctx, CliHost&, const std::vector<std::string>& args)
                       " (not a Matroska file, or damaged)");
     std::cout << AnalysisJson(ctx) << std::flush;
     return std::cout ? 0 : kExitUnusable;
+}
+
+}  // namespace
+
+SubCommand AddInfoCommand(CLI::App& program) {
+    CLI::App* command =
+        program.add_subcommand("info", "analyse a source and print what was found (JSON)");
+    auto source = std::make_shared<std::string>();
+    command->add_option("SOURCE", *source, "the MKV, AVI or WMV file")->required();
+    return {command, [source](Context& ctx, CliHost&) { return RunInfo(ctx, *source); }};
 }
 
 }  // namespace kestrun

@@ -1,7 +1,7 @@
 // kestrun-cli: the conversions of the window without a window.
+#include <CLI/CLI.hpp>
 #include <iostream>
 #include <string>
-#include <vector>
 
 #include "app/cli/cli_host.h"
 #include "app/cli/commands.h"
@@ -12,37 +12,42 @@
 
 namespace {
 
-struct SubCommand {
-    const char* name;
-    const char* usage;
-    int (*run)(kestrun::Context&, kestrun::CliHost&, const std::vector<std::string>&);
-};
+constexpr int kExitUsage = 2;
 
-const SubCommand kSubCommands[] = {
-    {"info", "info SOURCE            analyse a source and print what was found (JSON)",
-     kestrun::RunInfoCommand},
-    {"check", "check [--platform P] [--json] FILE...  will it play? the console rules, per file",
-     kestrun::RunCheckCommand},
-    {"convert", "convert [options] SOURCE  convert one source (see convert --help)",
-     kestrun::RunConvertCommand},
-    {"batch", "batch [options] FOLDER  convert every MKV file of a folder (options of convert)",
-     kestrun::RunBatchCommand},
-};
-
-int Usage() {
-    std::cerr << "usage: kestrun-cli <command> [options]\n";
-    for (const auto& c : kSubCommands) std::cerr << "  " << c.usage << "\n";
-    return 2;
+// One message for the bad argument, naming it, then where the options are listed.
+int RefuseArguments(const CLI::App& program, const CLI::ParseError& error) {
+    const auto chosen = program.get_subcommands();
+    if (chosen.empty()) {
+        const auto unknown = program.remaining();
+        std::cerr << "kestrun-cli: "
+                  << (unknown.empty() ? error.what() : "not a command: " + unknown.front()) << "\n"
+                  << program.help();
+        return kExitUsage;
+    }
+    const std::string name = "kestrun-cli " + chosen.front()->get_name();
+    std::cerr << name << ": " << error.what() << "\n"
+              << "(" << name << " --help lists the options)" << std::endl;
+    return kExitUsage;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) return Usage();
-    const std::string name = argv[1];
-    std::vector<std::string> args(argv + 2, argv + argc);
-    for (const auto& c : kSubCommands) {
-        if (name != c.name) continue;
+    CLI::App program("Makes video files playable on a PS3 or an Xbox 360.", "kestrun-cli");
+    program.require_subcommand(1);
+    program.get_formatter()->column_width(38);
+    const kestrun::SubCommand commands[] = {
+        kestrun::AddInfoCommand(program), kestrun::AddCheckCommand(program),
+        kestrun::AddConvertCommand(program), kestrun::AddBatchCommand(program)};
+    try {
+        program.parse(argc, argv);
+    } catch (const CLI::Success& help) {
+        return program.exit(help);  // --help: printed on standard output, exit 0
+    } catch (const CLI::ParseError& error) {
+        return RefuseArguments(program, error);
+    }
+    for (const auto& command : commands) {
+        if (!command.parser->parsed()) continue;
         kestrun::CliHost host;
         kestrun::Context ctx(host, kestrun::ProgramFolder());
         host.FollowProgress(ctx.form);
@@ -52,7 +57,7 @@ int main(int argc, char** argv) {
         // sets are taken, and the file is never written.
         kestrun::LoadOptionStrings(ctx);
         ctx.saveSettings = false;
-        return c.run(ctx, host, args);
+        return command.run(ctx, host);
     }
-    return Usage();
+    return kExitUsage;
 }
