@@ -1,7 +1,7 @@
 // kestrun-cli's own contract: bad arguments are refused with one message naming the option and
-// exit 2 (never an abort), the window's settings file is neither read for the window's choices
-// nor written, one output folder takes one conversion at a time, and "MPEG2 Recode" forced by the
-// DPB check always has a format.
+// exit 2 (never an abort), each command's help lists its options, the window's settings file is
+// neither read for the window's choices nor written, one output folder takes one conversion at a
+// time, and "MPEG2 Recode" forced by the DPB check always has a format.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
@@ -50,13 +50,14 @@ TEST_F(CliTest, BadArgumentsAreRefusedNamingTheOption) {
         {{"--audio", "-1"}, "--audio"},
         {{"--subs", "x"}, "--subs"},
         {{"--platform", "wii"}, "--platform"},
+        {{"--container=mkv"}, "--container"},
         {{"--bogus"}, "--bogus"},
         {{"--out", ""}, "--out"},
         {{"--subs-file", (temp_.path() / "missing.srt").string()}, "--subs-file"},
         // An MP4 without a re-encode carries no subtitles: say which options would.
         {{"--subs-file", srt}, "--recode"},
         {{"--subs-beside"}, "--subs-beside: there is no SRT file beside the source"},
-        {{"--subs-beside", "--subs", "0"}, "exclude each other"},
+        {{"--subs-beside", "--subs", "0"}, "--subs excludes --subs-beside"},
         {{"--audio", "3"}, "--audio 3"},
     };
     for (const auto& c : cases) {
@@ -66,6 +67,47 @@ TEST_F(CliTest, BadArgumentsAreRefusedNamingTheOption) {
         EXPECT_NE(run.err.find(c.named), std::string::npos) << run.err;
         EXPECT_TRUE(fs::is_empty(out_));
     }
+}
+
+TEST_F(CliTest, EachCommandsHelpListsItsOptions) {
+    const struct {
+        std::string command;
+        std::vector<std::string> listed;
+    } cases[] = {
+        {"", {"info", "check", "convert", "batch"}},
+        {"info", {"SOURCE"}},
+        {"check", {"--platform ps3|xbox360|ps3-stereo", "--json", "FILE"}},
+        {"convert",
+         {"--out DIR", "--platform", "--container mp4|avchd|m2ts", "--recode none|mpeg2|h264|xvid",
+          "--audio N", "--subs N", "--subs-file FILE", "--subs-beside", "--safe-sync", "--fps25",
+          "--dvd", "--no-split", "--priority low|high", "SOURCE"}},
+        {"batch", {"--out DIR", "--container", "--subs-beside", "--no-split", "FOLDER"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.command);
+        std::vector<std::string> argv = {program_.Cli(), c.command, "--help"};
+        if (c.command.empty()) argv.erase(argv.begin() + 1);
+        const ProgramRun run = RunProgram(argv);
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        for (const std::string& option : c.listed)
+            EXPECT_NE(run.out.find(option), std::string::npos) << option << "\n" << run.out;
+        EXPECT_TRUE(!run.out.empty() && run.out.back() == '\n') << run.out;
+    }
+    const ProgramRun unknown = RunProgram({program_.Cli(), "frobnicate"});
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_NE(unknown.err.find("frobnicate"), std::string::npos) << unknown.err;
+}
+
+// A value follows its option as the next argument or after "=", and --platform of check repeats.
+TEST_F(CliTest, AValueMayFollowItsOptionAfterAnEqualsSign) {
+    const ProgramRun run = RunProgram({program_.Cli(), "check", "--json", "--platform=ps3-stereo",
+                                       "--platform", "xbox360", Sample()});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    const size_t stereo = run.out.find("\"platform\": \"ps3-stereo\"");
+    EXPECT_NE(stereo, std::string::npos) << run.out;
+    const size_t xbox = run.out.find("\"platform\": \"xbox360\"");
+    EXPECT_TRUE(stereo < xbox && xbox != std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("\"platform\": \"ps3\""), std::string::npos) << run.out;
 }
 
 TEST_F(CliTest, TheSettingsFileIsNeverWritten) {
