@@ -36,9 +36,10 @@ const CLI::Validator kIndex(
 const CLI::Validator kNotEmpty(
     [](std::string& value) { return value.empty() ? "the value is empty" : std::string(); }, "");
 
-std::string Joined(const std::vector<std::string>& names, const char* separator) {
+// The value name of a choice in the help: "a|b|c".
+std::string Alternatives(const std::vector<std::string>& names) {
     std::string text;
-    for (const std::string& name : names) text += (text.empty() ? "" : separator) + name;
+    for (const std::string& name : names) text += (text.empty() ? "" : "|") + name;
     return text;
 }
 
@@ -46,7 +47,7 @@ CLI::Option* AddChoice(CLI::App& command, const char* name, std::vector<std::str
                        std::function<void(const std::string&)> set, const char* help) {
     return command.add_option_function<std::string>(name, std::move(set), help)
         ->check(CLI::IsMember(names).description(""))
-        ->type_name(Joined(names, "|"));
+        ->type_name(Alternatives(names));
 }
 
 // A choice kept as its place in `names`, the place of the window's list it selects.
@@ -252,7 +253,7 @@ void AddConvertOptions(CLI::App& command, ConvertOptions& o, bool perSource) {
         "--subs-beside", o.subsBeside,
         "the SRT file beside the source (its name with .srt): burn it in, or carry it in an "
         "AVCHD folder");
-    if (perSource) {  // a batch refuses the first two with its reason
+    if (perSource) {  // a batch refuses --subs and --subs-file with its own reason
         subs->excludes(subsFile)->excludes(subsBeside);
         subsFile->excludes(subsBeside);
     }
