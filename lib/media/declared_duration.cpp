@@ -1,6 +1,11 @@
 #include "media/declared_duration.h"
 
 #include <charconv>
+#include <string>
+
+extern "C" {
+#include <libavutil/parseutils.h>
+}
 
 namespace kestrun::media {
 namespace {
@@ -27,17 +32,14 @@ std::optional<double> ParseClockDuration(std::string_view text) {
     const auto minutes = ParseField(text.substr(firstColon + 1, secondColon - firstColon - 1));
     const auto whole = ParseField(seconds.substr(0, dot));
     if (!hours || !minutes || !whole || *minutes >= 60 || *whole >= 60) return std::nullopt;
-    double fraction = 0.0;
     if (dot != std::string_view::npos) {
         const auto digits = seconds.substr(dot + 1);
         if (digits.empty() || digits.size() > 9 || !ParseField(digits)) return std::nullopt;
-        double scale = 0.1;
-        for (const char digit : digits) {
-            fraction += (digit - '0') * scale;
-            scale /= 10;
-        }
     }
-    return *hours * 3600.0 + *minutes * 60.0 + static_cast<double>(*whole) + fraction;
+    // The shape is Matroska's "HH:MM:SS.nnnnnnnnn"; libavutil reads its value (to microseconds).
+    int64_t microseconds = 0;
+    if (av_parse_time(&microseconds, std::string(text).c_str(), 1) < 0) return std::nullopt;
+    return static_cast<double>(microseconds) / 1e6;
 }
 
 std::optional<double> DeclaredTrackSeconds(const AVStream& stream) {
