@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config libgtest-dev
   libavformat-dev libavcodec-dev libavutil-dev libswresample-dev
-  qt6-base-dev libgl-dev libass-dev
+  qt6-base-dev libgl-dev libass-dev libbluray-dev
   ffmpeg mkvtoolnix faad soundstretch mpgtx libbluray-bin x264 mencoder fontconfig
   fonts-dejavu-core fonts-dejavu-extra xvfb xauth time
   clang-format nlohmann-json3-dev libcli11-dev ccache git

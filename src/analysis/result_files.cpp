@@ -1,6 +1,10 @@
 #include "analysis/result_files.h"
 
+#include <libbluray/bluray.h>
+#include <libbluray/log_control.h>
+
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -50,6 +54,36 @@ std::string ReadSmallFile(const fs::path& path) {
     return bytes.str();
 }
 
+// The clips of a playlist as libbluray reads the folder; nothing, with the reason, when it cannot.
+std::optional<std::vector<std::string>> BlurayPlaylistClips(const fs::path& folder,
+                                                            const fs::path& playlist,
+                                                            std::string* error) {
+    const std::string stem = playlist.stem().string();
+    if (stem.size() != 5 || !std::all_of(stem.begin(), stem.end(), ::isdigit)) {
+        *error = "no five-digit playlist number";
+        return std::nullopt;
+    }
+    bd_set_debug_mask(0);
+    BLURAY* disc = bd_open(folder.c_str(), nullptr);
+    if (!disc) {
+        *error = "libbluray cannot open the folder";
+        return std::nullopt;
+    }
+    BLURAY_TITLE_INFO* info = bd_get_playlist_info(disc, static_cast<uint32_t>(std::stoi(stem)), 0);
+    std::optional<std::vector<std::string>> clips;
+    if (!info) {
+        *error = "libbluray cannot read it";
+    } else if (info->clip_count == 0) {
+        *error = "no play item";
+    } else {
+        clips.emplace();
+        for (uint32_t i = 0; i < info->clip_count; ++i) clips->push_back(info->clips[i].clip_id);
+    }
+    if (info) bd_free_title_info(info);
+    bd_close(disc);
+    return clips;
+}
+
 fs::path ClipFile(const fs::path& folder, const std::string& clip, bool shortNames) {
     return folder / "BDMV" / "STREAM" / (clip + (shortNames ? ".MTS" : ".m2ts"));
 }
@@ -67,13 +101,16 @@ ResultFiles AvchdFiles(const fs::path& folder) {
     const fs::path& playlist = playlists.front();
     const std::string name = playlist.filename().string();
     std::string error;
-    const auto clips = PlaylistClips(ReadSmallFile(playlist), &error);
+    const bool shortNames = playlist.extension() == ".MPL";
+    // libbluray reads a Blu-ray folder, an independent check of our writer; the AVCHD 8.3 names
+    // are left to our own reader.
+    const auto clips = shortNames ? PlaylistClips(ReadSmallFile(playlist), &error)
+                                  : BlurayPlaylistClips(folder, playlist, &error);
     if (!clips) {
         result.layout.push_back(
             LayoutRule(rule, RuleStatus::Fail, name + std::string(msg::kNotAPlaylist) + error));
         return result;
     }
-    const bool shortNames = playlist.extension() == ".MPL";
     std::vector<std::string> named, missing;
     for (const std::string& clip : *clips) {
         const fs::path file = ClipFile(folder, clip, shortNames);
