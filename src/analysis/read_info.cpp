@@ -70,6 +70,7 @@ bool ReadInfo(Context& ctx, const std::string& source) {
     a.trackStartMs.clear();
     a.audioStreams.clear();
     a.strVideoRecodeReason.clear();
+    a.bVariableFrameRate = false;
     media::SourceStreamFacts facts;
     if (a.bInfoReportRead) facts = media::ReadSourceStreamFacts(TrimSpaces(source));
     a.audioStreams = AudioStreamsOf(facts);
@@ -84,10 +85,11 @@ bool ReadInfo(Context& ctx, const std::string& source) {
         a.bVfwMode = true;
     }
 
-    // The chains make the video at the one rate of the track's default duration: a film whose
-    // frames change their rate along the way comes out longer or shorter.
+    // Copied into the outputs, the video takes the one rate of the track's default duration: a
+    // film whose frames change their rate along the way would come out longer or shorter.
     if (a.bInfoReportRead && facts.video &&
         HasVariableFrameRate(TrimSpaces(source)).value_or(false)) {
+        a.bVariableFrameRate = true;
         const std::string note = std::string(msg::kVariableFrameRate) + ctx.form.txtSFPS.text() +
                                  std::string(msg::kVariableFrameRateTail);
         ctx.Progress(note);

@@ -149,6 +149,16 @@ void ReencodeMpeg4WhereNotCopied(Context& ctx) {
     f.chkMP2.SetValue(1);
 }
 
+// Video whose frame rate varies is re-encoded to H.264 unless a re-encode is chosen: the encode
+// repeats or drops frames to make one rate and keep the length (the analysis said so).
+void ReencodeVariableRate(Context& ctx) {
+    Form1& f = ctx.form;
+    if (!ctx.analysis.bVariableFrameRate || ReencodesVideo(f)) return;
+    constexpr int kRecodeH264 = 1;
+    f.cmdConv.SetSelectedIndex(kRecodeH264);
+    f.chkMP2.SetValue(1);
+}
+
 // Video no console decodes is never copied: without a re-encode there is nothing to make.
 bool RefuseVideoCopy(Context& ctx) {
     const std::string& reason = ctx.analysis.strVideoRecodeReason;
@@ -258,6 +268,7 @@ void ConvertMkv(Context& ctx) {
     if (!Prologue(ctx, conv)) return;
     if (RefuseSource(ctx)) return;
     ReencodeMpeg4WhereNotCopied(ctx);
+    ReencodeVariableRate(ctx);
     // Copied MPEG-4 Part 2 goes through an AVI; a re-encode reads the source itself.
     if (a.strVideoCodec == "mpeg4") a.bVfwMode = !ReencodesVideo(f);
     if (RefuseVideoCopy(ctx)) return;

@@ -51,6 +51,10 @@ struct Analysis {
     // Why no console decodes the video ("HEVC", "10-bit H.264"); empty when one does. Only a
     // re-encode converts such a source.
     std::string strVideoRecodeReason;
+    // The video's frames change their rate along the way. Made at one rate frame for frame, the
+    // result would be longer or shorter than the source: it is re-encoded instead, with frames
+    // repeated or dropped to keep the length.
+    bool bVariableFrameRate = false;
     // The video tracks after the first, which is the one converted: "track 3 (V_MPEG2)", comma
     // separated; empty for a source with one video track.
     std::string strLeftOutVideoTracks;

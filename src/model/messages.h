@@ -115,9 +115,9 @@ inline constexpr std::string_view kVideoTracksLeftOut =
 // A source whose frames change their rate along the way: kVariableFrameRate + the rate the
 // window shows + kVariableFrameRateTail.
 inline constexpr std::string_view kVariableFrameRate =
-    "The video's frame rate varies: it is converted at one rate of ";
+    "The video's frame rate varies: it is re-encoded at one rate of ";
 inline constexpr std::string_view kVariableFrameRateTail =
-    " fps, and the result's length will differ from the source's";
+    " fps, with frames repeated or dropped to keep the source's length";
 inline constexpr std::string_view kOnlyRecodeConverts =
     "Only a re-encode can convert this source: ";
 inline constexpr std::string_view kChooseRecode =

@@ -32,16 +32,17 @@ std::string Mp4BoxCommand(const Context& ctx, const Conversion& conv, const std:
     const std::string aac =
         Work(ctx, work::kMovieAac) +
         (conv.audioDelayMs != 0 ? ":delay=" + std::to_string(conv.audioDelayMs) : std::string());
-    const std::string video =
-        Work(ctx, ctx.analysis.bVfwMode ? VfwRawVideo(ctx) : work::kMovieH264);
+    // A VFW-mode track re-encoded to H.264 is in movie.h264 like any other re-encode.
+    const bool vfwCopy = ctx.analysis.bVfwMode && !conv.h264Recode;
+    const std::string video = Work(ctx, vfwCopy ? VfwRawVideo(ctx) : work::kMovieH264);
     // The video goes alone into the file the Nero encoder wrote only when it really wrote it;
     // otherwise the AAC stream is added with the video so that the sound is never lost.
     if (conv.neroWroteMp4) {
-        const char* fps = ctx.analysis.bVfwMode ? " -fps " : "  -fps ";
+        const char* fps = vfwCopy ? " -fps " : "  -fps ";
         return Quoted(conv.mp4box) + (known ? fps + conv.fps : std::string()) + " -add " +
                Quoted(video + par) + tail;
     }
-    if (ctx.analysis.bVfwMode)
+    if (vfwCopy)
         return Quoted(conv.mp4box) + " -add " + Quoted(aac) +
                (known ? " -fps " + conv.fps : std::string()) + " -add " + Quoted(video + par) +
                tail;

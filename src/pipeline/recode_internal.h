@@ -18,6 +18,9 @@ struct RecodeSubtitles {
 // The subtitle case and file of an encode; `extractionPiece` is SubtitlePiece's result.
 RecodeSubtitles PrepareSubtitles(Context& ctx, const std::string& extractionPiece,
                                  const std::string& format);
+// " -noskip": the encoder keeps every frame and only relabels it to the one output rate. Empty for
+// a source whose rate varies, whose frames are repeated or dropped instead to keep its length.
+std::string KeepEveryFrame(const Context& ctx);
 // mkvextract tracks SOURCE followed by the subtitle piece.
 void ExtractSubtitleTrack(Context& ctx, Conversion& conv, const std::string& piece);
 // Brings the audio to work folder "movie.ac3"; false after the audio error was shown. With the

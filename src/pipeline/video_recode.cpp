@@ -43,6 +43,7 @@ void RefreshBitrate(Context& ctx) {
 
 std::string H264Command(Context& ctx, const RecodeSubtitles& subs, const std::string& fps) {
     const Form1& f = ctx.form;
+    const std::string noskip = KeepEveryFrame(ctx);
     const std::string mencoder = Quoted(ctx.ToolPath(tool::kMEncoder));
     const std::string encode = " -of rawvideo -o " + Quoted(Work(ctx, work::kMovieH264)) +
                                " -ovc x264 -x264encopts bitrate=" + f.strH264Bitrate +
@@ -50,31 +51,32 @@ std::string H264Command(Context& ctx, const RecodeSubtitles& subs, const std::st
     const std::string expand = ExpandFilter(ctx);
     const std::string source = Quoted(TrimmedSource(ctx));
     if (subs.kind == SubtitleCase::None)
-        return mencoder + " -nosound -noskip -mc 0" + encode + " -vf harddup" + expand + " " +
-               source + " -mc 0 -noskip";
+        return mencoder + " -nosound" + noskip + " -mc 0" + encode + " -vf harddup" + expand + " " +
+               source + " -mc 0" + noskip;
     const std::string head = mencoder + " -oac copy -font " +
                              Quoted(ctx.ToolPath(tool::kMEncoderFont)) + " -utf8 " + f.strSubOpts +
-                             " -nosound -noskip -mc 0" + encode;
+                             " -nosound" + noskip + " -mc 0" + encode;
     if (subs.kind == SubtitleCase::Extracted)
-        return head + " -vf  harddup" + expand + " " + source + " -mc 0 -noskip -ass -sub " +
+        return head + " -vf  harddup" + expand + " " + source + " -mc 0" + noskip + " -ass -sub " +
                Quoted(subs.file);
-    return head + " -vf harddup" + expand + " " + source + " -mc 0 -noskip -sub " +
+    return head + " -vf harddup" + expand + " " + source + " -mc 0" + noskip + " -sub " +
            Quoted(subs.file);
 }
 
 std::string Mpeg2Command(Context& ctx, const RecodeSubtitles& subs, const std::string& fps) {
     const Form1& f = ctx.form;
+    const std::string noskip = KeepEveryFrame(ctx);
     const std::string mencoder = Quoted(ctx.ToolPath(tool::kMEncoder));
     const std::string output = Quoted(Work(ctx, work::kMovieMpg));
     const std::string source = Quoted(TrimmedSource(ctx));
     if (subs.kind == SubtitleCase::None)
         return mencoder + " -nosound -o " + output + kLavcPlain + fps + " -vf harddup " + source +
-               " -mc 0 -noskip";
+               " -mc 0" + noskip;
     const char* lavc =
         subs.kind == SubtitleCase::BesideSource ? kLavcAutoThreads : kLavcFourThreads;
     return mencoder + " -nosound  -font " + Quoted(ctx.ToolPath(tool::kMEncoderFont)) + " -utf8 " +
-           f.strSubOpts + " -o " + output + lavc + fps + " -vf harddup " + source +
-           " -mc 0 -noskip -sub " + Quoted(subs.file);
+           f.strSubOpts + " -o " + output + lavc + fps + " -vf harddup " + source + " -mc 0" +
+           noskip + " -sub " + Quoted(subs.file);
 }
 
 void DeleteMpeg2Intermediates(Context& ctx) {
@@ -85,6 +87,10 @@ void DeleteMpeg2Intermediates(Context& ctx) {
 }
 
 }  // namespace
+
+std::string KeepEveryFrame(const Context& ctx) {
+    return ctx.analysis.bVariableFrameRate ? "" : " -noskip";
+}
 
 RecodeSubtitles PrepareSubtitles(Context& ctx, const std::string& extractionPiece,
                                  const std::string& format) {

@@ -24,6 +24,7 @@ constexpr const char* kXvidOpts =
 std::string XvidCommand(Context& ctx, const RecodeSubtitles& subs, const std::string& ofps,
                         const std::string& scale) {
     const Form1& f = ctx.form;
+    const std::string noskip = KeepEveryFrame(ctx);
     const std::string mencoder = Quoted(ctx.ToolPath(tool::kMEncoder));
     const std::string output = Quoted(Work(ctx, work::kMovieAvi));
     const std::string encode = "-ovc xvid -xvidencopts bitrate=" + f.strH264Bitrate + kXvidOpts +
@@ -31,19 +32,19 @@ std::string XvidCommand(Context& ctx, const RecodeSubtitles& subs, const std::st
     const std::string source = Quoted(TrimmedSource(ctx));
     if (subs.kind == SubtitleCase::None)
         return mencoder + "  -of avi -o " + output + " " + encode + " -nosound " + source +
-               " -mc 0 -noskip";
+               " -mc 0" + noskip;
     const std::string font = Quoted(ctx.ToolPath(tool::kMEncoderFont));
     const std::string subOpts = " -utf8 " + f.strSubOpts + " -of avi -o " + output;
     switch (subs.kind) {
         case SubtitleCase::BesideSource:
             return mencoder + "  -font " + font + subOpts + " " + encode + " -nosound " + source +
-                   " -noskip -sub " + Quoted(subs.file);
+                   noskip + " -sub " + Quoted(subs.file);
         case SubtitleCase::Chosen:
             return mencoder + "  -font " + font + subOpts + "  " + encode + "  -nosound " + source +
-                   " -noskip -sub " + Quoted(subs.file);
+                   noskip + " -sub " + Quoted(subs.file);
         default:
             return mencoder + " -font " + font + subOpts + " " + encode + " -nosound " + source +
-                   "  -noskip -sub " + Quoted(subs.file);
+                   " " + noskip + " -sub " + Quoted(subs.file);
     }
 }
 

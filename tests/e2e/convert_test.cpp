@@ -173,20 +173,22 @@ namespace {
 
 // An AVI muxed by mkvmerge keeps its video in VFW mode: MP4Box takes the raw stream out of the
 // AVI, and the MP3 beside it is read like any MKV's audio. H.264 (kept in VFW mode on request)
-// and MPEG-4 Part 2 both end in an MP4 with every frame and the sound.
+// and MPEG-4 Part 2 both end in an MP4 with every frame and the sound, re-encoded to H.264 too.
 TEST(ConvertPaths, VfwModeVideoGoesThroughTheMp4Chain) {
     const struct {
         std::vector<std::string> video;
         std::vector<std::string> mkvmerge;
         std::string codec;
+        std::vector<std::string> options;
     } cases[] = {
         {{"-pix_fmt", "yuv420p", "-c:v", "libx264", "-preset", "ultrafast"},
          {"--engage", "allow_avc_in_vfw_mode"},
          "h264"},
         {{"-c:v", "mpeg4", "-vtag", "XVID"}, {}, "mpeg4"},
+        {{"-c:v", "mpeg4", "-vtag", "XVID"}, {}, "h264", {"--recode", "h264"}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.codec);
+        SCOPED_TRACE(c.codec + (c.options.empty() ? "" : " re-encoded"));
         test::TempFolder temp("kestrun-e2e");
         const ProgramFolderCopy program(temp.path());
         const fs::path out = temp.path() / "out";
@@ -205,7 +207,10 @@ TEST(ConvertPaths, VfwModeVideoGoesThroughTheMp4Chain) {
         const std::string mkv = (temp.path() / "Film.mkv").string();
         fs::copy_file(vfw, mkv);
 
-        const ProgramRun run = RunProgram({program.Cli(), "convert", "--out", out.string(), mkv});
+        std::vector<std::string> command = {program.Cli(), "convert", "--out", out.string()};
+        command.insert(command.end(), c.options.begin(), c.options.end());
+        command.push_back(mkv);
+        const ProgramRun run = RunProgram(command);
 
         ASSERT_EQ(run.exitCode, 0) << run.err;
         EXPECT_EQ(FolderNames(out), std::vector<std::string>{"Film.mp4"});

@@ -74,6 +74,20 @@ TEST(SourceFaults, EachEndsVerifiedOrRefusedWithTheReason) {
                     {"-t", "3", "-c:v", "libxvid", "-vtag", "XVID", "-c:a", "libmp3lame"}}),
             "avi");
     };
+    // 100 frames at 25, then 50, then 30 fps: 3.1 s.
+    const auto varied = [](const fs::path& folder) {
+        std::string timestamps = "# timestamp format v2\n";
+        double ms = 0;
+        for (int i = 0; i < 100; ++i) {
+            timestamps += std::to_string(ms) + "\n";
+            ms += i < 33 ? 40 : i < 66 ? 20 : 1000.0 / 30;
+        }
+        const std::string list = (folder / "timestamps.txt").string();
+        std::ofstream(list) << timestamps;
+        const std::string path = (folder / "Varied.mkv").string();
+        test::Mkvmerge({"-o", path, "--timestamps", "0:" + list, RawH264("25", 100), Ac3(3)});
+        return path;
+    };
     const Case cases[] = {
         {"H.264 then MPEG-2",
          [](const fs::path& folder) {
@@ -112,26 +126,18 @@ TEST(SourceFaults, EachEndsVerifiedOrRefusedWithTheReason) {
          {"25 FPS output skipped: it speeds up only films below 25 fps (23.976, 24). The film "
           "keeps its frame rate of 50",
           "verified: plays on the PS3"}},
+        // Re-encoded at one rate, frames repeated or dropped: the result keeps the length.
         {"variable frame rate",
-         [](const fs::path& folder) {
-             // 100 frames at 25, then 50, then 30 fps: 3.1 s.
-             std::string timestamps = "# timestamp format v2\n";
-             double ms = 0;
-             for (int i = 0; i < 100; ++i) {
-                 timestamps += std::to_string(ms) + "\n";
-                 ms += i < 33 ? 40 : i < 66 ? 20 : 1000.0 / 30;
-             }
-             const std::string list = (folder / "timestamps.txt").string();
-             std::ofstream(list) << timestamps;
-             const std::string path = (folder / "Varied.mkv").string();
-             test::Mkvmerge({"-o", path, "--timestamps", "0:" + list, RawH264("25", 100), Ac3(3)});
-             return path;
-         },
-         // Made at one rate: the result check finds the length the film lost.
+         varied,
          {"convert"},
-         3,
-         {"The video's frame rate varies: it is converted at one rate of 50.000 fps",
-          "will not play: PS3: video duration"}},
+         0,
+         {"The video's frame rate varies: it is re-encoded at one rate of 50.000 fps",
+          "verified: plays on the PS3"}},
+        {"variable frame rate: AVCHD",
+         varied,
+         {"convert", "--container", "avchd"},
+         0,
+         {"it is re-encoded at one rate of 50.000 fps", "verified: plays on the PS3"}},
         {"MKV cut short: check",
          [&](const fs::path& f) { return HalfOf(wholeMkv(), f / "Cut.mkv"); },
          {"check", "--platform", "ps3"},

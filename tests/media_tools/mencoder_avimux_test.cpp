@@ -87,6 +87,9 @@ TEST(MencoderCommandLines, EveryChainFormIsAcceptedAndGetsItsEngine) {
         {"-oac copy -mc 0 -of avi -o /w/KR_c.avi -ovc xvid -xvidencopts bitrate=-716800:noqpel "
          "-vf harddup /s.avi -noskip",
          Engine::Ffmpeg},
+        // Frames repeated or dropped to reach the rate.
+        {"-nosound -mc 0 -of rawvideo -o /w/movie.h264 -ovc x264 -ofps 50 -vf harddup /s.mkv",
+         Engine::Ffmpeg},
     };
     for (const auto& c : cases) {
         const MencoderCall call = Parse(c.line);
@@ -106,9 +109,12 @@ TEST(MencoderCommandLines, FilterChainForFfmpeg) {
     const MencoderCall expand = Parse("-ovc x264 -o /o /s.mkv -vf harddup,expand=1920:1080");
     EXPECT_EQ(FfmpegFilterChain(expand, facts, {}),
               "pad=w='max(iw,1920)':h='max(ih,1080)':x=(ow-iw)/2:y=(oh-ih)/2");
-    const MencoderCall scale =
-        Parse("-ovc xvid -o /o /s.mkv -ofps 30000/1001 -vf harddup,scale=1280:533.333333333333");
+    const MencoderCall scale = Parse(
+        "-ovc xvid -o /o /s.mkv -ofps 30000/1001 -vf harddup,scale=1280:533.333333333333 -noskip");
     EXPECT_EQ(FfmpegFilterChain(scale, facts, {}), "setpts=N*1001/30000/TB,scale=1280:532");
+    // Without -noskip frames are repeated or dropped to reach the rate.
+    EXPECT_EQ(FfmpegFilterChain(Parse("-ovc x264 -o /o /s.mkv -ofps 50 -mc 0"), facts, {}),
+              "fps=50/1");
 }
 
 TEST(MuxScript, WithBlocksSizesAndErrors) {

@@ -144,10 +144,13 @@ std::string FfmpegFilterChain(const MencoderCall& call, const MediaFacts& facts,
                               const SubtitleFiles& subtitles) {
     std::vector<std::string> chain;
     if (const auto fps = ParseFrameRate(call.outputFps)) {
-        // -noskip -mc 0: every frame kept, only relabelled to the new rate.
         const Fraction rate = NormalisedFrameRate(*fps);
-        chain.push_back("setpts=N*" + std::to_string(rate.den) + "/" + std::to_string(rate.num) +
-                        "/TB");
+        // -noskip: every frame kept, only relabelled; else frames repeated or dropped.
+        if (KeepsEveryFrame(call))
+            chain.push_back("setpts=N*" + std::to_string(rate.den) + "/" +
+                            std::to_string(rate.num) + "/TB");
+        else
+            chain.push_back("fps=" + std::to_string(rate.num) + "/" + std::to_string(rate.den));
     }
     for (const auto& filter : call.filters) {
         const long long w = Whole(filter.args[0]), h = Whole(filter.args[1]);

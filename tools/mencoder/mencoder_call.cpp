@@ -138,6 +138,11 @@ Fraction NormalisedFrameRate(double fps) {
     return {rate.num, rate.den};
 }
 
+bool KeepsEveryFrame(const MencoderCall& call) {
+    return std::find(call.passThrough.begin(), call.passThrough.end(), "-noskip") !=
+           call.passThrough.end();
+}
+
 MencoderCall ParseMencoderArgs(const std::vector<std::string>& args) {
     MencoderCall call;
     SubtitleRequest subtitles;

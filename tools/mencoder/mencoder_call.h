@@ -45,6 +45,10 @@ struct MencoderCall {
     std::string error;                     // non-empty when the line cannot be done
 };
 
+// -noskip: every frame is kept and only relabelled to the -ofps rate. Without it frames are
+// repeated or dropped to reach the rate, which Debian's MEncoder does only to follow its sound.
+bool KeepsEveryFrame(const MencoderCall& call);
+
 // Reads the arguments after the program name.
 MencoderCall ParseMencoderArgs(const std::vector<std::string>& args);
 

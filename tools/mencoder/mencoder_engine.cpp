@@ -21,6 +21,9 @@ std::string EvenSize(const std::string& text) {
 
 Engine EngineFor(const MencoderCall& call) {
     if (call.subtitles) return Engine::Ffmpeg;
+    // Without its sound, MEncoder would only relabel the frames: FFmpeg makes the rate.
+    if (call.videoCodec != "copy" && !call.outputFps.empty() && !KeepsEveryFrame(call))
+        return Engine::Ffmpeg;
     if (call.format == "mpeg" && (call.videoCodec == "copy" || call.endBytes))
         return Engine::Ffmpeg;
     if (call.videoCodec == "xvid" && call.audioCodec == "copy" && !call.noSound)
