@@ -183,8 +183,9 @@ TEST(ConvertPaths, VfwModeVideoGoesThroughTheMp4Chain) {
     } cases[] = {
         {{"-pix_fmt", "yuv420p", "-c:v", "libx264", "-preset", "ultrafast"},
          {"--engage", "allow_avc_in_vfw_mode"},
-         "h264"},
-        {{"-c:v", "mpeg4", "-vtag", "XVID"}, {}, "mpeg4"},
+         "h264",
+         {}},
+        {{"-c:v", "mpeg4", "-vtag", "XVID"}, {}, "mpeg4", {}},
         {{"-c:v", "mpeg4", "-vtag", "XVID"}, {}, "h264", {"--recode", "h264"}},
     };
     for (const auto& c : cases) {
