@@ -193,11 +193,13 @@ TEST(RewriteSpsLevels, RenamedWhereItCanCopiedElseAndPutBackOnFailure) {
         bool fails;
     };
     const Case cases[] = {
-        {"second link: copied", original, "copied_raw.h264", "copied.h264", true, nullptr, false},
-        {"one folder", original, "a_raw.h264", "a.h264", false, nullptr, true},
-        {"one file", original, "b.h264", "b.h264", false, nullptr, true},
-        {"another folder", original, "c_raw.h264", "sub/c.h264", false, nullptr, true},
-        {"output name taken: replaced", original, "d_raw.h264", "d.h264", false, "older", false},
+        {"second link: copied", original, "copied_raw.h264", "copied.h264", true, nullptr, false,
+         false},
+        {"one folder", original, "a_raw.h264", "a.h264", false, nullptr, true, false},
+        {"one file", original, "b.h264", "b.h264", false, nullptr, true, false},
+        {"another folder", original, "c_raw.h264", "sub/c.h264", false, nullptr, true, false},
+        {"output name taken: replaced", original, "d_raw.h264", "d.h264", false, "older", false,
+         false},
         {"no SPS", text, "e_raw.h264", "e.h264", false, nullptr, false, true},
         {"no SPS, output name taken", text, "f_raw.h264", "f.h264", false, "older", false, true},
         {"empty", "", "g_raw.h264", "g.h264", false, nullptr, false, true},
@@ -221,10 +223,11 @@ TEST(RewriteSpsLevels, RenamedWhereItCanCopiedElseAndPutBackOnFailure) {
                 << c.name;
             EXPECT_EQ(ReadBytes(input), inputBefore) << c.name;
             EXPECT_EQ(InodeOf(input), inode) << c.name;
-            if (c.outputBefore)
+            if (c.outputBefore) {
                 EXPECT_EQ(ReadWholeFile(output), c.outputBefore) << c.name;
-            else
+            } else {
                 EXPECT_FALSE(std::filesystem::exists(output)) << c.name;
+            }
             continue;
         }
         const auto result = standin::RewriteSpsLevels(input, output, 41);
@@ -233,8 +236,9 @@ TEST(RewriteSpsLevels, RenamedWhereItCanCopiedElseAndPutBackOnFailure) {
         EXPECT_EQ(ReadBytes(output), copied) << c.name;
         EXPECT_EQ(InodeOf(output) == inode, c.renamed) << c.name;
         EXPECT_EQ(std::filesystem::exists(input), !c.renamed || input == output) << c.name;
-        if (std::filesystem::exists(input) && input != output)
+        if (std::filesystem::exists(input) && input != output) {
             EXPECT_EQ(ReadBytes(input), inputBefore) << c.name;
+        }
         EXPECT_FALSE(std::filesystem::exists(output + ".partial")) << c.name;
     }
     EXPECT_EQ(copied, PatchedWhole(ReadBytes(original)));
