@@ -5,7 +5,7 @@
 
 namespace kestrun::media::h264 {
 
-void SpsLevelPatcher::Patch(uint8_t* data, size_t size) {
+void SpsLevelPatcher::Patch(uint8_t* data, size_t size, std::vector<LevelChange>* changes) {
     constexpr int kLevelOffset = 3;  // header, profile_idc, constraint flags, level_idc
     for (size_t i = 0; i < size; ++i) {
         uint8_t& byte = data[i];
@@ -18,6 +18,7 @@ void SpsLevelPatcher::Patch(uint8_t* data, size_t size) {
                 if (byte != 0) {
                     ++spsCount_;
                     if (byte != level_) {
+                        if (changes) changes->push_back({position_ + i, byte});
                         byte = level_;
                         ++changedCount_;
                     }
@@ -30,6 +31,7 @@ void SpsLevelPatcher::Patch(uint8_t* data, size_t size) {
         if (byte == 1 && zeros_ >= 2) nextIsHeader_ = true;
         zeros_ = byte == 0 ? (zeros_ < 2 ? zeros_ + 1 : 2) : 0;
     }
+    position_ += size;
 }
 
 std::vector<bool> SpsPayloadMask(const uint8_t* data, size_t size) {

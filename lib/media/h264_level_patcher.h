@@ -12,12 +12,19 @@
 
 namespace kestrun::media::h264 {
 
+// A level byte SpsLevelPatcher changed: where it lies in the whole stream, and its old value.
+struct LevelChange {
+    uint64_t offset;
+    uint8_t was;
+};
+
 class SpsLevelPatcher {
 public:
     explicit SpsLevelPatcher(uint8_t levelIdc) : level_(levelIdc) {}
 
     // Patches one chunk in place; a start code or SPS header may run across chunk boundaries.
-    void Patch(uint8_t* data, size_t size);
+    // With `changes`, every byte changed is also appended there.
+    void Patch(uint8_t* data, size_t size, std::vector<LevelChange>* changes = nullptr);
 
     size_t SpsCount() const { return spsCount_; }          // SPS units whose level byte was seen
     size_t ChangedCount() const { return changedCount_; }  // of those, the ones changed
@@ -29,6 +36,7 @@ private:
     int spsBytesSeen_ = -1;      // bytes after an SPS header byte; -1 outside SPS headers
     size_t spsCount_ = 0;
     size_t changedCount_ = 0;
+    uint64_t position_ = 0;  // stream offset of the chunk being patched
 };
 
 // level_idc of every sequence parameter set in an avcC record (and the record's own level byte).

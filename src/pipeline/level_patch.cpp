@@ -95,7 +95,6 @@ void RunH264Info(Context& ctx, const std::string& workFolder) {
             << "InputPath=" << workFolder << work::kMovieRawH264 << "\r\n"
             << "OutputPath=" << workFolder << work::kMovieH264 << "\r\n";
     }
-    ctx.host.Sleep(100);
     // Quoted, so that a program folder with blanks still names one program.
     ctx.runner.RunWaitHidden(Quoted(toolPath), ctx.Priority());
     DeleteFileNoForce(workFolder + std::string(work::kMovieRawH264));

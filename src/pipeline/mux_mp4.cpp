@@ -67,8 +67,9 @@ void MuxMp4(Context& ctx, Conversion& conv) {
     Run(ctx, conv, command);
     ctx.Log(command);
 
+    // The runner has waited for MP4Box: its file is complete, and no pause is needed before the
+    // size check.
     ctx.Progress(std::string(msg::kCleaning));
-    ctx.host.Sleep(1000);
     ctx.host.DoEvents();
     const std::int64_t size = FileSizeForOutput(mp4Out);
     if (size > sizeBefore && size != kInvalidFileSize) {

@@ -191,7 +191,6 @@ void FinishAvchdChain(Context& ctx, Conversion& conv) {
     WriteMetaFile(ctx, AvchdMetaLines(ctx, conv));
     const std::string folder = WorkResult(ctx, ResultName(ResultKind::AvchdFolder, conv.baseName));
     Run(ctx, conv, TsMuxerCommand(ctx, conv, folder));
-    ctx.host.Sleep(100);
     // tsMuxeR's exit tells little; the structure itself shows whether it was written.
     if (AvchdWritten(folder)) {
         CleanupAfterTs(ctx);
@@ -236,7 +235,6 @@ void RunM2tsChain(Context& ctx, Conversion& conv) {
     const bool fresh = !NameTaken(m2ts);
     Run(ctx, conv, TsMuxerCommand(ctx, conv, m2ts));
     const bool moved = fresh && FileExists(m2ts) && RenameNoReplace(m2ts, mpg);
-    ctx.host.Sleep(100);
     const std::int64_t size = moved ? FileSizeForOutput(mpg) : 0;
     if (size > 0 && size != kInvalidFileSize) {
         CleanupAfterTs(ctx);

@@ -122,7 +122,6 @@ namespace {
 
 // movie.ac3 is there and not empty; otherwise the audio error ends the conversion.
 bool Ac3Written(Context& ctx) {
-    ctx.host.Sleep(100);
     const std::int64_t size = FileSizeForOutput(Work(ctx, work::kMovieAc3));
     if (size > 0 && size != kInvalidFileSize) return true;
     ShowError(ctx, std::string(msg::kAudioExtractionError), std::string(msg::kAudioErrorTitle));

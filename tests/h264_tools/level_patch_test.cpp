@@ -1,6 +1,7 @@
 // The level rewrite of the SPS units of a raw stream (h264info's core), unit by unit and through
 // the built program with its settings file.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <stdexcept>
@@ -8,6 +9,7 @@
 #include "common/lib_names.h"
 #include "h264_tools/media_fixture.h"
 #include "h264info/h264info_settings.h"
+#include "h264info/level_rewrite.h"
 #include "media/h264_level_patcher.h"
 #include "support/temp_folder.h"
 
@@ -48,10 +50,15 @@ TEST(SpsLevelPatcher, StartCodesAndHeadersSplitAcrossChunks) {
     for (size_t split = 0; split <= stream.size(); ++split) {
         auto bytes = stream;
         SpsLevelPatcher patcher(41);
-        patcher.Patch(bytes.data(), split);
-        patcher.Patch(bytes.data() + split, bytes.size() - split);
+        std::vector<standin::h264::LevelChange> changes;
+        patcher.Patch(bytes.data(), split, &changes);
+        patcher.Patch(bytes.data() + split, bytes.size() - split, &changes);
         EXPECT_EQ(bytes, expected) << "split at " << split;
         EXPECT_EQ(patcher.ChangedCount(), 2u);
+        ASSERT_EQ(changes.size(), 2u);
+        EXPECT_EQ(changes[0].offset, 8u);
+        EXPECT_EQ(changes[1].offset, 16u);
+        EXPECT_EQ(changes[1].was, 0x33);
     }
 }
 
@@ -96,12 +103,14 @@ TEST_F(H264InfoProgram, SetsLevel41InEverySpsAndChangesNothingElse) {
     EncodeH264(input, 320, 240, 12,
                {"-level", "5.1", "-bf", "2", "-x264-params", "keyint=4:repeat-headers=1"});
     WriteSettings(input, work + "movie.h264");
+    const auto before = ReadBytes(input);
+    const size_t spsUnits = SpsUnitsOf(input).size();
 
     const auto result = Run();
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(ProbeStream(work + "movie.h264", "v:0")["level"], "41");
+    EXPECT_FALSE(std::filesystem::exists(input));
 
-    const auto before = ReadBytes(input);
     const auto after = ReadBytes(work + "movie.h264");
     ASSERT_EQ(before.size(), after.size());
     size_t differing = 0;
@@ -112,7 +121,7 @@ TEST_F(H264InfoProgram, SetsLevel41InEverySpsAndChangesNothingElse) {
             EXPECT_EQ(after[i], 41);
         }
     }
-    EXPECT_EQ(differing, SpsUnitsOf(input).size());
+    EXPECT_EQ(differing, spsUnits);
     EXPECT_EQ(differing, 3u);  // one SPS per keyframe
     EXPECT_FALSE(std::filesystem::exists(work + "movie.h264.partial"));
 }
@@ -146,15 +155,94 @@ TEST_F(H264InfoProgram, BadInputFailsWithAMessageAndWritesNothing) {
 
     EXPECT_EQ(RunProgram({program_, "extra"}).exitCode, 2);
 
-    // A disk that fills up: writes past a file size limit fail the same way.
+    // A disk that fills up: writes past a file size limit fail the same way. (A second link to
+    // the input has the stream copied rather than renamed.)
     const std::string input = folder_ / "movie_raw.h264";
     EncodeH264(input, 320, 240, 6, {"-level", "5.1"});
+    std::filesystem::create_hard_link(input, folder_ / "second link");
     WriteSettings(input, output);
     const auto full = RunProgram({"/usr/bin/prlimit", "--fsize=4096", program_});
     EXPECT_EQ(full.exitCode, 1);
     EXPECT_NE(full.err.find("File too large"), std::string::npos) << full.err;
     EXPECT_FALSE(std::filesystem::exists(output));
     EXPECT_FALSE(std::filesystem::exists(output + ".partial"));
+}
+
+ino_t InodeOf(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 ? info.st_ino : 0;
+}
+
+// The stream renamed to the output and patched where it lies, or copied where it cannot take the
+// name, ends as the same bytes; a failure leaves both names as they were.
+TEST(RewriteSpsLevels, RenamedWhereItCanCopiedElseAndPutBackOnFailure) {
+    TempFolder folder("kestrun-h264info");
+    const std::string original = folder / "original.h264";
+    EncodeH264(original, 320, 240, 8,
+               {"-level", "5.1", "-x264-params", "keyint=4:repeat-headers=1"});
+    const std::string text = folder.Write("text.h264", "not a video stream\n");
+
+    struct Case {
+        const char* name;
+        std::string source;  // copied to the input first
+        const char* input;
+        const char* output;
+        bool secondLink;
+        const char* outputBefore;  // written first, when set
+        bool renamed;              // the input's file became the output
+        bool fails;
+    };
+    const Case cases[] = {
+        {"second link: copied", original, "copied_raw.h264", "copied.h264", true, nullptr, false,
+         false},
+        {"one folder", original, "a_raw.h264", "a.h264", false, nullptr, true, false},
+        {"one file", original, "b.h264", "b.h264", false, nullptr, true, false},
+        {"another folder", original, "c_raw.h264", "sub/c.h264", false, nullptr, true, false},
+        {"output name taken: replaced", original, "d_raw.h264", "d.h264", false, "older", false,
+         false},
+        {"no SPS", text, "e_raw.h264", "e.h264", false, nullptr, false, true},
+        {"no SPS, output name taken", text, "f_raw.h264", "f.h264", false, "older", false, true},
+        {"empty", "", "g_raw.h264", "g.h264", false, nullptr, false, true},
+    };
+    std::vector<uint8_t> copied;  // what the copy wrote: the bytes every rewrite must give
+    for (const Case& c : cases) {
+        const std::string input = folder / c.input;
+        const std::string output = folder / c.output;
+        std::filesystem::create_directories(std::filesystem::path(output).parent_path());
+        if (c.source.empty())
+            folder.Write(c.input);
+        else
+            std::filesystem::copy_file(c.source, input);
+        if (c.secondLink) std::filesystem::create_hard_link(input, input + ".link");
+        if (c.outputBefore) folder.Write(c.output, c.outputBefore);
+        const auto inputBefore = ReadBytes(input);
+        const ino_t inode = InodeOf(input);
+
+        if (c.fails) {
+            EXPECT_THROW(standin::RewriteSpsLevels(input, output, 41), std::runtime_error)
+                << c.name;
+            EXPECT_EQ(ReadBytes(input), inputBefore) << c.name;
+            EXPECT_EQ(InodeOf(input), inode) << c.name;
+            if (c.outputBefore) {
+                EXPECT_EQ(ReadWholeFile(output), c.outputBefore) << c.name;
+            } else {
+                EXPECT_FALSE(std::filesystem::exists(output)) << c.name;
+            }
+            continue;
+        }
+        const auto result = standin::RewriteSpsLevels(input, output, 41);
+        EXPECT_EQ(result.spsCount, 2u) << c.name;
+        if (copied.empty()) copied = ReadBytes(output);
+        EXPECT_EQ(ReadBytes(output), copied) << c.name;
+        EXPECT_EQ(InodeOf(output) == inode, c.renamed) << c.name;
+        EXPECT_EQ(std::filesystem::exists(input), !c.renamed || input == output) << c.name;
+        if (std::filesystem::exists(input) && input != output) {
+            EXPECT_EQ(ReadBytes(input), inputBefore) << c.name;
+        }
+        EXPECT_FALSE(std::filesystem::exists(output + ".partial")) << c.name;
+    }
+    EXPECT_EQ(copied, PatchedWhole(ReadBytes(original)));
+    EXPECT_EQ(ProbeStream(folder / "copied.h264", "v:0")["level"], "41");
 }
 
 }  // namespace
