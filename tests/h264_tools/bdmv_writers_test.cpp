@@ -139,15 +139,18 @@ TEST(BdmvWriters, ClipInfoHeaderAndEpMap) {
     }
 }
 
+// A clip of `seconds` seconds from PTS `first`, with a key frame every two seconds.
+ClipFacts ClipOf(int64_t first, int64_t seconds) {
+    ClipFacts clip;
+    clip.firstPts = first;
+    clip.endPts = first + seconds * 90000;
+    for (int64_t s = 0; s < seconds; s += 2)
+        clip.entryPoints.push_back({first + s * 90000, static_cast<uint32_t>(s * 100), 1});
+    return clip;
+}
+
 TEST(BdmvWriters, ChaptersOnKeyFramesAcrossClips) {
-    auto clipOf = [](int64_t first, int64_t seconds) {
-        ClipFacts clip;
-        clip.firstPts = first;
-        clip.endPts = first + seconds * 90000;
-        for (int64_t s = 0; s < seconds; s += 2)
-            clip.entryPoints.push_back({first + s * 90000, static_cast<uint32_t>(s * 100), 1});
-        return clip;
-    };
+    const auto clipOf = ClipOf;
     // 150 s then 100 s of one stream; marks every minute on the key frame at or before.
     const auto plan = PlanPlaylist({clipOf(90000, 150), clipOf(90000 + 150 * 90000, 100)}, 1);
     ASSERT_EQ(plan.items.size(), 2u);
@@ -161,6 +164,33 @@ TEST(BdmvWriters, ChaptersOnKeyFramesAcrossClips) {
                                                             {1, in1 + 30 * 45000},
                                                             {1, in1 + 90 * 45000}}));
     EXPECT_EQ(PlanPlaylist({clipOf(90000, 150)}, 0).marks.size(), 1u);
+}
+
+TEST(BdmvWriters, ChaptersFromTheSourceOnTheKeyFrameAtOrAfter) {
+    using Marks = std::vector<std::pair<int, uint32_t>>;
+    const std::vector<ClipFacts> clips = {ClipOf(90000, 9), ClipOf(90000 + 9 * 90000, 10)};
+    const uint32_t in0 = 45000, in1 = 45000 + 9 * 45000;
+    constexpr int64_t kS = 45000;
+    const struct {
+        std::vector<int64_t> starts;
+        Marks marks;
+    } rows[] = {
+        // The first chapter is the start, whatever its time; 3 s goes to the key frame at 4 s.
+        {{0, 3 * kS, 7 * kS + kS / 2}, {{0, in0}, {0, in0 + 4 * kS}, {0, in0 + 8 * kS}}},
+        {{kS / 2, 4 * kS}, {{0, in0}, {0, in0 + 4 * kS}}},
+        // After the last key frame of the first clip: the start of the next; then marks in it.
+        {{0, 8 * kS + kS / 2, 12 * kS}, {{0, in0}, {1, in1}, {1, in1 + 4 * kS}}},
+        // A key frame less than half a second before wins over one (or the next clip) further on.
+        {{0, 6 * kS + kS / 4, 8 * kS + kS / 4}, {{0, in0}, {0, in0 + 6 * kS}, {0, in0 + 8 * kS}}},
+        // Two chapters on one key frame give one mark; none past the end.
+        {{0, 5 * kS, 6 * kS, 30 * kS}, {{0, in0}, {0, in0 + 6 * kS}}},
+    };
+    for (const auto& row : rows) {
+        const auto plan = PlanPlaylist(clips, 5, row.starts);
+        Marks marks;
+        for (const auto& m : plan.marks) marks.push_back({m.playItem, m.time});
+        EXPECT_EQ(marks, row.marks) << row.starts.size() << " starts from " << row.starts[1];
+    }
 }
 
 TEST(BdmvWriters, KeyPictureSizeClasses) {

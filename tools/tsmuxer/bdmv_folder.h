@@ -22,13 +22,17 @@ struct PlaylistPlan {
     std::vector<ChapterMark> marks;
 };
 
-// One PlayItem per clip; the clips of a cut stream join where the next begins. A chapter mark
-// every `chapterMinutes` of playing time (only the first when 0), each on the key frame at or
-// before its time.
-PlaylistPlan PlanPlaylist(const std::vector<ClipFacts>& clips, int chapterMinutes);
+// One PlayItem per clip; the clips of a cut stream join where the next begins. The first chapter
+// mark is at the start. With `chapterStarts` (45 kHz of playing time, in order) the others are
+// on the key frame at or after each later start, in the clip that holds it (one less than half
+// a second before it when none lies within half a second after); without, a mark
+// every `chapterMinutes` of playing time (none more when 0), each on the key frame at or before.
+PlaylistPlan PlanPlaylist(const std::vector<ClipFacts>& clips, int chapterMinutes,
+                          const std::vector<int64_t>& chapterStarts = {});
 
 // Writes the navigation files and their BACKUP copies.
 void WriteBdmvNavigation(const std::filesystem::path& root, const std::vector<ClipFacts>& clips,
-                         const std::vector<StreamAttributes>& streams, int chapterMinutes);
+                         const std::vector<StreamAttributes>& streams, int chapterMinutes,
+                         const std::vector<int64_t>& chapterStarts = {});
 
 }  // namespace standin::ts

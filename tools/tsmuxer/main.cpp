@@ -3,8 +3,9 @@
 // reads the meta file META (see meta_file.h) and writes
 //   - for OUT ending in ".m2ts": one Blu-ray transport stream (192-byte source packets);
 //   - with --blu-ray on the MUXOPT line and any other OUT: the folder OUT holding a Blu-ray
-//     structure with one title, cut into several clips with --split-size=, with a chapter mark
-//     every N minutes for --auto-chapters=N.
+//     structure with one title, cut into several clips with --split-size=. Its chapter marks
+//     are the chapters of the Matroska file a track line names, when it has them, and else a
+//     mark every N minutes for --auto-chapters=N.
 // Text subtitle lines (SRT, SSA/ASS, or a text track of an MKV) become presentation graphics
 // streams from PID 0x1200, drawn with libass. Failure: exit status 1 (2 for a
 // bad command line) and a line on standard error; no output is left behind.
@@ -24,6 +25,7 @@ extern "C" {
 #include "common/lib_names.h"
 #include "meta_file.h"
 #include "mux_inputs.h"
+#include "source_chapters.h"
 #include "ts_mux.h"
 
 namespace {
@@ -118,7 +120,7 @@ void WriteBluRayFolder(const MetaFile& meta, const std::string& out) {
         std::cerr << kTool << ": warning: key frames lie too far apart to keep every clip below "
                   << *meta.options.splitSize << " bytes" << std::endl;
     WriteBdmvNavigation(folder.Temp(), result.clips, result.streams,
-                        meta.options.autoChapterMinutes);
+                        meta.options.autoChapterMinutes, SourceChapterStarts(meta));
     folder.Commit();
 }
 

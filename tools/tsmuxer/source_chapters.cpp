@@ -1,0 +1,56 @@
+#include "source_chapters.h"
+
+#include <algorithm>
+#include <set>
+#include <string>
+
+#include "common/lib_names.h"
+#include "media/libav_handles.h"
+
+namespace standin::ts {
+namespace {
+
+constexpr AVRational k45k{1, 45000};
+
+// The start of the file's first video stream in its own time, 45 kHz; 0 when it has none.
+int64_t VideoOrigin(const AVFormatContext& input) {
+    for (unsigned i = 0; i < input.nb_streams; ++i) {
+        const AVStream& s = *input.streams[i];
+        if (s.codecpar->codec_type == AVMEDIA_TYPE_VIDEO && s.start_time != AV_NOPTS_VALUE)
+            return av_rescale_q(s.start_time, s.time_base, k45k);
+    }
+    return 0;
+}
+
+std::vector<int64_t> ChaptersOf(const std::string& path) {
+    AVFormatContext* context = nullptr;
+    if (avformat_open_input(&context, AvFilePath(path).c_str(), nullptr, nullptr) < 0) return {};
+    const InputPtr input(context);
+    if (std::string(input->iformat->name).find("matroska") == std::string::npos ||
+        input->nb_chapters == 0)
+        return {};
+    if (avformat_find_stream_info(context, nullptr) < 0) return {};
+    const int64_t origin = VideoOrigin(*input);
+    std::vector<int64_t> starts;
+    for (unsigned i = 0; i < input->nb_chapters; ++i) {
+        const AVChapter& chapter = *input->chapters[i];
+        starts.push_back(
+            std::max<int64_t>(0, av_rescale_q(chapter.start, chapter.time_base, k45k) - origin));
+    }
+    std::sort(starts.begin(), starts.end());
+    return starts;
+}
+
+}  // namespace
+
+std::vector<int64_t> SourceChapterStarts(const MetaFile& meta) {
+    std::set<std::string> tried;
+    for (const MetaTrack& line : meta.tracks) {
+        if (!tried.insert(line.path).second) continue;
+        std::vector<int64_t> starts = ChaptersOf(line.path);
+        if (!starts.empty()) return starts;
+    }
+    return {};
+}
+
+}  // namespace standin::ts
