@@ -298,7 +298,12 @@ private:
     }
 
     void ReadAudioTrack(ReportCursor& cursor, int track) {
-        cursor.ReadUntil("Codec ID");
+        // The flag lines stand between the track type and the codec.
+        bool isDefault = false;
+        while (!Contains(cursor.Current(), "Codec ID")) {
+            if (EndsWith(Trim(cursor.Current()), "+ Default flag: 1")) isDefault = true;
+            if (!cursor.Next()) break;
+        }
         bool named = false;
         for (const AudioCodec& codec : kAudioCodecs) {
             if (!Contains(cursor.Current(), codec.key)) continue;
@@ -318,7 +323,8 @@ private:
         cursor.ReadUntil("Language:");
         const std::string language = Mid(cursor.Current(), kAudioLanguageCut);
         if (audioRows_ < kTrackTableRows)
-            analysis_.strAudioTracks[audioRows_] = {language, audioFormat_, std::to_string(track)};
+            analysis_.strAudioTracks[audioRows_] = {language, audioFormat_, std::to_string(track),
+                                                    isDefault};
         ++audioRows_;
     }
 
@@ -370,6 +376,9 @@ private:
         else
             form_.SelectAudioFormat(-1);  // none that converts: not a format of another track
         form_.txtS2.SetText(first.track);
+        // The one track the source flags default is chosen as a click on its row chooses it.
+        if (const int row = DefaultAudioRow(audioShown); row > 0)
+            form_.cmbAudio.SetSelectedIndex(row);
 
         if (subtitleRows_ == 0) {
             form_.chkSubs.visible = false;
@@ -385,6 +394,23 @@ private:
         form_.chkSubs.visible = true;
         form_.lblSubs.visible = true;
         form_.cmbSubs.SetSelectedIndex(0);
+    }
+
+    // The row of the only audio track flagged default, when a click on it would take it; -1
+    // when no track or several are flagged.
+    int DefaultAudioRow(int shown) const {
+        int found = -1;
+        for (int row = 0; row < shown; ++row) {
+            if (!analysis_.strAudioTracks[row].isDefault) continue;
+            if (found >= 0) return -1;
+            found = row;
+        }
+        if (found < 0) return -1;
+        const std::string& format = analysis_.strAudioTracks[found].format;
+        const auto number = IntegerValue(format);
+        const bool convertible = format == kDecodedAudioFormat ||
+                                 (number && *number >= 0 && *number < kAudioFormatCount);
+        return convertible ? found : -1;
     }
 
     // The language, and for a track no button names its format: " eng (E-AC-3)".

@@ -17,6 +17,7 @@ struct TrackRow {
     std::string language;
     std::string format;
     std::string track;
+    bool isDefault = false;  // the source flags the track default (audio rows)
 };
 using TrackTable = std::array<TrackRow, kTrackTableRows>;
 

@@ -221,6 +221,42 @@ TEST_F(TrackReportParserTest, UnknownAudioCodecInheritsThePreviousTracksFormat) 
     EXPECT_EQ(form.txtS2.text(), "1");
 }
 
+// The track with its "Default flag" line set to `flag`, or without one for -1.
+std::string Flagged(std::string track, int flag) {
+    const std::string line = "|  + Default flag: 1\n";
+    return track.replace(track.find(line), line.size(),
+                         flag < 0 ? "" : "|  + Default flag: " + std::to_string(flag) + "\n");
+}
+
+TEST_F(TrackReportParserTest, TheOneTrackFlaggedDefaultIsChosenAsAClickWould) {
+    const struct {
+        std::vector<int> flags;  // per audio track: -1 no flag line, 0, 1
+        int row;
+        std::string track;
+        int format;
+    } rows[] = {
+        {{-1, -1, -1}, 0, "2", 0}, {{0, 1, 0}, 1, "3", 4}, {{-1, -1, 1}, 2, "4", 1},
+        {{1, 0, 1}, 0, "2", 0},  // several flagged: the first, as without flags
+        {{1, 1, 1}, 0, "2", 0},    {{1, 0, 0}, 0, "2", 0},
+    };
+    const std::pair<const char*, const char*> audio[] = {
+        {"A_AC3", "fre"}, {"A_AAC", "eng"}, {"A_DTS", "ger"}};
+    for (const auto& row : rows) {
+        std::vector<std::string> tracks = {VideoTrack(1, "V_MPEG4/ISO/AVC", 320, 240, 320)};
+        for (int i = 0; i < 3; ++i) {
+            tracks.push_back(
+                Flagged(AudioTrack(i + 2, audio[i].first, audio[i].second), row.flags[i]));
+        }
+        Parse(LegacyReport(tracks));
+        SCOPED_TRACE(row.track);
+        EXPECT_EQ(form.cmbAudio.selectedIndex(), row.row);
+        EXPECT_EQ(form.txtS2.text(), row.track);
+        EXPECT_EQ(form.SelectedAudioFormat(), row.format);
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(analysis.strAudioTracks[i].isDefault, row.flags[i] == 1);
+    }
+}
+
 TEST_F(TrackReportParserTest, TextSubtitlesAreListedWithOrdinalsAndVobSubIsNot) {
     Parse(LegacyReport(
         {VideoTrack(1, "V_MPEG4/ISO/AVC", 320, 240, 320), AudioTrack(2, "A_AC3", "eng"),

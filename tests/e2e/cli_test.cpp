@@ -170,5 +170,40 @@ TEST_F(CliTest, TheDpbCheckRecodesInThePlatformsFormat) {
     }
 }
 
+// A rip that puts a mono commentary first and flags its stereo main track default: convert and
+// batch take the flagged track unless --audio says otherwise, and info shows the flags.
+TEST_F(CliTest, TheTrackTheSourceFlagsDefaultIsConverted) {
+    const fs::path films = temp_.path() / "films";
+    fs::create_directories(films);
+    const std::string source = (films / "Rip.mkv").string();
+    std::vector<std::string> args = PictureInput("320x240");
+    for (const auto& part :
+         {ToneInput(1, 1), ToneInput(2, 1),
+          std::vector<std::string>{"-t", "1", "-map", "0", "-map", "1", "-map", "2", "-c:v",
+                                   "libx264", "-c:a", "ac3", "-disposition:a:0", "0",
+                                   "-disposition:a:1", "default"}})
+        args.insert(args.end(), part.begin(), part.end());
+    test::SampleAt(args, source);
+    const ProgramRun info = RunProgram({program_.Cli(), "info", source});
+    ASSERT_EQ(info.exitCode, 0) << info.err;
+    EXPECT_NE(info.out.find("\"default\": false"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("\"default\": true"), std::string::npos) << info.out;
+
+    // The M2TS chain keeps an AC-3 track as it is: its channels tell the tracks apart.
+    const std::string result = (out_ / "Rip.mpg").string();
+    const std::pair<std::vector<std::string>, int> rows[] = {{{}, 2}, {{"--audio", "0"}, 1}};
+    for (auto [options, channels] : rows) {
+        options.insert(options.end(), {"--container", "m2ts"});
+        const ProgramRun run = Convert(options, source);
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(Probe(result).OfType("audio").at(0).channels, channels);
+        fs::remove(result);
+    }
+    const ProgramRun batch = RunProgram(
+        {program_.Cli(), "batch", "--container", "m2ts", "--out", out_.string(), films.string()});
+    EXPECT_EQ(batch.exitCode, 0) << batch.err;
+    EXPECT_EQ(Probe(result).OfType("audio").at(0).channels, 2);
+}
+
 }  // namespace
 }  // namespace kestrun::e2e

@@ -37,6 +37,8 @@ Json TrackRows(const TrackTable& table, int shown, const char* formatKey) {
 // The audio rows, each with the codec and channels FFmpeg's libraries found for its track.
 Json AudioRows(const Analysis& a, int shown) {
     Json rows = TrackRows(a.strAudioTracks, shown, "format");
+    for (int i = 0; i < static_cast<int>(rows.size()); ++i)
+        rows[i]["default"] = a.strAudioTracks[i].isDefault;
     for (Json& row : rows) {
         const auto stream = a.audioStreams.find(std::atoi(row["track"].get<std::string>().c_str()));
         if (stream == a.audioStreams.end()) continue;
