@@ -191,6 +191,10 @@ TEST(BdmvWriters, ChaptersFromTheSourceOnTheKeyFrameAtOrAfter) {
         for (const auto& m : plan.marks) marks.push_back({m.playItem, m.time});
         EXPECT_EQ(marks, row.marks) << row.starts.size() << " starts from " << row.starts[1];
     }
+    // A playlist holds at most 999 marks, however many chapters the source has.
+    std::vector<int64_t> many;
+    for (int64_t s = 0; s < 5000; s += 2) many.push_back(s * kS);
+    EXPECT_EQ(PlanPlaylist({ClipOf(90000, 5000)}, 5, many).marks.size(), 999u);
 }
 
 TEST(BdmvWriters, KeyPictureSizeClasses) {

@@ -44,6 +44,7 @@ void WriteWithBackup(const fs::path& root, const std::string& relative,
 void MarksAtStarts(PlaylistPlan& plan, const std::vector<ClipFacts>& clips,
                    const std::vector<int64_t>& starts) {
     constexpr int64_t kHalfSecond = 45000 / 2;
+    constexpr size_t kMaxMarks = 999;  // what a Blu-ray playlist may hold
     plan.marks.push_back({0, plan.items.front().inTime});
     int64_t itemStart = 0;  // playing time at the start of item k, 45 kHz
     size_t next = 1;        // the first chapter keeps the mark at the start
@@ -51,7 +52,7 @@ void MarksAtStarts(PlaylistPlan& plan, const std::vector<ClipFacts>& clips,
         const PlayItem& item = plan.items[k];
         const int64_t length = int64_t{item.outTime} - item.inTime;
         for (; next < starts.size() && starts[next] < itemStart + length; ++next) {
-            if (starts[next] <= 0) continue;
+            if (starts[next] <= 0 || plan.marks.size() >= kMaxMarks) continue;
             const int64_t time = item.inTime + (starts[next] - itemStart);
             std::optional<int64_t> after, before;
             for (const EntryPoint& e : clips[k].entryPoints) {
