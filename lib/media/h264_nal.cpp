@@ -1,19 +1,21 @@
 #include "media/h264_nal.h"
 
-namespace kestrun::media::h264 {
-namespace {
+#include <cstring>
 
-// Position just after the next 00 00 01 at or after `from`, or `size` when there is none.
+namespace kestrun::media::h264 {
+
 size_t AfterNextStartCode(const uint8_t* data, size_t size, size_t from) {
-    for (size_t i = from; i + 2 < size; ++i) {
-        if (data[i + 2] > 1) {
-            i += 2;  // none of the next three positions can start a start code
-            continue;
-        }
-        if (data[i] == 0 && data[i + 1] == 0 && data[i + 2] == 1) return i + 3;
+    // memchr finds the 01 that ends a start code; the two bytes before it must be zeros.
+    for (size_t i = from + 2; i < size; ++i) {
+        const void* one = std::memchr(data + i, 1, size - i);
+        if (!one) break;
+        i = static_cast<size_t>(static_cast<const uint8_t*>(one) - data);
+        if (data[i - 1] == 0 && data[i - 2] == 0) return i + 1;
     }
     return size;
 }
+
+namespace {
 
 // Visits NAL units in order until `visit` returns false.
 void VisitNalUnits(const uint8_t* data, size_t size, const std::function<bool(NalUnit)>& visit) {

@@ -28,6 +28,10 @@ struct NalUnit {
     int type() const { return size ? NalTypeOf(data[0]) : -1; }
 };
 
+// Position just after the next 00 00 01 that begins at or after `from`, or `size` when there is
+// none.
+size_t AfterNextStartCode(const uint8_t* data, size_t size, size_t from);
+
 // Calls `visit` for every NAL unit of an Annex B buffer, in order. Bytes before the first start
 // code are skipped.
 void ForEachNalUnit(const uint8_t* data, size_t size, const std::function<void(NalUnit)>& visit);

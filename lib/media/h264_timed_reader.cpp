@@ -18,11 +18,43 @@ extern "C" {
 namespace kestrun::media::h264 {
 namespace {
 
-constexpr size_t kChunkSize = 1 << 20;
+// Reads are this large; a frame that does not fit grows the buffer.
+constexpr size_t kReadSize = size_t{8} << 20;
 // A raw stream whose parser finds no frame boundary in this many bytes is not H.264; giving up
 // keeps the parser from collecting a whole large file in memory.
 constexpr size_t kMaxFrameBytes = size_t{64} << 20;
 constexpr int kMaxReorderFrames = 16;
+// The parser works a picture's POC out of the headers before its first slice and that slice's
+// header, which it reads no further than its first kilobyte; it is handed no more of a frame.
+constexpr size_t kSliceHeaderBytes = size_t{64} << 10;
+constexpr size_t kNoPendingHeader = SIZE_MAX;
+
+// first_mb_in_slice from the bytes after a slice's NAL header, read as FFmpeg's parser reads
+// it: an Exp-Golomb code taken from the first 32 bits. Returns false while more bytes are needed.
+bool FirstMbInSlice(const uint8_t* bytes, size_t count, uint32_t& mb) {
+    uint64_t bits = 0;
+    for (size_t i = 0; i < 8; ++i) bits = bits << 8 | (i < count ? bytes[i] : 0);
+    const uint32_t head = static_cast<uint32_t>(bits >> 32);
+    const int zeros = head ? __builtin_clz(head) : 31;
+    if (count <= 5 && static_cast<int>(8 * count) - (2 * zeros + 1) <= 0) return false;
+    mb = static_cast<uint32_t>((bits << zeros) >> (63 - zeros)) - 1;
+    return true;
+}
+
+size_t StartCodeLength(const uint8_t* data, size_t headerPos, size_t scanFrom) {
+    return headerPos >= scanFrom + 4 && data[headerPos - 4] == 0 ? 4 : 3;
+}
+
+// Where the parser stops reading a frame: a little past the header of its first slice.
+size_t ParsedPrefix(const uint8_t* data, size_t size) {
+    for (size_t pos = AfterNextStartCode(data, size, 0); pos < size;
+         pos = AfterNextStartCode(data, size, pos)) {
+        const int type = NalTypeOf(data[pos]);
+        if (type == kNalSlice || type == kNalIdrSlice)
+            return std::min(size, pos + kSliceHeaderBytes);
+    }
+    return size;
+}
 
 int FieldParity(int pictureStructure) {
     if (pictureStructure == AV_PICTURE_STRUCTURE_TOP_FIELD) return 1;
@@ -42,7 +74,7 @@ int ReorderDelayOf(const SequenceParameterSet& sps) {
 }  // namespace
 
 TimedFrameReader::TimedFrameReader(const std::string& path)
-    : path_(path), chunk_(kChunkSize + AV_INPUT_BUFFER_PADDING_SIZE) {
+    : path_(path), buffer_(kReadSize + AV_INPUT_BUFFER_PADDING_SIZE) {
     fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd_ < 0) throw std::runtime_error("cannot open " + path + ": " + std::strerror(errno));
     parser_ = av_parser_init(AV_CODEC_ID_H264);
@@ -51,6 +83,7 @@ TimedFrameReader::TimedFrameReader(const std::string& path)
         Release();
         throw std::runtime_error("cannot set up the H.264 parser");
     }
+    parser_->flags |= PARSER_FLAG_COMPLETE_FRAMES;  // frames are found here, in place
 
     Picture first;
     try {
@@ -79,54 +112,112 @@ void TimedFrameReader::Release() {
     fd_ = -1;
 }
 
-bool TimedFrameReader::ParseMore() {
-    // Feeds the parser until it returns one picture (kept in parsed_), or the file ends.
-    size_t fedSinceLastPicture = 0;
-    for (;;) {
-        const uint8_t* input = nullptr;
-        int inputSize = 0;
-        if (chunkPos_ < chunkSize_) {
-            input = chunk_.data() + chunkPos_;
-            inputSize = static_cast<int>(chunkSize_ - chunkPos_);
-        } else if (!endOfFile_) {
-            ssize_t n;
-            do {
-                n = ::read(fd_, chunk_.data(), kChunkSize);
-            } while (n < 0 && errno == EINTR);
-            if (n < 0)
-                throw std::runtime_error("cannot read " + path_ + ": " + std::strerror(errno));
-            chunkPos_ = 0;
-            chunkSize_ = static_cast<size_t>(n);
-            endOfFile_ = n == 0;
-            continue;
-        } else if (flushed_) {
-            return false;
-        }
-
-        uint8_t* out = nullptr;
-        int outSize = 0;
-        const int used = av_parser_parse2(parser_, codec_, &out, &outSize, input, inputSize,
-                                          AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
-        if (used < 0) throw std::runtime_error("cannot parse the H.264 stream in " + path_);
-        chunkPos_ += static_cast<size_t>(used);
-        fedSinceLastPicture += static_cast<size_t>(used);
-        if (outSize <= 0) {
-            if (inputSize == 0)
-                flushed_ = true;
-            else if (fedSinceLastPicture > kMaxFrameBytes)
-                throw std::runtime_error(path_ +
-                                         " holds no H.264 frames (no frame boundary found)");
-            continue;
-        }
-        auto picture = std::make_unique<Picture>();
-        picture->frame.data.assign(out, out + outSize);
-        picture->poc = parser_->output_picture_number;
-        picture->idr = FirstSliceNalType(out, static_cast<size_t>(outSize)) == kNalIdrSlice;
-        picture->frame.keyFrame = picture->idr || parser_->key_frame == 1;
-        picture->fieldParity = FieldParity(parser_->picture_structure);
-        parsed_ = std::move(picture);
-        return true;
+bool TimedFrameReader::FillBuffer() {
+    // Keeps the unread bytes, moved to the front, and reads after them.
+    if (begin_ > 0) {
+        std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+        end_ -= begin_;
+        begin_ = 0;
     }
+    size_t capacity = buffer_.size() - AV_INPUT_BUFFER_PADDING_SIZE;
+    if (capacity - end_ < kReadSize / 2) {  // a frame larger than half the buffer
+        capacity *= 2;
+        buffer_.resize(capacity + AV_INPUT_BUFFER_PADDING_SIZE);
+    }
+    ssize_t n;
+    do {
+        n = ::read(fd_, buffer_.data() + end_, capacity - end_);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) throw std::runtime_error("cannot read " + path_ + ": " + std::strerror(errno));
+    end_ += static_cast<size_t>(n);
+    std::memset(buffer_.data() + end_, 0, AV_INPUT_BUFFER_PADDING_SIZE);
+    return n > 0;
+}
+
+bool TimedFrameReader::FindFrameEnd(size_t& frameEnd) {
+    // The boundaries FFmpeg's H.264 parser finds: a frame ends before an SEI, SPS, PPS or access
+    // unit delimiter, or before a slice whose first macroblock does not follow the last one's,
+    // once the frame holds a slice. Only start codes whose bytes begin at or after scanPos_
+    // count, as only those the parser sees.
+    const uint8_t* data = buffer_.data() + begin_;
+    const size_t size = end_ - begin_;
+    for (;;) {
+        size_t header = pendingHeader_;
+        pendingHeader_ = kNoPendingHeader;
+        if (header == kNoPendingHeader) {
+            header = AfterNextStartCode(data, size, scanPos_);
+            if (header >= size) {
+                // A start code may still end in the bytes to come.
+                if (size >= 4) scanPos_ = std::max(scanPos_, size - 4);
+                return false;
+            }
+        }
+        const int type = NalTypeOf(data[header]);
+        if (type == kNalSei || type == kNalSps || type == kNalPps ||
+            type == kNalAccessUnitDelimiter) {
+            if (frameStartFound_) {
+                frameEnd = header - StartCodeLength(data, header, scanPos_);
+                return true;
+            }
+            scanPos_ = header + 1;
+        } else if (type == kNalSlice || type == 2 || type == kNalIdrSlice) {
+            size_t count = 1;
+            uint32_t mb = 0;
+            for (;; ++count) {
+                if (header + count >= size) {
+                    pendingHeader_ = header;
+                    return false;
+                }
+                if (FirstMbInSlice(data + header + 1, count, mb)) break;
+            }
+            const uint32_t lastMb = lastFirstMb_;
+            lastFirstMb_ = mb;
+            if (frameStartFound_ && mb <= lastMb) {
+                frameEnd = header - StartCodeLength(data, header, scanPos_);
+                return true;
+            }
+            frameStartFound_ = true;
+            scanPos_ = header + count + 1;
+        } else {
+            scanPos_ = header + 1;
+        }
+    }
+}
+
+bool TimedFrameReader::ParseMore() {
+    // Finds the next frame in the buffer, reading more as needed, and has the parser read its
+    // headers. The picture is kept in parsed_.
+    size_t frameEnd = 0;
+    while (!FindFrameEnd(frameEnd)) {
+        if (end_ - begin_ > kMaxFrameBytes)
+            throw std::runtime_error(path_ + " holds no H.264 frames (no frame boundary found)");
+        if (!FillBuffer()) {
+            if (end_ == begin_) return false;
+            frameEnd = end_ - begin_;  // the last frame runs to the end of the file
+            break;
+        }
+    }
+    const uint8_t* frame = buffer_.data() + begin_;
+    uint8_t* out = nullptr;
+    int outSize = 0;
+    const int prefix = static_cast<int>(ParsedPrefix(frame, frameEnd));
+    if (av_parser_parse2(parser_, codec_, &out, &outSize, frame, prefix, AV_NOPTS_VALUE,
+                         AV_NOPTS_VALUE, 0) < 0)
+        throw std::runtime_error("cannot parse the H.264 stream in " + path_);
+
+    auto picture = std::make_unique<Picture>();
+    picture->frame.data.assign(frame, frame + frameEnd);
+    picture->poc = parser_->output_picture_number;
+    picture->idr = FirstSliceNalType(frame, frameEnd) == kNalIdrSlice;
+    picture->frame.keyFrame = picture->idr || parser_->key_frame == 1;
+    picture->fieldParity = FieldParity(parser_->picture_structure);
+    parsed_ = std::move(picture);
+
+    begin_ += frameEnd;
+    scanPos_ = 0;
+    pendingHeader_ = kNoPendingHeader;
+    frameStartFound_ = false;
+    return true;
 }
 
 bool TimedFrameReader::ReadPicture(Picture& picture) {

@@ -11,6 +11,7 @@
 // rank in display order. p >= d - ReorderDelay() for every frame, so a container's
 // dts = d - ReorderDelay() never exceeds pts = p, and the first frame shown has pts 0.
 // Memory stays bounded: at most ReorderDelay() + 2 frames are held.
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -64,6 +65,8 @@ private:
     void Release();
     bool ReadPicture(Picture& picture);
     bool ParseMore();
+    bool FillBuffer();
+    bool FindFrameEnd(size_t& end);
     bool ReadFrame(Picture& picture);
     void Enqueue(Picture picture);
     void RankLowestWaiting();
@@ -73,10 +76,14 @@ private:
     int fd_ = -1;
     AVCodecParserContext* parser_ = nullptr;
     AVCodecContext* codec_ = nullptr;
-    std::vector<uint8_t> chunk_;
-    size_t chunkPos_ = 0, chunkSize_ = 0;
-    bool endOfFile_ = false;
-    bool flushed_ = false;
+    // Unread bytes of the file are buffer_[begin_, end_); a frame is found in place there.
+    std::vector<uint8_t> buffer_;
+    size_t begin_ = 0, end_ = 0;
+    // Where the frame-boundary scan of the frame at begin_ stands (offsets from begin_).
+    size_t scanPos_ = 0;
+    size_t pendingHeader_ = SIZE_MAX;  // a slice header waiting for the bytes after it
+    bool frameStartFound_ = false;
+    uint32_t lastFirstMb_ = 0;
     std::unique_ptr<Picture> parsed_;     // a picture the parser has returned, not yet taken
     std::unique_ptr<Picture> heldField_;  // a first field waiting for its partner
 
