@@ -26,7 +26,7 @@ constexpr size_t kMaxFrameBytes = size_t{64} << 20;
 constexpr int kMaxReorderFrames = 16;
 // The parser works a picture's POC out of the headers before its first slice and that slice's
 // header, which it reads no further than its first kilobyte; it is handed no more of a frame.
-constexpr size_t kSliceHeaderBytes = size_t{64} << 10;
+constexpr size_t kSliceHeaderBytes = size_t{4} << 10;
 constexpr size_t kNoPendingHeader = SIZE_MAX;
 
 // first_mb_in_slice from the bytes after a slice's NAL header, read as FFmpeg's parser reads
