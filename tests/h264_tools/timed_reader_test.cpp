@@ -107,5 +107,32 @@ TEST_F(TimedFrames, StreamsThatAreNoRawH264AreRefused) {
     EXPECT_THROW(TimedFrameReader(folder_ / "cut.h264"), std::runtime_error);
 }
 
+TEST_F(TimedFrames, StartCodesSplitByTheEndOfAReadBlockAreFound) {
+    // A filler NAL unit after the first frame moves the second frame's start code, and the slice
+    // header bytes after it, across the end of the reader's first 8 MiB read.
+    constexpr size_t kBlock = size_t{8} << 20;
+    const std::string raw = folder_ / "movie.h264";
+    EncodeH264(raw, 160, 96, 6, {"-bf", "2", "-x264-params", "slices=2"});
+    const auto plain = ReadAll(raw);
+    const auto bytes = ReadBytes(raw);
+    const size_t firstSize = plain.front().data.size();
+    for (int shift = -6; shift <= 3; ++shift) {
+        std::vector<uint8_t> filler{0, 0, 1, 12};
+        filler.resize(kBlock + shift - firstSize - 1, 0xFF);
+        filler.push_back(0x80);
+        std::vector<uint8_t> padded(bytes.begin(), bytes.begin() + firstSize);
+        padded.insert(padded.end(), filler.begin(), filler.end());
+        padded.insert(padded.end(), bytes.begin() + firstSize, bytes.end());
+        WriteBytes(folder_ / "padded.h264", padded);
+        const auto frames = ReadAll(folder_ / "padded.h264");
+        ASSERT_EQ(frames.size(), plain.size()) << "shift " << shift;
+        EXPECT_EQ(frames[0].data.size(), firstSize + filler.size()) << "shift " << shift;
+        for (size_t i = 1; i < frames.size(); ++i) {
+            EXPECT_EQ(frames[i].data, plain[i].data) << "shift " << shift << " frame " << i;
+            EXPECT_EQ(frames[i].displayIndex, plain[i].displayIndex) << "shift " << shift;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace kestrun::test
