@@ -11,6 +11,7 @@ namespace kestrun::media::h264 {
 
 enum NalType : int {
     kNalSlice = 1,
+    kNalSliceDataPartitionA = 2,
     kNalIdrSlice = 5,
     kNalSei = 6,
     kNalSps = 7,

@@ -160,7 +160,7 @@ bool TimedFrameReader::FindFrameEnd(size_t& frameEnd) {
                 return true;
             }
             scanPos_ = header + 1;
-        } else if (type == kNalSlice || type == 2 || type == kNalIdrSlice) {
+        } else if (type == kNalSlice || type == kNalSliceDataPartitionA || type == kNalIdrSlice) {
             size_t count = 1;
             uint32_t mb = 0;
             for (;; ++count) {
