@@ -270,6 +270,8 @@ void cmdTargetFolder_Click(Context& ctx) {
 
 void Command3_Click(Context& ctx) { ctx.host.ShowAc3FilterOptions(); }
 
-void Form_DblClick(Context& ctx) { WriteRegisterScript(ctx.programFolder); }
+void Form_DblClick(Context& ctx) {
+    WriteRegisterScript(ctx.programFolder, ctx.files.StatePath(tool::kRegisterBat));
+}
 
 }  // namespace kestrun

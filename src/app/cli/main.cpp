@@ -49,7 +49,7 @@ int main(int argc, char** argv) {
     for (const auto& command : commands) {
         if (!command.parser->parsed()) continue;
         kestrun::CliHost host;
-        kestrun::Context ctx(host, kestrun::ProgramFolder());
+        kestrun::Context ctx(host, kestrun::ProgramFilesOfThisProgram());
         host.FollowProgress(ctx.form);
         host.StopToolsOnInterrupt(ctx.runner);
         ctx.command2Click = [&ctx] { kestrun::Command2_Click(ctx); };

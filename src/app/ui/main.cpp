@@ -44,10 +44,11 @@ int main(int argc, char** argv) {
     const std::string commandLineText = JoinedArguments(argc, argv);
     QApplication app(argc, argv);
 
-    const std::string programFolder = kestrun::ProgramFolder();
+    const kestrun::ProgramFiles files = kestrun::ProgramFilesOfThisProgram();
     const kestrun::ui::UnattendedLog log(Environment("KESTRUN_UNATTENDED_LOG"));
-    kestrun::ui::QtHost host(programFolder + "/" + std::string(kestrun::kDecoderSettingsFile), log);
-    kestrun::Context ctx(host, programFolder);
+    kestrun::ui::QtHost host(files.StatePath("/" + std::string(kestrun::kDecoderSettingsFile)),
+                             log);
+    kestrun::Context ctx(host, files);
     kestrun::ui::MainWindow window(ctx, host, log);
 
     window.LoadSettings();
