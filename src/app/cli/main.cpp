@@ -35,6 +35,7 @@ int RefuseArguments(const CLI::App& program, const CLI::ParseError& error) {
 int main(int argc, char** argv) {
     CLI::App program("Makes video files playable on a PS3 or an Xbox 360.", "kestrun-cli");
     program.require_subcommand(1);
+    program.set_version_flag("--version", "kestrun-cli " KESTRUN_VERSION);
     program.get_formatter()->column_width(38);
     const kestrun::SubCommand commands[] = {
         kestrun::AddInfoCommand(program), kestrun::AddCheckCommand(program),

@@ -13,7 +13,9 @@
 #include <QApplication>
 #include <QTimer>
 #include <cstdlib>
+#include <iostream>
 #include <string>
+#include <string_view>
 
 #include "app/ui/main_window.h"
 #include "app/ui/qt_host.h"
@@ -42,6 +44,11 @@ std::string Environment(const char* name) {
 int main(int argc, char** argv) {
     // Taken before Qt reads its own options out of argv: the text is the person's path.
     const std::string commandLineText = JoinedArguments(argc, argv);
+    // Answered before the window's toolkit starts, so that it needs no display.
+    if (argc == 2 && std::string_view(argv[1]) == "--version") {
+        std::cout << "kestrun " << KESTRUN_VERSION << "\n";
+        return 0;
+    }
     QApplication app(argc, argv);
 
     const kestrun::ProgramFiles files = kestrun::ProgramFilesOfThisProgram();
