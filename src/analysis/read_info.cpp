@@ -55,10 +55,10 @@ std::map<int, AudioStreamInfo> AudioStreamsOf(const media::SourceStreamFacts& fa
 }  // namespace
 
 bool ReadInfo(Context& ctx, const std::string& source) {
-    const std::string report = tool::PathOf(ctx.programFolder, tool::kInfoReport);
-    // Every analysis from this program folder writes the same report: one at a time, from
-    // writing it until it has been read.
-    ToolTurn turn(FolderOf(ctx.ToolPath(tool::kMkvInfo)));
+    const std::string report = ctx.files.StatePath(tool::kInfoReport);
+    // Every analysis from this program folder (or of this user) writes the same report: one at a
+    // time, from writing it until it has been read.
+    ToolTurn turn(ctx.files.TurnFolder(tool::kMkvInfo));
     if (!ctx.AwaitTurn(turn, msg::kWaitingForAnalysis)) return false;
     // A report left behind by an interrupted run belongs to another source.
     DeleteFileNoForce(report);

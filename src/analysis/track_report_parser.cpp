@@ -482,11 +482,10 @@ void ParseTrackReport(const std::vector<std::string>& lines, Analysis& analysis,
 }
 
 void ParseMkvInfo(Context& ctx) {
-    const std::string reportPath = tool::PathOf(ctx.programFolder, tool::kInfoReport);
+    const std::string reportPath = ctx.files.StatePath(tool::kInfoReport);
     const std::vector<std::string> lines = SplitReportLines(ReadReport(reportPath).value_or(""));
     // debug.log stays open for the whole parse.
-    std::ofstream debugLog(tool::PathOf(ctx.programFolder, tool::kDebugLog),
-                           std::ios::binary | std::ios::app);
+    std::ofstream debugLog(ctx.files.StatePath(tool::kDebugLog), std::ios::binary | std::ios::app);
     const ParseLog log = [&debugLog](const std::string& line) { debugLog << line << '\n'; };
     ParseTrackReport(lines, ctx.analysis, ctx.form, log);
     debugLog.close();

@@ -155,7 +155,7 @@ void Tell(Context& ctx, const std::string& path, const DamageReport& damage) {
     ctx.Log(text);
 }
 
-std::string ConfigPath(const Context& ctx) { return ctx.ToolPath(tool::kConfigFile); }
+std::string ConfigPath(const Context& ctx) { return ctx.files.ConfigPath(tool::kConfigFile); }
 
 // Reads the settings of a file that exists; each line is taken only when it is there and valid
 // for its control, and every other setting keeps what it has.

@@ -134,13 +134,28 @@ bool RefuseUnquotablePath(Context& ctx, const std::string& path) {
     return true;
 }
 
-void Command1_Click(Context& ctx) {
+namespace {
+
+// What "File" resets before a source is chosen.
+void StartSourceChoice(Context& ctx) {
     Form1& f = ctx.form;
     ctx.analysis.bBatchMode = false;
     ctx.host.SetTopmost(true);
     f.lblSRTFound.visible = false;
     f.cmbSubs.visible = false;
     f.bSplit = false;
+}
+
+}  // namespace
+
+void DropSource(Context& ctx, const std::string& path) {
+    StartSourceChoice(ctx);
+    ChooseSource(ctx, path);
+}
+
+void Command1_Click(Context& ctx) {
+    Form1& f = ctx.form;
+    StartSourceChoice(ctx);
 
     OpenFileRequest request;
     request.title = std::string(msg::kSelectMkvTitle);
@@ -270,6 +285,8 @@ void cmdTargetFolder_Click(Context& ctx) {
 
 void Command3_Click(Context& ctx) { ctx.host.ShowAc3FilterOptions(); }
 
-void Form_DblClick(Context& ctx) { WriteRegisterScript(ctx.programFolder); }
+void Form_DblClick(Context& ctx) {
+    WriteRegisterScript(ctx.programFolder, ctx.files.StatePath(tool::kRegisterBat));
+}
 
 }  // namespace kestrun

@@ -9,6 +9,8 @@ struct Context;
 void Command1_Click(Context& ctx);  // "File"
 // Takes a chosen source path through the same steps as "File" after its dialog.
 void ChooseSource(Context& ctx, const std::string& path);
+// A file dropped on the window: what "File" does with that file chosen in its dialog.
+void DropSource(Context& ctx, const std::string& path);
 void Command2_Click(Context& ctx);         // "Convert"
 void cmdSubs_Click(Context& ctx);          // "Browse Subs"
 void cmdTargetFolder_Click(Context& ctx);  // "Set Output"

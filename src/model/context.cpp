@@ -17,10 +17,15 @@ BranchScope::BranchScope(Branch* branch) : previous_(t_branch) { t_branch = bran
 BranchScope::~BranchScope() { t_branch = previous_; }
 
 Context::Context(Host& h, std::string folder)
+    : Context(h, ProgramFiles::Portable(std::move(folder))) {}
+
+Context::Context(Host& h, ProgramFiles programFiles)
     : hostSwitch_(h),
       host(hostSwitch_),
-      programFolder(std::move(folder)),
-      runner(programFolder + std::string(tool::kToolLog)) {
+      programFolder(programFiles.ProgramFolder()),
+      files(std::move(programFiles)),
+      runner(files.StatePath(tool::kToolLog)) {
+    runner.SetEnvironment(files.ToolEnvironment());
     form.onRepaint = [this] { host.Repaint(); };
     runner.SetPump([this] { host.DoEvents(); });
 }
@@ -42,7 +47,7 @@ void Context::Log(const std::string& text) const {
         branch->Log(text);
         return;
     }
-    AppendLine(programFolder + std::string(tool::kDebugLog), text);
+    AppendLine(files.StatePath(tool::kDebugLog), text);
 }
 
 void Context::Checkpoint() const {

@@ -9,6 +9,7 @@
 #include "model/analysis_state.h"
 #include "model/form1.h"
 #include "model/host.h"
+#include "platform/program_folder.h"
 #include "platform/tool_runner.h"
 #include "platform/work_folder_lock.h"
 
@@ -74,7 +75,9 @@ private:
     HostSwitch hostSwitch_;
 
 public:
+    // Everything in the program folder, as in a build.
     Context(Host& host, std::string programFolder);
+    Context(Host& host, ProgramFiles files);
     Context(const Context&) = delete;
     Context& operator=(const Context&) = delete;
 
@@ -83,6 +86,8 @@ public:
     // The window's host; on the thread of a branch, that branch.
     Host& host;
     std::string programFolder;  // no trailing separator
+    // Where the settings file, the logs and the tools' working files lie.
+    ProgramFiles files;
     ToolRunner runner;
 
     // The final file of the last conversion that reached its success text; empty otherwise.
@@ -125,7 +130,7 @@ public:
 
     // Shows a text in the progress line and repaints.
     void Progress(const std::string& text);
-    // Appends one entry to debug.log in the program folder.
+    // Appends one entry to debug.log.
     void Log(const std::string& text) const;
     // Between two steps of a stage: throws when the calling thread's branch is to go no further.
     void Checkpoint() const;

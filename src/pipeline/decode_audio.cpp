@@ -12,7 +12,7 @@ namespace kestrun {
 
 bool DecodeAc3ToWav(Context& ctx, Conversion& conv) {
     const DecoderSettings settings =
-        DecoderSettings::Load(ctx.ToolPath("/" + std::string(kDecoderSettingsFile)));
+        DecoderSettings::Load(ctx.files.StatePath("/" + std::string(kDecoderSettingsFile)));
     const int track = std::atoi(ctx.form.txtS2.text().c_str());
     DecodeCallbacks callbacks;
     callbacks.progress = [&ctx](std::int64_t bytes) { ctx.Progress(WavProgressText(bytes)); };

@@ -83,10 +83,10 @@ void PatchSpsLevel(const std::string& path) {
 
 void RunH264Info(Context& ctx, const std::string& workFolder) {
     const std::string toolPath = ctx.ToolPath(tool::kH264Info);
-    const std::string iniPath = ctx.ToolPath(tool::kH264InfoIni);
-    // Every conversion of this program folder hands its paths to h264info through the same
-    // file: one at a time, from writing it until h264info has ended.
-    ToolTurn turn(FolderOf(toolPath));
+    const std::string iniPath = ctx.files.StatePath(tool::kH264InfoIni);
+    // Every conversion of this program folder (or of this user) hands its paths to h264info through
+    // the same file: one at a time, from writing it until h264info has ended.
+    ToolTurn turn(ctx.files.TurnFolder(tool::kH264Info));
     if (!ctx.AwaitTurn(turn, msg::kWaitingForH264Info)) return;
     DeleteFileNoForce(iniPath);
     {

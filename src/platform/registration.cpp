@@ -41,7 +41,10 @@ std::int32_t Sub_RegisterServer(std::int32_t /*lngHwnd*/, const std::string& str
 }
 
 void WriteRegisterScript(const std::string& programFolder) {
-    const std::string path = tool::PathOf(programFolder, tool::kRegisterBat);
+    WriteRegisterScript(programFolder, tool::PathOf(programFolder, tool::kRegisterBat));
+}
+
+void WriteRegisterScript(const std::string& programFolder, const std::string& path) {
     DeleteFileNoForce(path);
     if (IsReadOnlyFile(path)) return;  // a read-only script stays as it is
     int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);

@@ -11,7 +11,9 @@ namespace kestrun {
 std::int32_t Sub_RegisterServer(std::int32_t lngHwnd, const std::string& strDllServerPath,
                                 bool boolRegister);
 
-// Writes programFolder + "/register.bat" anew with its two CR LF lines.
+// Writes `scriptPath` (by default programFolder + "/register.bat") anew with its two CR LF lines,
+// which name the components of the program folder.
+void WriteRegisterScript(const std::string& programFolder, const std::string& scriptPath);
 void WriteRegisterScript(const std::string& programFolder);
 
 }  // namespace kestrun

@@ -75,6 +75,10 @@ void ToolRunner::SetPump(Pump pump, std::chrono::milliseconds interval) {
 
 void ToolRunner::SetToolLog(std::string toolLog) { toolLog_ = std::move(toolLog); }
 
+void ToolRunner::SetEnvironment(std::vector<std::string> entries) {
+    environment_ = std::move(entries);
+}
+
 void ToolRunner::SetObserver(std::function<void(const std::string&)> observer) {
     observer_ = std::move(observer);
 }
@@ -106,7 +110,10 @@ std::string ToolRunner::RunCapture(const std::string& commandLine, bool captureS
     if (captureStdout) streams.out = pipeFds[1];
     if (captureStderr) streams.err = pipeFds[1];
 
-    child::Started started = child::Start(SplitCommandLine(commandLine), streams, std::nullopt);
+    child::StartOptions options;
+    options.streams = streams;
+    options.extraEnvironment = environment_;
+    child::Started started = child::Start(SplitCommandLine(commandLine), options);
     close(pipeFds[1]);  // the pipe breaks when the tool (and what it started) closes its copies
     if (!started.Ok()) {
         close(pipeFds[0]);
@@ -141,9 +148,11 @@ int ToolRunner::Run(const std::string& commandLine, int priorityIndex) {
     const bool listening = outputListener_ && std::this_thread::get_id() == listenerThread_ &&
                            pipe2(pipeFds, O_CLOEXEC) == 0;
     if (listening) fcntl(pipeFds[0], F_SETFL, O_NONBLOCK);
-    child::Started started =
-        child::Start(SplitCommandLine(commandLine), {listening ? pipeFds[1] : logFd, logFd},
-                     NiceFor(priorityIndex));
+    child::StartOptions options;
+    options.streams = {listening ? pipeFds[1] : logFd, logFd};
+    options.niceValue = NiceFor(priorityIndex);
+    options.extraEnvironment = environment_;
+    child::Started started = child::Start(SplitCommandLine(commandLine), options);
     if (listening) close(pipeFds[1]);
     int exitCode = -1;
     if (started.Ok()) exitCode = WaitPumping(started.pid, listening ? pipeFds[0] : -1, logFd);

@@ -36,6 +36,8 @@ public:
     // repaint or the CLI report.
     void SetPump(Pump pump, std::chrono::milliseconds interval = std::chrono::milliseconds(50));
     void SetToolLog(std::string toolLog);
+    // "NAME=value" entries put before the inherited environment of every tool started.
+    void SetEnvironment(std::vector<std::string> entries);
     // While it lasts, tools started on the calling thread (another one than the pump's) call
     // `pump` every interval while they run.
     class ThreadPump {
@@ -108,6 +110,7 @@ private:
     void Ended(int pid);
 
     std::string toolLog_;
+    std::vector<std::string> environment_;
     Pump pump_;
     std::thread::id pumpThread_;
     std::mutex observerMutex_;

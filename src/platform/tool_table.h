@@ -33,7 +33,8 @@ inline constexpr std::string_view kMmcl = "/Checker/mmcl";
 inline constexpr std::array<std::string_view, 3> kNeroAacEnc = {"/neroAacEnc_SSE2", "/neroAacEnc",
                                                                 "/neroAacEnc_SSE"};
 
-// Fixed files of the program folder.
+// Fixed files of the program folder. The ones the program writes move to the user's folders
+// where the program folder is not writable (ProgramFiles decides).
 inline constexpr std::string_view kConfigFile = "/Kestrun.conf";
 inline constexpr std::string_view kDebugLog = "/debug.log";
 inline constexpr std::string_view kToolLog = "/tools.log";

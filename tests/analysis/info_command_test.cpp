@@ -57,8 +57,8 @@ TEST_F(InfoCommandTest, ReportsTheAnalysisAndTheWindowFields) {
     EXPECT_EQ(Number(info, "pixelHeight"), 240);
     const Json& audio = info.at("audio");
     ASSERT_EQ(audio.size(), 2u);
-    EXPECT_EQ(Text(audio[1], "language"), " ger");
-    EXPECT_EQ(Text(audio[1], "format"), "1");
+    EXPECT_EQ(Text(audio[1], "language"), "ger");
+    EXPECT_EQ(Text(audio[1], "format"), "DTS");
     EXPECT_EQ(Text(audio[1], "track"), "3");
     EXPECT_EQ(Number(info, "selectedAudioFormat"), 0);
     EXPECT_EQ(Text(info, "audioTrack"), "2");

@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <tuple>
 
 #include "e2e/e2e_support.h"
@@ -74,7 +75,7 @@ TEST_F(CliTest, EachCommandsHelpListsItsOptions) {
         std::string command;
         std::vector<std::string> listed;
     } cases[] = {
-        {"", {"info", "check", "convert", "batch"}},
+        {"", {"info", "check", "convert", "batch", "--version"}},
         {"info", {"SOURCE"}},
         {"check", {"--platform ps3|xbox360|ps3-stereo", "--json", "FILE"}},
         {"convert",
@@ -96,6 +97,10 @@ TEST_F(CliTest, EachCommandsHelpListsItsOptions) {
     const ProgramRun unknown = RunProgram({program_.Cli(), "frobnicate"});
     EXPECT_EQ(unknown.exitCode, 2);
     EXPECT_NE(unknown.err.find("frobnicate"), std::string::npos) << unknown.err;
+    const ProgramRun version = RunProgram({program_.Cli(), "--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_TRUE(std::regex_match(version.out, std::regex("kestrun-cli [0-9]+\\.[0-9.]+\n")))
+        << version.out;
 }
 
 // A value follows its option as the next argument or after "=", and --platform of check repeats.

@@ -168,6 +168,17 @@ TEST_F(H264InfoProgram, BadInputFailsWithAMessageAndWritesNothing) {
     EXPECT_FALSE(std::filesystem::exists(output + ".partial"));
 }
 
+// Where the program folder is not writable, the settings come from the folder Kestrun names.
+TEST_F(H264InfoProgram, ReadsTheSettingsFromTheNamedStateFolder) {
+    const std::string stream = folder_ / "movie.h264";
+    EncodeH264(stream, 320, 240, 2, {"-level", "5.1"});
+    const std::string state = folder_.MakeFolder("state");
+    folder_.Write("state/h264info.ini",
+                  "[Paths]\r\nInputPath=" + stream + "\r\nOutputPath=" + stream + "\r\n");
+    ASSERT_EQ(RunProgram({program_}, {{"KESTRUN_STATE_DIR=" + state}}).exitCode, 0);
+    EXPECT_EQ(ProbeStream(stream, "v:0")["level"], "41");
+}
+
 ino_t InodeOf(const std::string& path) {
     struct stat info {};
     return stat(path.c_str(), &info) == 0 ? info.st_ino : 0;

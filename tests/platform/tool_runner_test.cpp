@@ -217,3 +217,20 @@ TEST(FileFound, AcceptsAnyReadableFileEvenEmpty) {
 
 }  // namespace
 }  // namespace kestrun
+
+namespace kestrun {
+namespace {
+
+TEST(ToolRunnerEnvironment, EveryToolGetsTheEntries) {
+    test::TempFolder scratch;
+    ToolRunner runner(scratch / "tools.log");
+    runner.SetEnvironment({"KESTRUN_STATE_DIR=/state folder"});
+    EXPECT_NE(runner.RunCapture("/usr/bin/env").find("KESTRUN_STATE_DIR=/state folder\n"),
+              std::string::npos);
+    runner.RunWaitHidden("/usr/bin/env", 0);
+    EXPECT_NE(test::ReadWholeFile(scratch / "tools.log").find("KESTRUN_STATE_DIR=/state folder\n"),
+              std::string::npos);
+}
+
+}  // namespace
+}  // namespace kestrun

@@ -1,6 +1,9 @@
 // The console rules' verdict on a chosen source, in the window's progress line, which keeps its
 // place and size.
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QLineEdit>
+#include <QMimeData>
 
 #include "app/handlers.h"
 #include "support/samples.h"
@@ -38,6 +41,25 @@ TEST_F(SourceVerdict, ChoosingASourceShowsItsVerdictForTheChosenConsoleAndOutput
     form.chkAVCHD.SetValue(1);
     ChooseSource(ctx, dts);
     EXPECT_EQ(progress->text().toStdString(), "PS3: needs a remux (AVCHD)");
+}
+
+// A file dropped on the window is chosen as "File" chooses it.
+TEST_F(SourceVerdict, ADroppedFileIsChosenAsTheFileButtonChoosesIt) {
+    const std::string source =
+        FfmpegSample({"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=24", "-f", "lavfi", "-i",
+                      "sine=sample_rate=48000:duration=1", "-frames:v", "2", "-c:v", "libx264",
+                      "-c:a", "dca", "-strict", "-2", "-ac", "6"},
+                     "mkv");
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(source))});
+    QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &drop);
+    EXPECT_EQ(form.txtFile.text(), source);
+    EXPECT_EQ(Widget<QLineEdit>("txtProgress")->text().toStdString(),
+              "Xbox 360: needs audio conversion (MP4)");
 }
 
 // A settings file cut short: what it lacks keeps the design's defaults, and the progress line

@@ -1,8 +1,10 @@
-// h264info: reads h264info.ini from its own folder and writes the stream named by InputPath to
-// OutputPath with the level of every sequence parameter set set to 4.1, for the consoles.
-// It takes no arguments.
+// h264info: reads h264info.ini from its own folder (or from the folder KESTRUN_STATE_DIR names,
+// which Kestrun sets where its program folder is not writable) and writes the stream named by
+// InputPath to OutputPath with the level of every sequence parameter set set to 4.1, for the
+// consoles. It takes no arguments.
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <stdexcept>
@@ -17,7 +19,8 @@ namespace {
 
 constexpr const char* kTool = "h264info";
 
-std::filesystem::path OwnFolder() {
+std::filesystem::path SettingsFolder() {
+    if (const char* state = std::getenv("KESTRUN_STATE_DIR"); state && *state) return state;
     return std::filesystem::read_symlink("/proc/self/exe").parent_path();
 }
 
@@ -29,7 +32,7 @@ int main(int argc, char**) {
         return 2;
     }
     try {
-        const auto settings = standin::ReadH264InfoSettings(OwnFolder() / "h264info.ini");
+        const auto settings = standin::ReadH264InfoSettings(SettingsFolder() / "h264info.ini");
         const auto result = standin::RewriteSpsLevels(settings.inputPath, settings.outputPath,
                                                       standin::h264::kConsoleLevelIdc);
         std::cout << kTool << ": " << result.spsCount << " sequence parameter set(s), "

@@ -23,23 +23,34 @@ constexpr int kExitUnusable = 2;
 
 using Json = nlohmann::ordered_json;
 
+// The language as a value: the track table keeps it with the blank that parts it from the
+// track's name in the lists.
+std::string Language(const std::string& shown) {
+    const size_t first = shown.find_first_not_of(' ');
+    return first == std::string::npos ? std::string() : shown.substr(first);
+}
+
 // Rows 0 .. shown-1 of a track table as [{"language":..., "<formatKey>":..., "track":...}].
 Json TrackRows(const TrackTable& table, int shown, const char* formatKey) {
     Json rows = Json::array();
     for (int row = 0; row < shown && row < kTrackTableRows; ++row) {
-        rows.push_back({{"language", table[row].language},
+        rows.push_back({{"language", Language(table[row].language)},
                         {formatKey, table[row].format},
                         {"track", table[row].track}});
     }
     return rows;
 }
 
-// The audio rows, each with the codec and channels FFmpeg's libraries found for its track.
-Json AudioRows(const Analysis& a, int shown) {
+// The audio rows, each format by the name of its format button, with the codec and channels
+// FFmpeg's libraries found for its track.
+Json AudioRows(const Analysis& a, const Form1& f, int shown) {
     Json rows = TrackRows(a.strAudioTracks, shown, "format");
     for (int i = 0; i < static_cast<int>(rows.size()); ++i)
         rows[i]["default"] = a.strAudioTracks[i].isDefault;
     for (Json& row : rows) {
+        const std::string format = row["format"].get<std::string>();
+        for (int i = 0; i < kAudioFormatCount; ++i)
+            if (format == std::to_string(i)) row["format"] = f.Option1[i].text();
         const auto stream = a.audioStreams.find(std::atoi(row["track"].get<std::string>().c_str()));
         if (stream == a.audioStreams.end()) continue;
         row["codec"] = stream->second.format;
@@ -64,7 +75,7 @@ std::string AnalysisJson(const Context& ctx) {
         {"pixelHeight", PixelSize(a.intPixelHeight)},
         {"parOpt", a.strParOpt},
         {"aspectOpt", a.strAspectOpt},
-        {"audio", AudioRows(a, f.cmbAudio.ListCount())},
+        {"audio", AudioRows(a, f, f.cmbAudio.ListCount())},
         {"selectedAudioFormat", f.SelectedAudioFormat()},
         {"audioTrack", f.txtS2.text()},
         {"subtitles", TrackRows(a.strSubTracks, f.cmbSubs.ListCount(), "type")},

@@ -35,6 +35,7 @@ int RefuseArguments(const CLI::App& program, const CLI::ParseError& error) {
 int main(int argc, char** argv) {
     CLI::App program("Makes video files playable on a PS3 or an Xbox 360.", "kestrun-cli");
     program.require_subcommand(1);
+    program.set_version_flag("--version", "kestrun-cli " KESTRUN_VERSION);
     program.get_formatter()->column_width(38);
     const kestrun::SubCommand commands[] = {
         kestrun::AddInfoCommand(program), kestrun::AddCheckCommand(program),
@@ -49,7 +50,7 @@ int main(int argc, char** argv) {
     for (const auto& command : commands) {
         if (!command.parser->parsed()) continue;
         kestrun::CliHost host;
-        kestrun::Context ctx(host, kestrun::ProgramFolder());
+        kestrun::Context ctx(host, kestrun::ProgramFilesOfThisProgram());
         host.FollowProgress(ctx.form);
         host.StopToolsOnInterrupt(ctx.runner);
         ctx.command2Click = [&ctx] { kestrun::Command2_Click(ctx); };

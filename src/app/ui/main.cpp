@@ -13,7 +13,9 @@
 #include <QApplication>
 #include <QTimer>
 #include <cstdlib>
+#include <iostream>
 #include <string>
+#include <string_view>
 
 #include "app/ui/main_window.h"
 #include "app/ui/qt_host.h"
@@ -42,12 +44,18 @@ std::string Environment(const char* name) {
 int main(int argc, char** argv) {
     // Taken before Qt reads its own options out of argv: the text is the person's path.
     const std::string commandLineText = JoinedArguments(argc, argv);
+    // Answered before the window's toolkit starts, so that it needs no display.
+    if (argc == 2 && std::string_view(argv[1]) == "--version") {
+        std::cout << "kestrun " << KESTRUN_VERSION << "\n";
+        return 0;
+    }
     QApplication app(argc, argv);
 
-    const std::string programFolder = kestrun::ProgramFolder();
+    const kestrun::ProgramFiles files = kestrun::ProgramFilesOfThisProgram();
     const kestrun::ui::UnattendedLog log(Environment("KESTRUN_UNATTENDED_LOG"));
-    kestrun::ui::QtHost host(programFolder + "/" + std::string(kestrun::kDecoderSettingsFile), log);
-    kestrun::Context ctx(host, programFolder);
+    kestrun::ui::QtHost host(files.StatePath("/" + std::string(kestrun::kDecoderSettingsFile)),
+                             log);
+    kestrun::Context ctx(host, files);
     kestrun::ui::MainWindow window(ctx, host, log);
 
     window.LoadSettings();

@@ -3,11 +3,14 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFont>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
@@ -96,6 +99,7 @@ MainWindow::MainWindow(Context& ctx, QtHost& host, UnattendedLog log)
     setWindowIcon(icon);
     setFixedSize(kWindowSize);
     setFont(WindowFont());
+    setAcceptDrops(true);
 
     BuildViews();
     ApplyTabOrder();
@@ -265,6 +269,29 @@ void MainWindow::paintEvent(QPaintEvent*) {
 void MainWindow::mouseDoubleClickEvent(QMouseEvent* event) {
     // Only the window's free area: a double click on a control belongs to the control.
     if (!working_ && childAt(event->position().toPoint()) == nullptr) Form_DblClick(ctx_);
+}
+
+namespace {
+
+// The local file of a drop that carries exactly one; empty otherwise.
+QString DroppedFile(const QMimeData* data) {
+    if (!data || !data->hasUrls() || data->urls().size() != 1) return {};
+    const QUrl& url = data->urls().front();
+    return url.isLocalFile() ? url.toLocalFile() : QString();
+}
+
+}  // namespace
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+    if (!working_ && !DroppedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+    const QString file = DroppedFile(event->mimeData());
+    if (working_ || file.isEmpty()) return;
+    event->acceptProposedAction();
+    const std::string path = file.toStdString();
+    Run(Work::Analysis, [&] { DropSource(ctx_, path); });
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
