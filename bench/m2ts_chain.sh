@@ -3,7 +3,7 @@
 # sample of bench/sample.sh (1080p H.264 High 5.1 with B-frames, AC-3 5.1, at least 500 MB).
 # Alternately and several times each, runs
 #   kestrun-cli convert --out DIR --container m2ts SAMPLE               (the window's defaults)
-#   kestrun-cli convert --out DIR --container m2ts --safe-sync SAMPLE   ("Fast Mux" checked)
+#   kestrun-cli convert --out DIR --container m2ts --fast-mux SAMPLE    ("Fast Mux" checked)
 #   ffmpeg -i SAMPLE -map 0:v -map 0:a -c copy -f mpegts -mpegts_m2ts_mode 1 OUT
 # and prints the wall-clock times and the ratios of the medians (target: at most 1.5). With the
 # defaults the chain takes the video out of the MKV and h264info rewrites it before tsMuxeR
@@ -75,7 +75,7 @@ for i in $(seq 1 "$runs"); do
   t=$(run_chain)
   kestrun_times+=("$t")
   printf 'run %d: kestrun-cli            %7.2f s\n' "$i" "$t"
-  t=$(run_chain --safe-sync)
+  t=$(run_chain --fast-mux)
   fast_times+=("$t")
   printf 'run %d: kestrun-cli Fast Mux   %7.2f s\n' "$i" "$t"
 
@@ -96,7 +96,7 @@ fk=$(median "${fast_times[@]}")
 f=$(median "${ffmpeg_times[@]}")
 echo
 echo "Peak resident size of each process of the last kestrun-cli run (defaults, then Fast Mux):"
-for peaks in "$bench/m2ts-peaks.txt" "$bench/m2ts-peaks--safe-sync.txt"; do
+for peaks in "$bench/m2ts-peaks.txt" "$bench/m2ts-peaks--fast-mux.txt"; do
   sort -k2 -n -r "$peaks" | awk '{printf "  %-16s %6d MB\n", $1, $2 / 1024}'
   echo "  --"
 done

@@ -22,8 +22,8 @@ _kestrun_cli() {
         case $command in
             check) options="--platform --json" ;;
             convert) options="--out --platform --container --recode --audio --subs --subs-file
-                --subs-beside --safe-sync --fps25 --dvd --no-split --priority --help" ;;
-            batch) options="--out --platform --container --recode --subs-beside --safe-sync
+                --subs-beside --safe-sync --fast-mux --fps25 --dvd --no-split --priority --help" ;;
+            batch) options="--out --platform --container --recode --subs-beside --safe-sync --fast-mux
                 --fps25 --dvd --no-split --priority --help" ;;
         esac
         COMPREPLY=($(compgen -W "$options" -- "$cur"))

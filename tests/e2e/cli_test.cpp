@@ -60,6 +60,12 @@ TEST_F(CliTest, BadArgumentsAreRefusedNamingTheOption) {
         {{"--subs-beside"}, "--subs-beside: there is no SRT file beside the source"},
         {{"--subs-beside", "--subs", "0"}, "--subs excludes --subs-beside"},
         {{"--audio", "3"}, "--audio 3"},
+        // One box: "Safe Sync" under an MP4 output, "Fast Mux" under an AVCHD folder or M2TS.
+        {{"--fast-mux"}, "--fast-mux: the box is \"Safe Sync\""},
+        {{"--container", "mp4", "--fast-mux"}, "--fast-mux: the box is \"Safe Sync\""},
+        {{"--safe-sync", "--fast-mux"}, "--fast-mux: the box is \"Safe Sync\""},
+        {{"--container", "avchd", "--safe-sync"}, "--safe-sync cannot be combined with --cont"},
+        {{"--container", "m2ts", "--safe-sync"}, "--safe-sync cannot be combined with --cont"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.options[0] + " " + (c.options.size() > 1 ? c.options[1] : ""));
@@ -75,13 +81,14 @@ TEST_F(CliTest, EachCommandsHelpListsItsOptions) {
         std::string command;
         std::vector<std::string> listed;
     } cases[] = {
-        {"", {"info", "check", "convert", "batch", "--version"}},
+        {"", {"info", "check", "convert", "batch", "--version", "Exit codes:", "130  interr"}},
         {"info", {"SOURCE"}},
         {"check", {"--platform ps3|xbox360|ps3-stereo", "--json", "FILE"}},
         {"convert",
          {"--out DIR", "--platform", "--container mp4|avchd|m2ts", "--recode none|mpeg2|h264|xvid",
           "--audio N", "--subs N", "--subs-file FILE", "--subs-beside", "--safe-sync", "--fps25",
-          "--dvd", "--no-split", "--priority low|high", "SOURCE"}},
+          "--fast-mux", "--dvd", "--no-split", "--priority low|high", "SOURCE",
+          "Exit codes:", "  2    a bad option"}},
         {"batch", {"--out DIR", "--container", "--subs-beside", "--no-split", "FOLDER"}},
     };
     for (const auto& c : cases) {
@@ -101,6 +108,16 @@ TEST_F(CliTest, EachCommandsHelpListsItsOptions) {
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_TRUE(std::regex_match(version.out, std::regex("kestrun-cli [0-9]+\\.[0-9.]+\n")))
         << version.out;
+}
+
+// "Fast Mux" is taken where the box means it, whether the output is an AVCHD folder or an M2TS.
+TEST_F(CliTest, FastMuxIsTakenForAvchdAndM2ts) {
+    for (const char* container : {"avchd", "m2ts"}) {
+        const ProgramRun run = Convert({"--container", container, "--fast-mux"}, Sample());
+        EXPECT_EQ(run.exitCode, 0) << container << run.err;
+        EXPECT_FALSE(fs::is_empty(out_)) << container;
+        for (const auto& entry : fs::directory_iterator(out_)) fs::remove_all(entry.path());
+    }
 }
 
 // A value follows its option as the next argument or after "=", and --platform of check repeats.

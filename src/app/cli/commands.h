@@ -28,6 +28,17 @@ SubCommand AddCheckCommand(CLI::App& program);
 // The exit code of convert and batch when a finished result breaks a rule of the chosen console.
 inline constexpr int kExitResultBreaksRule = 3;
 
+// The exit codes, as the help of the program and of its commands lists them.
+inline constexpr const char* kExitCodesHelp =
+    "Exit codes:\n"
+    "  0    done: the result exists and passed the console rules (check: every file was read)\n"
+    "  1    the conversion failed or was refused, a file could not be read, or a source of a\n"
+    "       batch failed\n"
+    "  2    a bad option, or an option or source refused before any work (info: the source\n"
+    "       cannot be used)\n"
+    "  3    a finished result breaks a rule of the chosen console\n"
+    "  130  interrupted (Ctrl+C); the tools were stopped";
+
 // convert [options] SOURCE: one conversion; 0 when it finished, its output is not empty and it
 // passed the console rules.
 SubCommand AddConvertCommand(CLI::App& program);

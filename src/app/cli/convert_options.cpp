@@ -11,6 +11,7 @@
 #include "app/cli/cli_host.h"
 #include "app/handlers.h"
 #include "model/context.h"
+#include "model/messages.h"
 #include "platform/tool_runner.h"
 
 namespace kestrun {
@@ -97,6 +98,14 @@ constexpr const char* kSubtitlesNeedRecode =
     ": subtitles go only into a re-encode or an AVCHD folder; add --recode mpeg2, h264 or xvid, "
     "or --container avchd";
 
+// What the box under the output choices means when an option names its other meaning.
+constexpr const char* kBoxIsSafeSync =
+    "the box is \"Safe Sync\" for an MP4 output (--safe-sync); \"Fast Mux\" goes with "
+    "--container avchd or m2ts";
+constexpr const char* kBoxIsFastMux =
+    "the box is \"Fast Mux\" for an AVCHD folder or an M2TS (--fast-mux); \"Safe Sync\" goes "
+    "with an MP4 output";
+
 // The path made absolute against the current folder; empty when the current folder cannot be
 // named (removed, or out of reach) and the path is relative.
 std::string Absolute(const std::string& path) {
@@ -131,7 +140,9 @@ bool Untick(CheckBox& box) {
 std::vector<Step> FormSteps(const ConvertOptions& o) {
     std::vector<Step> steps;
     auto disabled = [](const char* caption) {
-        return [caption](Form1&) { return std::string("\"") + caption + "\" is not available"; };
+        return [caption](Form1&) {
+            return std::string("\"") + caption + "\" is not available for this source";
+        };
     };
     if (o.platform)
         steps.push_back({"--platform",
@@ -159,9 +170,21 @@ std::vector<Step> FormSteps(const ConvertOptions& o) {
                          },
                          disabled("MPEG2 Recode")});
     }
+    // One box, two meanings: its caption, set by the output chosen above, says which one the
+    // option may tick.
+    auto tickAs = [](std::string_view caption) {
+        return [caption](Form1& f) { return f.chkFF.text() == caption && Tick(f.chkFF); };
+    };
+    auto whyNot = [](std::string_view caption) {
+        return [caption](Form1& f) {
+            if (f.chkFF.text() == caption)
+                return "\"" + std::string(caption) + "\" is not available for this source";
+            return std::string(f.chkFF.text() == msg::kSafeSync ? kBoxIsSafeSync : kBoxIsFastMux);
+        };
+    };
     if (o.safeSync)
-        steps.push_back(
-            {"--safe-sync", [](Form1& f) { return Tick(f.chkFF); }, disabled("Safe Sync")});
+        steps.push_back({"--safe-sync", tickAs(msg::kSafeSync), whyNot(msg::kSafeSync)});
+    if (o.fastMux) steps.push_back({"--fast-mux", tickAs(msg::kFastMux), whyNot(msg::kFastMux)});
     if (o.fps25)
         steps.push_back(
             {"--fps25", [](Form1& f) { return Tick(f.chk25); }, disabled("25 FPS output")});
@@ -257,7 +280,11 @@ void AddConvertOptions(CLI::App& command, ConvertOptions& o, bool perSource) {
         subs->excludes(subsFile)->excludes(subsBeside);
         subsFile->excludes(subsBeside);
     }
-    command.add_flag("--safe-sync", o.safeSync, "decode the audio with FFmpeg (\"Safe Sync\")");
+    command.add_flag("--safe-sync", o.safeSync,
+                     "MP4 output: decode the audio with FFmpeg (\"Safe Sync\")");
+    command.add_flag("--fast-mux", o.fastMux,
+                     "--container avchd or m2ts: mux the video straight from the MKV (\"Fast "
+                     "Mux\")");
     command.add_flag("--fps25", o.fps25, "speed the film up to 25 frames per second");
     command.add_flag("--dvd", o.dvd, "size the re-encode for a 4.7 GB DVD");
     command.add_flag("--no-split", o.noSplit, "never split sources above 4 GB");
@@ -309,7 +336,7 @@ std::string ApplyConvertOptions(Context& ctx, CliHost& host, const ConvertOption
         if (steps[i].apply(ctx.form)) continue;
         const std::string culprit = Culprit(steps, i);
         if (!culprit.empty()) return steps[i].flag + " cannot be combined with " + culprit;
-        return steps[i].flag + ": " + steps[i].why(ctx.form) + " for this source";
+        return steps[i].flag + ": " + steps[i].why(ctx.form);
     }
     if (!tracksDone) return ApplyTrackChoices(ctx, host, options);
     return {};

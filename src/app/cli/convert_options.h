@@ -25,6 +25,7 @@ struct ConvertOptions {
     std::optional<std::string> subsFile;   // --subs-file FILE
     bool subsBeside = false;               // --subs-beside
     bool safeSync = false;                 // --safe-sync
+    bool fastMux = false;                  // --fast-mux
     bool fps25 = false;                    // --fps25
     bool dvd = false;                      // --dvd
     bool noSplit = false;                  // --no-split

@@ -40,6 +40,8 @@ int main(int argc, char** argv) {
     const kestrun::SubCommand commands[] = {
         kestrun::AddInfoCommand(program), kestrun::AddCheckCommand(program),
         kestrun::AddConvertCommand(program), kestrun::AddBatchCommand(program)};
+    program.footer(kestrun::kExitCodesHelp);
+    for (const auto& command : commands) command.parser->footer(kestrun::kExitCodesHelp);
     try {
         program.parse(argc, argv);
     } catch (const CLI::Success& help) {
