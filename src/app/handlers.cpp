@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <optional>
 
 #include "analysis/check_avi.h"
 #include "analysis/read_info.h"
@@ -46,17 +47,31 @@ std::string SubtitleCompanion(const std::string& path) {
     return path.size() >= 3 ? path.substr(0, path.size() - 3) + "srt" : "srt";
 }
 
+// Matroska's EBML header, with which every MKV begins.
+constexpr unsigned char kEbml[] = {0x1A, 0x45, 0xDF, 0xA3};
+
+// Up to `count` first bytes of a regular file; nothing for anything else or a file that cannot be
+// opened (a pipe is never opened: that could block).
+std::optional<std::string> FileHead(const std::string& path, size_t count) {
+    if (!FileExists(path)) return std::nullopt;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::string head(count, '\0');
+    in.read(head.data(), static_cast<std::streamsize>(count));
+    head.resize(static_cast<size_t>(in.gcount()));
+    return head;
+}
+
+bool StartsWith(const std::string& head, const unsigned char* bytes, size_t size) {
+    return head.size() >= size && std::memcmp(head.data(), bytes, size) == 0;
+}
+
 // A file that the MKV chain would take but that does not begin with Matroska's EBML header is
 // refused by name, before any tool reads it. A file that cannot be read is left to the steps
 // that report a missing source.
 bool RefuseNotMatroska(Context& ctx, const std::string& path) {
-    constexpr char kEbml[] = {'\x1A', '\x45', '\xDF', '\xA3'};
-    if (!FileExists(path)) return false;  // a regular file only: opening a pipe could block
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    char head[sizeof kEbml] = {};
-    in.read(head, sizeof head);
-    if (in.gcount() == sizeof head && std::equal(head, head + sizeof head, kEbml)) return false;
+    const auto head = FileHead(path, sizeof kEbml);
+    if (!head || StartsWith(*head, kEbml, sizeof kEbml)) return false;
     Report(ctx, std::string(msg::kNotMatroska) + path, std::string(msg::kSourceErrorTitle));
     return true;
 }
@@ -70,15 +85,13 @@ std::string DialogFolder(const std::string& remembered) {
 // The kind of source by the first bytes of the file: "mkv" (an EBML header), "avi" (a RIFF AVI
 // form), "wmv" (an ASF header object); empty for anything else or a file that cannot be read.
 std::string KindByContent(const std::string& path) {
-    constexpr unsigned char kEbml[] = {0x1A, 0x45, 0xDF, 0xA3};
     constexpr unsigned char kAsf[] = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
                                       0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
-    unsigned char head[16] = {};
-    std::ifstream in(path, std::ios::binary);
-    if (!in.read(reinterpret_cast<char*>(head), sizeof head)) return {};
-    if (std::memcmp(head, kEbml, sizeof kEbml) == 0) return "mkv";
-    if (std::memcmp(head, kAsf, sizeof kAsf) == 0) return "wmv";
-    if (std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "AVI ", 4) == 0) return "avi";
+    const auto head = FileHead(path, sizeof kAsf);
+    if (!head || head->size() < sizeof kAsf) return {};
+    if (StartsWith(*head, kEbml, sizeof kEbml)) return "mkv";
+    if (StartsWith(*head, kAsf, sizeof kAsf)) return "wmv";
+    if (head->compare(0, 4, "RIFF") == 0 && head->compare(8, 4, "AVI ") == 0) return "avi";
     return {};
 }
 
