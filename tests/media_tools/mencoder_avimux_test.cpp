@@ -27,6 +27,9 @@ TEST(MencoderOptions, LegacyStringsAreRewrittenForTodaysEncoders) {
         MencoderLavcOptions(ParseOptionList("threads=auto:vcodec=mpeg2video:lmin=1:mv0")));
     EXPECT_EQ(lavc.substr(lavc.find(':')), ":vcodec=mpeg2video:o=lmin=118:o=mpv_flags=+mv0");
     EXPECT_EQ(lavc.find("threads=auto"), std::string::npos);
+    // An lmin that is no quantiser goes to the encoder as written, for it to name.
+    for (const char* bad : {"lmin=x", "lmin=", "lmin=1e300", "lmin=-2"})
+        EXPECT_EQ(JoinOptionList(MencoderLavcOptions(ParseOptionList(bad))), bad) << bad;
     // 4 GiB over 100 s, less 640 kbit/s for the separate sound.
     EXPECT_EQ(RateForTargetSize(4194304, 100, 640, 300, 500000), 343597 - 640);
     EXPECT_EQ(RateForTargetSize(4194304, 1, 640, 300, 50000), 50000);

@@ -1,6 +1,8 @@
 #include "encoder_options.h"
 
 #include <algorithm>
+#include <charconv>
+#include <optional>
 #include <thread>
 
 namespace standin {
@@ -59,13 +61,27 @@ OptionList ModernX264Options(const OptionList& legacy, std::optional<long long> 
     return modern;
 }
 
+namespace {
+
+// lmin's quantiser as a number in the range a quantiser has; nothing for any other text, which
+// then goes to the encoder as it stands for it to name.
+std::optional<double> LagrangeQuantiser(const std::string& text) {
+    double value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || !(value >= 0 && value <= 255))
+        return std::nullopt;
+    return value;
+}
+
+}  // namespace
+
 OptionList MencoderLavcOptions(const OptionList& legacy) {
     OptionList modern;
     for (const auto& option : legacy) {
         if (option.name == "threads" && option.value == "auto") {
             modern.push_back({"threads", std::to_string(ProcessorCount())});
-        } else if (option.name == "lmin" && option.value) {
-            const double qp = std::stod(*option.value);
+        } else if (option.name == "lmin" && option.value && LagrangeQuantiser(*option.value)) {
+            const double qp = *LagrangeQuantiser(*option.value);
             modern.push_back({"o", "lmin=" + std::to_string(static_cast<long long>(qp * 118))});
         } else if (option.name == "mv0" && !option.value) {
             modern.push_back({"o", "mpv_flags=+mv0"});
