@@ -297,13 +297,23 @@ private:
         }
     }
 
-    void ReadAudioTrack(ReportCursor& cursor, int track) {
-        // The flag lines stand between the track type and the codec.
-        bool isDefault = false;
+    struct TrackFlags {
+        bool isDefault = false, isForced = false;
+    };
+    // Reads on to the codec line; the flag lines stand between the track type and the codec.
+    static TrackFlags ReadFlagsToCodec(ReportCursor& cursor) {
+        TrackFlags flags;
         while (!Contains(cursor.Current(), "Codec ID")) {
-            if (EndsWith(Trim(cursor.Current()), "+ Default flag: 1")) isDefault = true;
+            const std::string line = Trim(cursor.Current());
+            if (EndsWith(line, "+ Default flag: 1")) flags.isDefault = true;
+            if (EndsWith(line, "+ Forced flag: 1")) flags.isForced = true;
             if (!cursor.Next()) break;
         }
+        return flags;
+    }
+
+    void ReadAudioTrack(ReportCursor& cursor, int track) {
+        const TrackFlags flags = ReadFlagsToCodec(cursor);
         bool named = false;
         for (const AudioCodec& codec : kAudioCodecs) {
             if (!Contains(cursor.Current(), codec.key)) continue;
@@ -324,7 +334,7 @@ private:
         const std::string language = Mid(cursor.Current(), kAudioLanguageCut);
         if (audioRows_ < kTrackTableRows)
             analysis_.strAudioTracks[audioRows_] = {language, audioFormat_, std::to_string(track),
-                                                    isDefault};
+                                                    flags.isDefault, flags.isForced};
         ++audioRows_;
     }
 
@@ -342,23 +352,33 @@ private:
     }
 
     void ReadSubtitleTrack(ReportCursor& cursor, int track) {
-        if (!cursor.ReadUntil("Codec ID")) return;
+        const TrackFlags flags = ReadFlagsToCodec(cursor);
+        if (!Contains(cursor.Current(), "Codec ID")) return;
         const std::string ending = Right(cursor.Current(), 3);
         std::string type;
         if (ending == "TF8") {
             type = "srt";
         } else if (ending == "SSA" || ending == "ASS") {
             type = ending;
+        } else if (ending == "PGS") {  // S_HDMV/PGS: a Blu-ray's pictures
+            type = kPgsSubtitleFormat;
+        } else if (ending == "SUB") {  // S_VOBSUB: a DVD's pictures
+            type = kVobSubSubtitleFormat;
         } else {
             return;
         }
+        const size_t codecAt = cursor.Current().find("Codec ID: ");
+        const std::string codecId = codecAt == std::string::npos
+                                        ? std::string()
+                                        : Trim(Mid(cursor.Current(), codecAt + 10));
         if (!cursor.ReadUntil(type == "srt" ? "Language" : "Language:")) return;
         const size_t key = cursor.Current().find("Language:");
         const size_t position = key == std::string::npos ? 0 : key + 1;
         std::string language = Mid(cursor.Current(), position + kSubtitleLanguageOffset);
         if (language == "und") language = "undefined";
         if (subtitleRows_ < kTrackTableRows)
-            analysis_.strSubTracks[subtitleRows_] = {language, type, std::to_string(track)};
+            analysis_.strSubTracks[subtitleRows_] = {
+                language, type, std::to_string(track), flags.isDefault, flags.isForced, codecId};
         ++subtitleRows_;
     }
 
@@ -388,7 +408,7 @@ private:
         }
         const int subtitlesShown = std::min(subtitleRows_, kTrackTableRows);
         for (int row = 0; row < subtitlesShown; ++row)
-            form_.cmbSubs.AddItem(analysis_.strSubTracks[row].language);
+            form_.cmbSubs.AddItem(SubtitleListItem(analysis_.strSubTracks[row]));
         form_.cmbSubs.visible = true;
         form_.chkSubs.SetValue(0);
         form_.chkSubs.visible = true;
@@ -411,6 +431,12 @@ private:
         const bool convertible = format == kDecodedAudioFormat ||
                                  (number && *number >= 0 && *number < kAudioFormatCount);
         return convertible ? found : -1;
+    }
+
+    // The language, and for a track of pictures its kind: " eng (PGS)".
+    static std::string SubtitleListItem(const TrackRow& row) {
+        const std::string_view kind = ImageSubtitleKind(row.format);
+        return kind.empty() ? row.language : row.language + " (" + std::string(kind) + ")";
     }
 
     // The language, and for a track no button names its format: " eng (E-AC-3)".

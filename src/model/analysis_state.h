@@ -17,8 +17,21 @@ struct TrackRow {
     std::string language;
     std::string format;
     std::string track;
-    bool isDefault = false;  // the source flags the track default (audio rows)
+    bool isDefault = false;  // the source flags the track default
+    bool isForced = false;   // the source flags the track forced
+    std::string codecId{};   // the Matroska codec ID ("S_HDMV/PGS", ...; subtitle rows)
 };
+
+// The format column of the image subtitle tracks: the extension mkvextract writes them to (a
+// VobSub track becomes NAME.idx with its NAME.sub).
+inline constexpr std::string_view kPgsSubtitleFormat = "sup";
+inline constexpr std::string_view kVobSubSubtitleFormat = "idx";
+// "PGS" or "VobSub" for a subtitle row's format column that names a picture track, else empty.
+constexpr std::string_view ImageSubtitleKind(std::string_view format) {
+    if (format == kPgsSubtitleFormat) return "PGS";
+    if (format == kVobSubSubtitleFormat) return "VobSub";
+    return {};
+}
 using TrackTable = std::array<TrackRow, kTrackTableRows>;
 
 // The format column of an audio track that none of the six format buttons names but FFmpeg's

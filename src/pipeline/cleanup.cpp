@@ -19,7 +19,7 @@ void CleanupAfterMp4(Context& ctx) {
     using namespace work;
     DeleteAll(ctx, {kMovieAac, kMovieH264, kMovieAvi, kMovieVideoH264, kMovieVideoCmp, kMovieSrt,
                     kMovieSsa, kMovieSsaUpper, kMovieAss, kMovieAssUpper, kMovieAc3, kMovieDts,
-                    kMovieMp3, kMovieMp2, kMovieOgg});
+                    kMovieMp3, kMovieMp2, kMovieOgg, kMovieSup, kMovieIdx, kMovieSub});
 }
 
 void CleanupAfterVc1(Context& ctx) {
@@ -29,9 +29,10 @@ void CleanupAfterVc1(Context& ctx) {
 
 void CleanupAfterTs(Context& ctx) {
     using namespace work;
-    DeleteAll(ctx, {kMovieAac, kMovieH264, kMovieAvi, kMovieVideoH264, kMovieVideoCmp, kMovieMeta,
-                    kMovieSrt, kMovieSsa, kMovieSsaUpper, kMovieAss, kMovieAssUpper, kMovieAc3,
-                    kMovieDts, kMovieMp3, kMovieMp2, kMovieOgg, kMovieRawH264});
+    DeleteAll(ctx, {kMovieAac,      kMovieH264,    kMovieAvi, kMovieVideoH264, kMovieVideoCmp,
+                    kMovieMeta,     kMovieSrt,     kMovieSsa, kMovieSsaUpper,  kMovieAss,
+                    kMovieAssUpper, kMovieAc3,     kMovieDts, kMovieMp3,       kMovieMp2,
+                    kMovieOgg,      kMovieRawH264, kMovieSup, kMovieIdx,       kMovieSub});
 }
 
 }  // namespace kestrun

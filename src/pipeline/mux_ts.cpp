@@ -78,20 +78,36 @@ bool IsTextTrack(const std::string& format) {
     return format == "srt" || format == "SSA" || format == "ASS";
 }
 
+// A picture track of the MKV, which tsMuxeR takes from the MKV as it takes a text track: PGS as
+// the disc had it, VobSub drawn again at the video's size.
+std::string ImageSubtitleLine(const Context& ctx, const Conversion& conv, const TrackRow& row) {
+    const Analysis& a = ctx.analysis;
+    const long track = std::strtol(row.track.c_str(), nullptr, 10);
+    const char* codec = row.format == kPgsSubtitleFormat ? "S_HDMV/PGS" : "S_VOBSUB";
+    return std::string(codec) + ", " + Quoted(ctx.form.strFullname) +
+           ", video-width=" + std::to_string(a.intPixelWidth) +
+           ",video-height=" + std::to_string(a.intPixelHeight) +
+           ", track=" + std::to_string(track) + ", fps=" + conv.fps + ", lang=" + row.language;
+}
+
 // Later rules replace earlier ones: the user's file wins over an SRT beside the source, which
-// wins over a text track of the MKV (SRT, or SSA/ASS, which tsMuxeR draws as plain text).
+// wins over a track of the MKV (SRT, or SSA/ASS, which tsMuxeR draws as plain text, or pictures).
 std::string SubtitleLine(const Context& ctx, const Conversion& conv) {
     const Form1& f = ctx.form;
     if (f.chkSubs.value() != 1 || f.chkMP2.value() == 1) return {};
     const std::string fonts = FontPieces(ctx, SubtitleBottomOffset(ctx, conv));
     std::string line;
     const int row = f.cmbSubs.selectedIndex();
-    if (row >= 0 && row < kTrackTableRows && IsTextTrack(ctx.analysis.strSubTracks[row].format)) {
-        const long track = std::strtol(ctx.analysis.strSubTracks[row].track.c_str(), nullptr, 10);
+    const TrackRow* chosen =
+        row >= 0 && row < kTrackTableRows ? &ctx.analysis.strSubTracks[row] : nullptr;
+    if (chosen && IsTextTrack(chosen->format)) {
+        const long track = std::strtol(chosen->track.c_str(), nullptr, 10);
         line = "S_TEXT/UTF8, " + Quoted(f.strFullname) + fonts +
                ", track=" + std::to_string(track) + ", fps=" + conv.fps +
                ", lang=" + SelectedSubtitleText(f);
     }
+    if (chosen && !ImageSubtitleKind(chosen->format).empty())
+        line = ImageSubtitleLine(ctx, conv, *chosen);
     if (f.lblSRTFound.visible && f.strFullname.size() >= 3) {
         const std::string srt = f.strFullname.substr(0, f.strFullname.size() - 3) + "srt";
         line = "S_TEXT/UTF8, " + Quoted(srt) + fonts + ", , fps=" + conv.fps;

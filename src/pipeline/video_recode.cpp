@@ -57,8 +57,8 @@ std::string H264Command(Context& ctx, const RecodeSubtitles& subs, const std::st
                              Quoted(ctx.ToolPath(tool::kMEncoderFont)) + " -utf8 " + f.strSubOpts +
                              " -nosound" + noskip + " -mc 0" + encode;
     if (subs.kind == SubtitleCase::Extracted)
-        return head + " -vf  harddup" + expand + " " + source + " -mc 0" + noskip + " -ass -sub " +
-               Quoted(subs.file);
+        return head + " -vf  harddup" + expand + " " + source + " -mc 0" + noskip +
+               SubtitleFilePiece(subs, " -ass -sub ");
     return head + " -vf harddup" + expand + " " + source + " -mc 0" + noskip + " -sub " +
            Quoted(subs.file);
 }
@@ -76,13 +76,14 @@ std::string Mpeg2Command(Context& ctx, const RecodeSubtitles& subs, const std::s
         subs.kind == SubtitleCase::BesideSource ? kLavcAutoThreads : kLavcFourThreads;
     return mencoder + " -nosound  -font " + Quoted(ctx.ToolPath(tool::kMEncoderFont)) + " -utf8 " +
            f.strSubOpts + " -o " + output + lavc + fps + " -vf harddup " + source + " -mc 0" +
-           noskip + " -sub " + Quoted(subs.file);
+           noskip + SubtitleFilePiece(subs, " -sub ");
 }
 
 void DeleteMpeg2Intermediates(Context& ctx) {
     using namespace work;
-    for (std::string_view name : {kMovieMpg, kMovieH264, kMovieMp4, kMovieAc3, kMovieWav, kMovieSrt,
-                                  kMovieAss, kMovieAssUpper, kMovieSsa, kMovieSsaUpper})
+    for (std::string_view name :
+         {kMovieMpg, kMovieH264, kMovieMp4, kMovieAc3, kMovieWav, kMovieSrt, kMovieAss,
+          kMovieAssUpper, kMovieSsa, kMovieSsaUpper, kMovieSup, kMovieIdx, kMovieSub})
         DeleteWork(ctx, name);
 }
 
@@ -90,6 +91,16 @@ void DeleteMpeg2Intermediates(Context& ctx) {
 
 std::string KeepEveryFrame(const Context& ctx) {
     return ctx.analysis.bVariableFrameRate ? "" : " -noskip";
+}
+
+std::string SubtitleFilePiece(const RecodeSubtitles& subs, std::string_view textOption) {
+    if (subs.kind == SubtitleCase::Extracted && subs.format == kPgsSubtitleFormat)
+        return " -sub " + Quoted(subs.file);
+    if (subs.kind == SubtitleCase::Extracted && subs.format == kVobSubSubtitleFormat) {
+        const size_t dot = subs.file.rfind('.');
+        return " -vobsub " + Quoted(subs.file.substr(0, dot));
+    }
+    return std::string(textOption) + Quoted(subs.file);
 }
 
 RecodeSubtitles PrepareSubtitles(Context& ctx, const std::string& extractionPiece,

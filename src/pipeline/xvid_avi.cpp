@@ -44,14 +44,15 @@ std::string XvidCommand(Context& ctx, const RecodeSubtitles& subs, const std::st
                    noskip + " -sub " + Quoted(subs.file);
         default:
             return mencoder + " -font " + font + subOpts + " " + encode + " -nosound " + source +
-                   " " + noskip + " -sub " + Quoted(subs.file);
+                   " " + noskip + SubtitleFilePiece(subs, " -sub ");
     }
 }
 
 void DeleteXvidIntermediates(Context& ctx) {
     using namespace work;
-    for (std::string_view name : {kMovieAvi, kAviMuxScript, kMovieMp4, kMovieAc3, kMovieWav,
-                                  kMovieSrt, kMovieAss, kMovieAssUpper, kMovieSsa, kMovieSsaUpper})
+    for (std::string_view name :
+         {kMovieAvi, kAviMuxScript, kMovieMp4, kMovieAc3, kMovieWav, kMovieSrt, kMovieAss,
+          kMovieAssUpper, kMovieSsa, kMovieSsaUpper, kMovieSup, kMovieIdx, kMovieSub})
         DeleteWork(ctx, name);
 }
 

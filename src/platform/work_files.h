@@ -30,6 +30,10 @@ inline constexpr std::string_view kMovieAss = "movie.ass";
 // SSA and ASS tracks are extracted under their upper-case format text.
 inline constexpr std::string_view kMovieSsaUpper = "movie.SSA";
 inline constexpr std::string_view kMovieAssUpper = "movie.ASS";
+// Image subtitle tracks: PGS as extracted, VobSub as its index and its pictures.
+inline constexpr std::string_view kMovieSup = "movie.sup";
+inline constexpr std::string_view kMovieIdx = "movie.idx";
+inline constexpr std::string_view kMovieSub = "movie.sub";
 inline constexpr std::string_view kMovieMeta = "movie.meta";
 inline constexpr std::string_view kMovieMp4 = "movie.mp4";
 inline constexpr std::string_view kAviMuxScript = "kestrun.amg";

@@ -257,17 +257,36 @@ TEST_F(TrackReportParserTest, TheOneTrackFlaggedDefaultIsChosenAsAClickWould) {
     }
 }
 
-TEST_F(TrackReportParserTest, TextSubtitlesAreListedWithOrdinalsAndVobSubIsNot) {
+// Text and picture tracks in report order, pictures named with their kind; other codecs are
+// left out.
+TEST_F(TrackReportParserTest, SubtitlesAreListedWithOrdinalsAndPicturesWithTheirKind) {
+    const std::string forced = "|  + Forced flag: 1\n|  + Codec ID";
+    std::string pgs = SubtitleTrack(7, "S_HDMV/PGS", "jpn");
+    pgs.replace(pgs.find("|  + Codec ID"), 13, forced);
     Parse(LegacyReport(
         {VideoTrack(1, "V_MPEG4/ISO/AVC", 320, 240, 320), AudioTrack(2, "A_AC3", "eng"),
          SubtitleTrack(3, "S_VOBSUB", "eng"), SubtitleTrack(4, "S_TEXT/UTF8", "und"),
-         SubtitleTrack(5, "S_TEXT/ASS", "ger"), SubtitleTrack(6, "S_TEXT/SSA", "fre")}));
-    EXPECT_EQ(form.cmbSubs.items(), (std::vector<std::string>{"undefined", "ger", "fre"}));
-    EXPECT_EQ(analysis.strSubTracks[0].format, "srt");
-    EXPECT_EQ(analysis.strSubTracks[0].track, "4");
-    EXPECT_EQ(analysis.strSubTracks[1].format, "ASS");
-    EXPECT_EQ(analysis.strSubTracks[2].format, "SSA");
-    EXPECT_EQ(analysis.strSubTracks[2].track, "6");
+         SubtitleTrack(5, "S_TEXT/ASS", "ger"), SubtitleTrack(6, "S_TEXT/SSA", "fre"), pgs,
+         SubtitleTrack(8, "S_KATE", "ita")}));
+    EXPECT_EQ(form.cmbSubs.items(),
+              (std::vector<std::string>{"eng (VobSub)", "undefined", "ger", "fre", "jpn (PGS)"}));
+    const struct {
+        std::string format, track, codec;
+        bool isDefault, isForced;
+    } rows[] = {{"idx", "3", "S_VOBSUB", true, false},
+                {"srt", "4", "S_TEXT/UTF8", true, false},
+                {"ASS", "5", "S_TEXT/ASS", true, false},
+                {"SSA", "6", "S_TEXT/SSA", true, false},
+                {"sup", "7", "S_HDMV/PGS", true, true}};
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        SCOPED_TRACE(rows[i].track);
+        const TrackRow& row = analysis.strSubTracks[i];
+        EXPECT_EQ(row.format, rows[i].format);
+        EXPECT_EQ(row.track, rows[i].track);
+        EXPECT_EQ(row.codecId, rows[i].codec);
+        EXPECT_EQ(row.isDefault, rows[i].isDefault);
+        EXPECT_EQ(row.isForced, rows[i].isForced);
+    }
     EXPECT_TRUE(form.cmbSubs.visible);
     EXPECT_TRUE(form.chkSubs.visible);
     EXPECT_EQ(form.chkSubs.value(), 0);

@@ -247,6 +247,38 @@ TEST_F(Recode, XvidFormsScriptAndAssembly) {
               "START " + W("Film.2008.avi") + "\r\n");  // the recorder's folder has no template
 }
 
+// A picture track is taken out under its own extension and named to the encoder as MEncoder took
+// such files: a PGS file by -sub, a VobSub pair by -vobsub and the name without ".idx".
+TEST_F(Recode, PictureTracksAreExtractedAndNamedForEveryEncoder) {
+    form.txtSFPS.SetText("25.000");
+    Subtitles('C');
+    prog.Rules().Write("mkvextract", "cut:2:", 100);  // the AC-3 the Xvid chain checks
+    const struct {
+        const char* format;
+        std::string extracted, piece;
+    } kinds[] = {{"sup", "movie.sup", " -sub \"" + W("movie.sup") + "\""},
+                 {"idx", "movie.idx", " -vobsub \"" + W("movie") + "\""}};
+    const std::pair<const char*, void (*)(Context&, Conversion&)> chains[] = {
+        {"h264", EncodeH264}, {"mpeg2", RunMpeg2Chain}, {"xvid", RunXvidChain}};
+    for (const auto& kind : kinds) {
+        ctx.analysis.strSubTracks[0] = {"eng", kind.format, "3"};
+        for (const auto& [name, chain] : chains) {
+            SCOPED_TRACE(std::string(kind.format) + " " + name);
+            const size_t before = EncoderRuns().size();
+            Conversion conv = MakeConversion();
+            chain(ctx, conv);
+            const std::string extraction =
+                T(tool::kMkvExtract) + " tracks " + Src() + "  3:\"" + W(kind.extracted) + "\"";
+            const auto commands = Commands();
+            EXPECT_NE(std::find(commands.begin(), commands.end(), extraction), commands.end());
+            ASSERT_GT(EncoderRuns().size(), before);
+            const std::string run = EncoderRuns()[before];
+            EXPECT_EQ(run.substr(run.size() - kind.piece.size()), kind.piece);
+            EXPECT_EQ(run.find("-ass"), std::string::npos);
+        }
+    }
+}
+
 TEST_F(Recode, VobRepackCommandAndResultCheck) {
     ctx.analysis.strVideoCodec = "mpeg2";
     ctx.analysis.strAudioTracks[0] = {"eng", "0", "2"};

@@ -132,6 +132,37 @@ TEST_F(TsMux, AvchdMetaLines) {
                  "S_TEXT/UTF8, " + t.Src() + t.Fonts("50", 1920, 1080) +
                      ", track=3, fps=23.976, lang=eng"};
          }},
+        {"picture tracks are taken from the MKV at the video's size", 0,
+         [](TsMux& t) {
+             t.ctx.analysis.intPixelHeight = 800;
+             t.ChooseSubtitleTrack();
+             t.ctx.analysis.strSubTracks[0].format = "sup";
+             t.ctx.analysis.strSubTracks[1] = {"fre", "idx", "4"};
+             t.form.cmbSubs.AddItem("fre (VobSub)");
+         },
+         [](const TsMux& t) {
+             return std::vector<std::string>{
+                 std::string(kMuxOpt) + " --vbv-len=500",
+                 "V_MPEG4/ISO/AVC, " + t.Q(t.W("movie.h264")) + ", fps=23.976",
+                 "A_AC3, " + t.Src() + ", track=2",
+                 "S_HDMV/PGS, " + t.Src() +
+                     ", video-width=1920,video-height=800, track=3, fps=23.976, lang=eng"};
+         }},
+        {"a VobSub track", 0,
+         [](TsMux& t) {
+             t.ChooseSubtitleTrack();
+             t.ctx.analysis.strSubTracks[1] = {"fre", "idx", "4"};
+             t.form.cmbSubs.AddItem("fre (VobSub)");
+             t.form.cmbSubs.SetSelectedIndex(1);
+         },
+         [](const TsMux& t) {
+             return std::vector<std::string>{
+                 std::string(kMuxOpt) + " --vbv-len=500",
+                 "V_MPEG4/ISO/AVC, " + t.Q(t.W("movie.h264")) + ", fps=23.976",
+                 "A_AC3, " + t.Src() + ", track=2",
+                 "S_VOBSUB, " + t.Src() +
+                     ", video-width=1920,video-height=1080, track=4, fps=23.976, lang=fre"};
+         }},
         {"an SRT beside the source wins over the track; 1920x817 gives a half", 0,
          [](TsMux& t) {
              t.ctx.analysis.intPixelHeight = 817;

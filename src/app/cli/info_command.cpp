@@ -41,12 +41,31 @@ Json TrackRows(const TrackTable& table, int shown, const char* formatKey) {
     return rows;
 }
 
+// The flags the source gives each row's track.
+void AddFlags(Json& rows, const TrackTable& table) {
+    for (size_t i = 0; i < rows.size() && i < table.size(); ++i) {
+        rows[i]["default"] = table[i].isDefault;
+        rows[i]["forced"] = table[i].isForced;
+    }
+}
+
+// The subtitle rows with their codec and flags, and for a track of pictures its kind.
+Json SubtitleRows(const Analysis& a, int shown) {
+    Json rows = TrackRows(a.strSubTracks, shown, "type");
+    for (size_t i = 0; i < rows.size(); ++i) {
+        rows[i]["codec"] = a.strSubTracks[i].codecId;
+        if (const auto kind = ImageSubtitleKind(a.strSubTracks[i].format); !kind.empty())
+            rows[i]["image"] = std::string(kind);
+    }
+    AddFlags(rows, a.strSubTracks);
+    return rows;
+}
+
 // The audio rows, each format by the name of its format button, with the codec and channels
 // FFmpeg's libraries found for its track.
 Json AudioRows(const Analysis& a, const Form1& f, int shown) {
     Json rows = TrackRows(a.strAudioTracks, shown, "format");
-    for (int i = 0; i < static_cast<int>(rows.size()); ++i)
-        rows[i]["default"] = a.strAudioTracks[i].isDefault;
+    AddFlags(rows, a.strAudioTracks);
     for (Json& row : rows) {
         const std::string format = row["format"].get<std::string>();
         for (int i = 0; i < kAudioFormatCount; ++i)
@@ -78,7 +97,7 @@ std::string AnalysisJson(const Context& ctx) {
         {"audio", AudioRows(a, f, f.cmbAudio.ListCount())},
         {"selectedAudioFormat", f.SelectedAudioFormat()},
         {"audioTrack", f.txtS2.text()},
-        {"subtitles", TrackRows(a.strSubTracks, f.cmbSubs.ListCount(), "type")},
+        {"subtitles", SubtitleRows(a, f.cmbSubs.ListCount())},
         {"srtFound", f.lblSRTFound.visible},
         {"mpeg2Recode", f.chkMP2.value() == 1},
         {"videoRecodeReason", a.strVideoRecodeReason},
