@@ -109,6 +109,25 @@ std::map<int, int> MatroskaStreamTracks(const AVFormatContext& format,
     return tracks;
 }
 
+std::vector<int64_t> ChapterStarts(const AVFormatContext& format, AVRational timeBase) {
+    int64_t origin = 0;
+    for (unsigned i = 0; i < format.nb_streams; ++i) {
+        const AVStream& s = *format.streams[i];
+        if (s.codecpar->codec_type != AVMEDIA_TYPE_VIDEO || s.start_time == AV_NOPTS_VALUE)
+            continue;
+        origin = av_rescale_q(s.start_time, s.time_base, timeBase);
+        break;
+    }
+    std::vector<int64_t> starts;
+    for (unsigned i = 0; i < format.nb_chapters; ++i) {
+        const AVChapter& chapter = *format.chapters[i];
+        starts.push_back(std::max<int64_t>(
+            0, av_rescale_q(chapter.start, chapter.time_base, timeBase) - origin));
+    }
+    std::sort(starts.begin(), starts.end());
+    return starts;
+}
+
 SourceStreamFacts ReadSourceStreamFacts(const std::string& path) {
     SourceStreamFacts facts;
     const auto entries = ReadMatroskaTrackEntries(path);
@@ -129,6 +148,7 @@ SourceStreamFacts ReadSourceStreamFacts(const std::string& path) {
         else
             facts.audioByTrack[track] = AudioFactsOf(parameters);
     }
+    facts.chapterStartsMs = ChapterStarts(*format, AVRational{1, 1000});
     return facts;
 }
 

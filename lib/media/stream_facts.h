@@ -2,6 +2,7 @@
 // What FFmpeg's libraries make of a source's streams: the first video stream's codec, profile,
 // bit depth and chroma sampling, and the format and channels of every audio track. The analysis
 // judges from them what a console decodes and which tracks the in-process decoder can read.
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
@@ -30,7 +31,12 @@ struct AudioStreamFacts {
 struct SourceStreamFacts {
     std::optional<VideoStreamFacts> video;
     std::map<int, AudioStreamFacts> audioByTrack;  // by Matroska TrackNumber
+    std::vector<int64_t> chapterStartsMs;          // the file's chapters, see ChapterStarts
 };
+
+// The starts of the file's chapters in `timeBase`, counted from the first video stream's start
+// (chapters before it at 0), in order; empty when the file has none.
+std::vector<int64_t> ChapterStarts(const AVFormatContext& format, AVRational timeBase);
 
 // A file that cannot be read gives no facts; an audio track that could not be matched to its
 // stream is left out.

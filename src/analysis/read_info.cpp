@@ -74,6 +74,7 @@ bool ReadInfo(Context& ctx, const std::string& source) {
     media::SourceStreamFacts facts;
     if (a.bInfoReportRead) facts = media::ReadSourceStreamFacts(TrimSpaces(source));
     a.audioStreams = AudioStreamsOf(facts);
+    a.chapterStartsMs = facts.chapterStartsMs;
     ParseMkvInfo(ctx);
     turn.Release();
     if (a.bInfoReportRead) a.trackStartMs = media::ReadTrackStartsMs(TrimSpaces(source));

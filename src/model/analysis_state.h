@@ -6,6 +6,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kestrun {
 
@@ -69,6 +70,8 @@ struct Analysis {
     // result would be longer or shorter than the source: it is re-encoded instead, with frames
     // repeated or dropped to keep the length.
     bool bVariableFrameRate = false;
+    // The source's chapter starts in ms of playing time (its first video frame at 0).
+    std::vector<int64_t> chapterStartsMs;
     // The video tracks after the first, which is the one converted: "track 3 (V_MPEG2)", comma
     // separated; empty for a source with one video track.
     std::string strLeftOutVideoTracks;

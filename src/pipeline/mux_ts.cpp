@@ -19,8 +19,11 @@
 namespace kestrun {
 namespace {
 
-constexpr const char* kMuxOptions =
-    "MUXOPT --no-pcr-on-video-pid --new-audio-pes --blu-ray --vbr  --auto-chapters=5 ";
+constexpr const char* kMuxOptionsHead =
+    "MUXOPT --no-pcr-on-video-pid --new-audio-pes --blu-ray --vbr  ";
+constexpr const char* kAutoChapters = "--auto-chapters=5 ";
+// A playlist holds at most 999 marks.
+constexpr size_t kMaxChapterMarks = 999;
 constexpr const char* kVbvLength = " --vbv-len=500";
 constexpr std::int64_t kSplitPieceMegabytes = 4000;
 
@@ -171,10 +174,30 @@ std::string AvchdSplitOption(const Context& ctx) {
     return {};
 }
 
+// "00:03:07.500" for 187500 ms.
+std::string ChapterTime(std::int64_t ms) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld.%03lld",
+                  static_cast<long long>(ms / 3600000), static_cast<long long>(ms / 60000 % 60),
+                  static_cast<long long>(ms / 1000 % 60), static_cast<long long>(ms % 1000));
+    return text;
+}
+
+// The source's own chapters as the playlist's marks; a mark every five minutes for a source
+// without chapters.
+std::string ChapterOption(const Analysis& a) {
+    if (a.chapterStartsMs.empty()) return kAutoChapters;
+    std::string times;
+    for (size_t i = 0; i < a.chapterStartsMs.size() && i < kMaxChapterMarks; ++i)
+        times += (i ? ";" : "") + ChapterTime(a.chapterStartsMs[i]);
+    return "--custom-chapters=" + times + " ";
+}
+
 std::vector<std::string> AvchdMetaLines(const Context& ctx, const Conversion& conv) {
     const Form1& f = ctx.form;
     std::vector<std::string> lines;
-    lines.push_back(kMuxOptions + AvchdSplitOption(ctx) + kVbvLength);
+    lines.push_back(kMuxOptionsHead + ChapterOption(ctx.analysis) + AvchdSplitOption(ctx) +
+                    kVbvLength);
     if (ctx.analysis.strVideoCodec == "vc1")
         lines.push_back("V_MS/VFW/WVC1, " + Quoted(f.strFullname) + ", track=" + f.txtS1.text() +
                         ", fps=" + conv.fps);

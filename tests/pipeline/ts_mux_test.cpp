@@ -132,6 +132,18 @@ TEST_F(TsMux, AvchdMetaLines) {
                  "S_TEXT/UTF8, " + t.Src() + t.Fonts("50", 1920, 1080) +
                      ", track=3, fps=23.976, lang=eng"};
          }},
+        {"the source's chapters are the marks", 3,
+         [](TsMux& t) {
+             t.ctx.analysis.chapterStartsMs = {0, 3000, 187500, 3723004};
+         },
+         [](const TsMux& t) {
+             return std::vector<std::string>{
+                 "MUXOPT --no-pcr-on-video-pid --new-audio-pes --blu-ray --vbr  "
+                 "--custom-chapters=00:00:00.000;00:00:03.000;00:03:07.500;01:02:03.004  "
+                 "--vbv-len=500",
+                 "V_MPEG4/ISO/AVC, " + t.Q(t.W("movie.h264")) + ", fps=23.976",
+                 "A_AC3, " + t.Q(t.W("movie.ac3"))};
+         }},
         {"picture tracks are taken from the MKV at the video's size", 0,
          [](TsMux& t) {
              t.ctx.analysis.intPixelHeight = 800;

@@ -99,6 +99,7 @@ std::string AnalysisJson(const Context& ctx) {
         {"audioTrack", f.txtS2.text()},
         {"subtitles", SubtitleRows(a, f.cmbSubs.ListCount())},
         {"srtFound", f.lblSRTFound.visible},
+        {"chapterStartsMs", a.chapterStartsMs},
         {"mpeg2Recode", f.chkMP2.value() == 1},
         {"videoRecodeReason", a.strVideoRecodeReason},
         {"safeSync", f.chkFF.value() == 1},
