@@ -32,10 +32,10 @@ for file in "$bench/check 1080p.mkv" "$bench/check 1080p.m2ts" "$bench/check 108
   "$stretched"; do
   slowest=0
   for _ in $(seq "$runs"); do
-    start=$(date +%s.%N)
+    start=$(now)
     "$program/kestrun-cli" check "$file" >/dev/null
-    end=$(date +%s.%N)
-    slowest=$(echo "$end - $start" | bc | awk -v s="$slowest" '{print ($1 > s) ? $1 : s}')
+    end=$(now)
+    slowest=$(elapsed "$start" "$end" | awk -v s="$slowest" '{print ($1 > s) ? $1 : s}')
   done
   printf '%-28s slowest of %d runs: %.3f s\n' "$(basename "$file")" "$runs" "$slowest"
 done

@@ -43,9 +43,7 @@ echo "Cut: $cut ($frames frames)"
 legacy=":threads=auto:frameref=2:bframes=2:deblock:level=41:direct_pred=auto:partitions=p8x8,b8x8:me=hex:me_range=16:subq=5:chroma_me:mixed_refs:bime:trellis=1:weight_b:b_pyramid:nr=0"
 modern="bitrate=8000:threads=auto:frameref=2:bframes=2:deblock=0,0:level=41:direct_pred=auto:partitions=p8x8,b8x8:me=hex:me_range=16:subq=5:chroma_me=1:mixed_refs=1:trellis=1:weight_b=1:b_pyramid=normal:nr=0"
 
-now() { date +%s.%N; }
 fps() { awk -v n="$frames" -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", n / (b - a)}'; }
-median() { printf '%s\n' "$@" | sort -g | awk '{v[NR]=$1} END {print (NR%2) ? v[(NR+1)/2] : (v[NR/2]+v[NR/2+1])/2}'; }
 
 ours=()
 theirs=()

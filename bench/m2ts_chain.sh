@@ -20,11 +20,11 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 runs=${KESTRUN_BENCH_RUNS:-3}
 
 require ffmpeg ffprobe /usr/bin/time "$program/kestrun-cli"
+load_before=$(load_line)
 . "$root/bench/sample.sh"
-
-now() { date +%s.%N; }
-elapsed() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.3f", b - a}'; }
-median() { printf '%s\n' "$@" | sort -g | awk '{v[NR]=$1} END {print (NR%2) ? v[(NR+1)/2] : (v[NR/2]+v[NR/2+1])/2}'; }
+# kestrun-cli runs from a copy, so that its logs stay out of the build.
+copy="$bench/program-copy"
+copy_program "$copy"
 
 # Prints "name peak_kB" for every process below $1 (and itself) until it ends.
 watch_tree() {
@@ -56,13 +56,14 @@ run_chain() {
   local out="$bench/kestrun-m2ts" start end status
   rm -rf "$out"; mkdir -p "$out"
   start=$(now)
-  "$program/kestrun-cli" convert --out "$out" --container m2ts "$@" "$sample" >/dev/null \
+  "$copy/kestrun-cli" convert --out "$out" --container m2ts "$@" "$sample" >/dev/null \
     2>"$bench/m2ts.log" &
   local cli=$!
   watch_tree "$cli" >"$bench/m2ts-peaks$*.txt"
   set +e; wait "$cli"; status=$?; set -e
   end=$(now)
-  if [ "$status" -ne 0 ] || [ ! -s "$out/bench 1080p ac3.mpg" ]; then
+  if [ "$status" -ne 0 ] || [ ! -s "$out/bench 1080p ac3.mpg" ] ||
+    ! streams_of "$out/bench 1080p ac3.mpg" >/dev/null; then
     echo "kestrun-cli convert $* failed (exit $status):" >&2
     cat "$bench/m2ts.log" >&2
     exit 1
@@ -102,7 +103,8 @@ for peaks in "$bench/m2ts-peaks.txt" "$bench/m2ts-peaks--fast-mux.txt"; do
 done
 printf '  %-16s %6d MB\n' "ffmpeg (alone)" $((ff_kb / 1024))
 echo
-ratio() { awk -v k="$1" -v f="$2" 'BEGIN {printf "%.2f", k / f}'; }
+echo "before: $load_before"
+echo "after:  $(load_line)"
 printf 'median ffmpeg: %.2f s\n' "$f"
 printf 'median kestrun-cli, defaults: %.2f s   ratio: %s (target <= 1.5)\n' "$k" "$(ratio "$k" "$f")"
 printf 'median kestrun-cli, Fast Mux: %.2f s   ratio: %s (target <= 1.5)\n' "$fk" "$(ratio "$fk" "$f")"

@@ -7,14 +7,16 @@
 #   ffmpeg -i SAMPLE -map 0:v -map 0:a -c:v copy -c:a aac -ac 6 OUT.mp4
 # and prints the wall-clock times, their medians and the ratio of the medians (target: at most
 # 1.3), the time each stage of every kestrun-cli run took (from its progress lines) and, for
-# every process of the chain, when it started, how long it ran and its peak resident memory.
+# every process of the chain, when it started, how long it ran, its peak resident memory and the
+# bytes it wrote.
 #
 # Memory: the kestrun-cli runs use a copy of the program folder in which every tool is a small
-# wrapper that starts the real tool under GNU time (/usr/bin/time), which gives the tool's own
-# getrusage peak (with anything the tool itself started and waited for: FFmpeg behind the
-# FFmpeg stand-in). kestrun-cli itself runs under GNU time too; its figure is the largest of its
-# own peak and those of the tools it waited for, so it stands for the CLI with its in-process
-# audio decoder only where it is larger than every tool's. Target: every process under 256 MB.
+# wrapper that starts the real tool under GNU time (/usr/bin/time; wrap_tools in common.sh),
+# which gives the tool's own getrusage peak (with anything the tool itself started and waited
+# for: FFmpeg behind the FFmpeg stand-in). kestrun-cli itself runs under GNU time too; its figure
+# is the largest of its own peak and those of the tools it waited for, so it stands for the CLI
+# with its in-process audio decoder only where it is larger than every tool's. Target: every
+# process under 256 MB.
 # The wrappers cost a few milliseconds per tool run.
 #
 # The MP4 carries its index (moov) before the media, in room MP4Box reserves ahead from the
@@ -31,6 +33,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 runs=${KESTRUN_BENCH_RUNS:-3}
 
 require ffmpeg ffprobe /usr/bin/time "$program/kestrun-cli"
+load_before=$(load_line)
 
 # The top-level boxes of an MP4 file, one "name size" line each.
 box_layout() {
@@ -50,37 +53,20 @@ box_layout() {
 . "$root/bench/sample.sh"
 
 # A copy of the program folder whose tools report their time and memory: each tool becomes a
-# wrapper that runs the real one (kept in program-real/) under GNU time, appending
-# "START_EPOCH WALL_SECONDS PEAK_KB NAME" to $PROCESS_LOG.
+# wrapper that appends "START_EPOCH WALL_SECONDS PEAK_KB NAME WRITTEN_BLOCKS" to $process_log.
 wrapped="$bench/program"
-real="$bench/program-real"
-rm -rf "$wrapped" "$real"
-cp -a "$program" "$real"
-cp -a "$program" "$wrapped"
-while IFS= read -r -d '' tool; do
-  rel=${tool#"$wrapped"/}
-  rm -f "$tool"
-  cat >"$tool" <<WRAPPER
-#!/bin/bash
-start=\$EPOCHREALTIME
-exec /usr/bin/time -a -o "\$PROCESS_LOG" -f "\$start %e %M $rel" "$real/$rel" "\$@"
-WRAPPER
-  chmod +x "$tool"
-done < <(find "$wrapped" -mindepth 2 \( -type f -o -type l \) -perm -u+x -print0)
+process_log="$bench/processes.log"
+copy_program "$wrapped"
+wrap_tools "$wrapped" "$process_log"
 
-# now: seconds since the epoch with fractions.
-now() { date +%s.%N; }
 # The value of one line of GNU time's -v report.
 time_field() { sed -n "s/^[[:space:]]*$2: //p" "$1"; }
-elapsed() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.3f", b - a}'; }
-median() { printf '%s\n' "$@" | sort -g | awk '{v[NR]=$1} END {print (NR%2) ? v[(NR+1)/2] : (v[NR/2]+v[NR/2+1])/2}'; }
 
 kestrun_times=()
 ffmpeg_times=()
 peak_kb=0
 peak_ffmpeg_kb=0
 stage_log="$bench/stages.log"
-process_log="$bench/processes.log"
 report="$bench/report.txt"
 : >"$report"
 : >"$bench/tool-peaks.txt"
@@ -92,14 +78,15 @@ for i in $(seq 1 "$runs"); do
   start=$(now)
   # Progress lines go to standard error; each is stamped as it arrives.
   set +e
-  PROCESS_LOG="$process_log" /usr/bin/time -v -o "$bench/time-kestrun.txt" \
+  /usr/bin/time -v -o "$bench/time-kestrun.txt" \
     "$wrapped/kestrun-cli" convert --out "$out" --platform ps3 "$sample" 2>&1 >/dev/null |
     while IFS= read -r line; do printf '%s %s\n' "$(now)" "$line"; done >"$stage_log"
   status=${PIPESTATUS[0]}
   set -e
   end=$(now)
   result="$out/bench 1080p ac3.mp4"
-  if [ "$status" -ne 0 ] || [ "$(size_of "$result")" -eq 0 ]; then
+  if [ "$status" -ne 0 ] || [ "$(size_of "$result")" -eq 0 ] || ! streams_of "$result" >/dev/null
+  then
     echo "kestrun-cli convert failed (exit $status); its messages:" >&2
     cut -d' ' -f2- "$stage_log" | grep -v 'Bytes WAV written' >&2 || true
     exit 1
@@ -118,10 +105,11 @@ for i in $(seq 1 "$runs"); do
         BEGIN {t = s; text = "(start-up and analysis)"}
         {printf "    %7.2f  %s\n", $1 - t, text; t = $1; $1 = ""; text = substr($0, 2)}
         END {printf "    %7.2f  %s\n", e - t, text}'
-    echo "  processes (start after the CLI started, wall time, peak RSS):"
+    echo "  processes (start after the CLI started, wall time, peak RSS, bytes written):"
     awk -v s="$start" '$1 ~ /^[0-9.]+$/ {
-        printf "    at %6.2f s  %6.2f s  %5d MB  %s\n", $1 - s, $2, $3 / 1024, $4}' "$process_log"
-    printf '    %-30s %5d MB  kestrun-cli (largest of it and the tools it waited for)\n' "" \
+        printf "    at %6.2f s  %6.2f s  %5d MB  %5d MB  %s\n", $1 - s, $2, $3 / 1024,
+          $5 * 512 / 1e6, $4}' "$process_log"
+    printf '    %-30s %5d MB           kestrun-cli (largest of it and the tools it waited for)\n' "" \
       $((kb / 1024))
   } >>"$report"
   awk '$1 ~ /^[0-9.]+$/ {print $3}' "$process_log" >>"$bench/tool-peaks.txt"
@@ -143,7 +131,7 @@ done
 
 k=$(median "${kestrun_times[@]}")
 f=$(median "${ffmpeg_times[@]}")
-ratio=$(awk -v k="$k" -v f="$f" 'BEGIN {print k / f}')
+ratio=$(ratio "$k" "$f")
 tool_peak_kb=$(sort -n "$bench/tool-peaks.txt" | tail -1)
 rm -f "$bench/tool-peaks.txt"
 echo
@@ -152,7 +140,8 @@ echo
 echo "Top-level boxes of the last result (index first; the free box is the room left unused):"
 echo "$layout"
 echo
-echo "load: $(uptime)"
+echo "before: $load_before"
+echo "after:  $(load_line)"
 printf 'median kestrun-cli: %.2f s   median ffmpeg: %.2f s   ratio: %.2f (target <= 1.3)\n' \
   "$k" "$f" "$ratio"
 printf 'peak RSS: largest tool %d MB, kestrun-cli with its tools %d MB (target < 256 each); ffmpeg alone %d MB\n' \
