@@ -23,9 +23,11 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/bench/common.sh"
 runs=${KESTRUN_BENCH_RUNS:-3}
 seconds=${KESTRUN_BENCH_SECONDS:-20}
-mencoder="$program/Mencoder/Mencoder"
 
-require ffmpeg ffprobe "$mencoder"
+require ffmpeg ffprobe "$program/Mencoder/Mencoder"
+copy="$bench/program-copy"
+copy_program "$copy"
+mencoder="$copy/Mencoder/Mencoder"
 . "$root/bench/sample.sh"
 
 cut="$bench/reencode-cut.mkv"
