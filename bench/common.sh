@@ -30,7 +30,7 @@ at_most() { awk -v v="$1" -v l="$2" 'BEGIN {exit !(v ~ /^[0-9.]+$/ && v + 0 <= l
 load_line() { echo "load $(cut -d' ' -f1-4 /proc/loadavg) on $(nproc) cores ($(date -u +%H:%M:%S) UTC)"; }
 
 # measure LOG COMMAND...: runs COMMAND (output to LOG) and prints
-# "STATUS SECONDS WRITTEN_BYTES PEAK_KB"; bench/measure.py says what each figure counts.
+# "STATUS SECONDS WRITTEN_BYTES PEAK_KB CPU_SECONDS"; bench/measure.py says what each counts.
 measure() { python3 "$root/bench/measure.py" "$@"; }
 
 # copy_program DIR: a fresh copy of the program folder in DIR without the settings file and the

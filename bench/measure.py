@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Runs one command and prints "STATUS SECONDS WRITTEN_BYTES PEAK_KB" on one line.
+"""Runs one command and prints "STATUS SECONDS WRITTEN_BYTES PEAK_KB CPU_SECONDS" on one line.
 
 Usage: measure.py LOG COMMAND [ARG...]
 
@@ -12,7 +12,8 @@ units), which counts each page when it becomes dirty in the page cache, so files
 they reach the disk count too, and writes to pipes or terminals do not. A page written twice while
 still dirty counts once. PEAK_KB is the largest peak resident size of any of those processes (at
 least this script's own, some 14 MB, which the started process inherits until it runs its
-program). STATUS is the exit code, or 128 + the signal number.
+program). CPU_SECONDS is the user and system time of those processes, which a busy machine
+stretches far less than the wall-clock time. STATUS is the exit code, or 128 + the signal number.
 """
 import resource
 import subprocess
@@ -41,7 +42,8 @@ def main() -> int:
         seconds = time.perf_counter() - start
     after = resource.getrusage(resource.RUSAGE_CHILDREN)
     written = (after.ru_oublock - before.ru_oublock) * 512
-    print(f"{status} {seconds:.3f} {written} {after.ru_maxrss}")
+    cpu = (after.ru_utime + after.ru_stime) - (before.ru_utime + before.ru_stime)
+    print(f"{status} {seconds:.3f} {written} {after.ru_maxrss} {cpu:.3f}")
     return 0
 
 

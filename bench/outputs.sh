@@ -66,7 +66,6 @@ echo "before: $(load_line)"
 source_frames=$(video_frames "$sample")
 echo "Sample video frames: $source_frames"
 
-
 # A folder of this run's own for the outputs, the logs and the program copies; the copies go
 # when the script ends, the logs stay.
 outputs=$(mktemp -d "$bench/outputs-XXXXXX")
@@ -127,7 +126,7 @@ result_of() {
   esac
 }
 
-declare -A times=() written=() failed=() facts=()
+declare -A times=() written=() cpu=() failed=() facts=()
 for round in $(seq 1 "$runs"); do
   cat "$sample" >/dev/null
   for key in "${order[@]}"; do
@@ -137,7 +136,7 @@ for round in $(seq 1 "$runs"); do
     mkdir -p "$dir"
     command_of "$key" "$dir"
     sync
-    read -r status seconds bytes peak_kb < <(measure "$log" "${command[@]}")
+    read -r status seconds wrote peak_kb cpu_seconds < <(measure "$log" "${command[@]}")
     result=$(result_of "$key" "$dir")
     problem=""
     if [ "$status" -ne 0 ]; then
@@ -154,13 +153,14 @@ for round in $(seq 1 "$runs"); do
       tail -n 15 "$log" | sed 's/^/    /'
     else
       times[$key]+="$seconds "
-      written[$key]+="$bytes "
+      written[$key]+="$wrote "
+      cpu[$key]+="$cpu_seconds "
       if [ "$round" -eq "$runs" ]; then
         frames=$(video_frames "$result")
         facts[$key]="$got, $frames frames"
       fi
-      printf 'round %d: %-10s %7.2f s  wrote %6d MB  peak %5d MB\n' "$round" "$key" \
-        "$seconds" $((bytes / 1000000)) $((peak_kb / 1024))
+      printf 'round %d: %-10s %7.2f s  CPU %6.2f s  wrote %6d MB  peak %5d MB\n' "$round" "$key" \
+        "$seconds" "$cpu_seconds" $((wrote / 1000000)) $((peak_kb / 1024))
     fi
     rm -rf "$dir"
   done
@@ -200,6 +200,17 @@ for key in "${rows[@]}"; do
     "$(per_source_byte "$key")" "$(per_source_byte "$f-limit")" "$(per_source_byte "$f-peer")"
 done
 echo
+echo "Each command: wall seconds (median, fastest, slowest), CPU seconds (user + system, median;"
+echo "a busy machine stretches these far less) and MB written (median):"
+for key in "${order[@]}"; do
+  [ -n "${times[$key]:-}" ] || continue
+  # shellcheck disable=SC2086
+  printf '  %-10s %7.2f %7.2f %7.2f   CPU %7.2f   %6d MB\n' "$key" "$(median ${times[$key]})" \
+    "$(printf '%s\n' ${times[$key]} | sort -g | head -1)" \
+    "$(printf '%s\n' ${times[$key]} | sort -g | tail -1)" "$(median ${cpu[$key]})" \
+    "$(median ${written[$key]} | awk '{printf "%d", $1 / 1e6}')"
+done
+echo
 echo "Results of the last round (source: $source_frames video frames):"
 for key in "${order[@]}"; do
   note=""
@@ -224,11 +235,12 @@ for key in "${rows[@]}"; do
   sync
   start=$(now)
   # shellcheck disable=SC2086  # the options are words without spaces
-  read -r status seconds bytes peak_kb < <(measure "$outputs/$key.log" "$traced/kestrun-cli" \
+  read -r status seconds wrote peak_kb cpu_seconds < <(measure "$outputs/$key.log" \
+    "$traced/kestrun-cli" \
     convert --out "$dir" ${options[$key]} "$sample")
   rm -rf "$dir"
-  printf '  %s: %.2f s, exit %d, wrote %d MB\n' "${label[$key]}" "$seconds" "$status" \
-    $((bytes / 1000000))
+  printf '  %s: %.2f s (CPU %.2f s), exit %d, wrote %d MB\n' "${label[$key]}" "$seconds" \
+    "$cpu_seconds" "$status" $((wrote / 1000000))
   sort -n "$outputs/processes.log" | awk -v s="$start" -v total="$seconds" '
     $1 ~ /^[0-9.]+$/ {
       a = $1 - s; b = a + $2
