@@ -200,6 +200,20 @@ for key in "${rows[@]}"; do
     "$(per_source_byte "$key")" "$(per_source_byte "$f-limit")" "$(per_source_byte "$f-peer")"
 done
 echo
+echo "The same ratios of the CPU seconds (user + system, medians): a busy machine stretches them far"
+echo "less, but they are not what the targets measure (a chain may run two tools side by side):"
+for key in "${rows[@]}"; do
+  f=${family[$key]}
+  if [ -z "${cpu[$key]:-}" ] || [ -z "${cpu[$f-limit]:-}" ] || [ -z "${cpu[$f-peer]:-}" ]; then
+    continue
+  fi
+  # shellcheck disable=SC2086
+  k=$(median ${cpu[$key]})
+  # shellcheck disable=SC2086
+  printf '  %-16s K/limit %6s   K/peer %6s\n' "${label[$key]}" \
+    "$(ratio "$k" "$(median ${cpu[$f-limit]})")" "$(ratio "$k" "$(median ${cpu[$f-peer]})")"
+done
+echo
 echo "Each command: wall seconds (median, fastest, slowest), CPU seconds (user + system, median;"
 echo "a busy machine stretches these far less) and MB written (median):"
 for key in "${order[@]}"; do
