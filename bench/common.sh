@@ -22,8 +22,11 @@ median() {
   printf '%s\n' "$@" | sort -g |
     awk '{v[NR]=$1} END {print (NR%2) ? v[(NR+1)/2] : (v[NR/2]+v[NR/2+1])/2}'
 }
-# ratio A B: A / B with two decimals ("-" when B is not a positive number).
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN {if (b + 0 > 0) printf "%.2f", a / b; else print "-"}'; }
+# ratio A B: A / B with two decimals ("-" when A is no number or B is not a positive one).
+ratio() {
+  awk -v a="$1" -v b="$2" 'BEGIN {
+      if (a ~ /^[0-9.e+]+$/ && b + 0 > 0) printf "%.2f", a / b; else print "-"}'
+}
 # at_most VALUE LIMIT: whether VALUE is a number not above LIMIT.
 at_most() { awk -v v="$1" -v l="$2" 'BEGIN {exit !(v ~ /^[0-9.]+$/ && v + 0 <= l + 0)}'; }
 # The machine's load, for the summaries: the load averages and the running/all task counts.
