@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Each output of a copied H.264 film against two FFmpeg yardsticks, on the benchmark sample of
-# bench/sample.sh (1080p H.264 High 5.1 with B-frames, AC-3 5.1, at least 500 MB).
+# bench/sample.sh (1080p H.264 at level 5.1 with B-frames, AC-3 5.1, at least 500 MB).
 #
 # The outputs, each made by kestrun-cli convert with the window's defaults but for the options
 # named:
@@ -22,7 +22,8 @@
 # prints each run, then one table: the median seconds of Kestrun, the limit and the peer, the
 # ratios Kestrun / limit and Kestrun / peer against their targets, pass or fail, and the bytes
 # each command wrote per byte of source. A row passes when both ratios meet their targets and
-# every Kestrun run succeeded.
+# every Kestrun run succeeded. Below it: the same ratios of the CPU seconds (user + system), and
+# for every command its fastest and slowest run, its CPU seconds and the bytes it wrote.
 #
 # Conditions of a fair run:
 # - the sample is read once before each round, so every command starts from the page cache;
@@ -34,9 +35,9 @@
 # - kestrun-cli runs from a copy of the program folder without its settings file, so that no
 #   saved setting changes the defaults and its logs are not written into the build.
 # A run counts only when its command exits with 0 and its result exists and ffprobe reads a
-# video stream and an audio stream from it; a failed run is reported with its
-# messages and left out of the medians (its row fails). The last round also counts the video
-# frames of every Kestrun result against the source's.
+# video stream and an audio stream from it; a failed run is reported with its messages and left
+# out of the medians (its row fails). The last round also counts the video frames of every
+# result and marks those that differ from the source's.
 #
 # Bytes written: the kernel's write accounting of the command's whole process tree (see
 # bench/measure.py): each page counted when it first becomes dirty in the page cache, so the
@@ -158,6 +159,7 @@ for round in $(seq 1 "$runs"); do
       if [ "$round" -eq "$runs" ]; then
         frames=$(video_frames "$result")
         facts[$key]="$got, $frames frames"
+        [ "$frames" = "$source_frames" ] || facts[$key]+=" (NOT the source's $source_frames)"
       fi
       printf 'round %d: %-10s %7.2f s  CPU %6.2f s  wrote %6d MB  peak %5d MB\n' "$round" "$key" \
         "$seconds" "$cpu_seconds" $((wrote / 1000000)) $((peak_kb / 1024))
