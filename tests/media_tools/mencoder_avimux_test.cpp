@@ -120,6 +120,113 @@ TEST(MencoderCommandLines, FilterChainForFfmpeg) {
               "fps=50/1");
 }
 
+TEST(MencoderCommandLines, PictureSubtitlesAreKnownByOptionAndExtension) {
+    struct Case {
+        std::string piece;
+        SubtitleKind kind;
+        std::string file;
+    };
+    const Case cases[] = {
+        {"-sub /w/movie.sup", SubtitleKind::Pgs, "/w/movie.sup"},
+        {"-sub /w/MOVIE.Sup", SubtitleKind::Pgs, "/w/MOVIE.Sup"},
+        {"-vobsub /w/movie", SubtitleKind::VobSub, "/w/movie.idx"},
+        {"-ass -sub /w/movie.ass", SubtitleKind::Text, "/w/movie.ass"},
+        {"-sub /w/movie.sub", SubtitleKind::Text, "/w/movie.sub"},
+        {"-sub /w.sup/movie", SubtitleKind::Text, "/w.sup/movie"},
+    };
+    // The three re-encode forms with the text case's options before the piece.
+    const char* const forms[] = {
+        "-oac copy -font /p/font.ttf -utf8 -subwidth 90 -subpos 90 -subfont-autoscale 1 "
+        "-subfont-text-scale 5 -nosound -noskip -mc 0 -of rawvideo -o /w/movie.h264 -ovc x264 "
+        "-x264encopts bitrate=800 -ofps 25 -vf  harddup,expand=1920:1080 /s.mkv -mc 0 -noskip ",
+        "-nosound  -font /p/font.ttf -utf8 -subpos 90 -o /w/movie.mpg -of mpeg -ovc lavc "
+        "-lavcopts threads=4:vcodec=mpeg2video:mv0 -ofps 25 -vf harddup /s.mkv -mc 0 -noskip ",
+        " -font /p/font.ttf -utf8 -subpos 90 -of avi -o /w/movie.avi -ovc xvid -xvidencopts "
+        "bitrate=900:nogmc -ofps 25 -vf harddup,scale=1280:720 -nosound /s.mkv  -noskip ",
+    };
+    for (const char* form : forms)
+        for (const Case& c : cases) {
+            const MencoderCall call = Parse(form + c.piece);
+            ASSERT_EQ(call.error, "") << c.piece;
+            ASSERT_TRUE(call.subtitles) << c.piece;
+            EXPECT_EQ(call.subtitles->kind, c.kind) << c.piece;
+            EXPECT_EQ(call.subtitles->file, c.file) << c.piece;
+            EXPECT_EQ(EngineFor(call), Engine::Ffmpeg) << c.piece;
+        }
+    EXPECT_EQ(VobSubPicturesFile("/w/movie.idx"), "/w/movie.sub");
+    EXPECT_EQ(Parse("-ovc x264 -o /o /s.mkv -vobsub").error, "option -vobsub needs a value");
+    EXPECT_EQ(Parse("-ovc x264 -o /o /s.mkv -vobsub /w/a -sub /w/b.srt").error,
+              "-sub and -vobsub both given: one subtitle source at a time (/w/b.srt, /w/a)");
+}
+
+TEST(MencoderCommandLines, PictureSubtitleCanvasLandsOnTheFilm) {
+    struct Case {
+        int width, height;     // the film
+        std::string filters;   // -vf
+        int canvasW, canvasH;  // the subtitles' canvas, 0: not given
+        CanvasPlacement expected;
+    };
+    const Case cases[] = {
+        {1920, 1080, "harddup", 1920, 1080, {0, 0, 1920, 1080}},
+        // A film cut out of the disc's frame, put back into a frame of that size: the canvas
+        // matches the frame again.
+        {1920, 800, "harddup,expand=1920:1080", 1920, 1080, {0, 0, 1920, 1080}},
+        // Kept at its size, the cut film takes the canvas squeezed into it.
+        {1920, 800, "harddup", 1920, 1080, {0, 0, 1920, 800}},
+        {1920, 800, "harddup,scale=1280:533.333", 1920, 1080, {0, 0, 1280, 532}},
+        // Bars added around a whole frame: the canvas stays on the film.
+        {640, 360, "harddup,expand=640:480", 640, 360, {0, 60, 640, 360}},
+        {640, 360, "harddup,expand=640:480", 0, 0, {0, 60, 640, 360}},
+        // A DVD's canvas follows the film through a change of shape, and a film made smaller
+        // than its disc takes the canvas made smaller alike.
+        {720, 480, "harddup,scale=1280:720", 720, 480, {0, 0, 1280, 720}},
+        {1280, 720, "harddup", 1920, 1080, {0, 0, 1280, 720}},
+        {1280, 536, "harddup,expand=1280:720,scale=854:480", 1920, 1080, {0, 0, 854, 480}},
+    };
+    for (const Case& c : cases) {
+        MediaFacts facts;
+        facts.width = c.width;
+        facts.height = c.height;
+        const auto at = PlaceSubtitleCanvas(Parse("-ovc x264 -o /o /s.mkv -vf " + c.filters), facts,
+                                            c.canvasW, c.canvasH);
+        EXPECT_EQ(
+            std::vector<long>({at.x, at.y, at.width, at.height}),
+            std::vector<long>({c.expected.x, c.expected.y, c.expected.width, c.expected.height}))
+            << c.width << "x" << c.height << " " << c.filters;
+    }
+}
+
+TEST(MencoderCommandLines, PictureSubtitlesGoInAsASecondInputOnTheFilmsTimeline) {
+    MediaFacts facts;
+    facts.width = 1920;
+    facts.height = 800;
+    SubtitleFiles files;
+    files.subtitle = "/tmp/s/subtitle.sup";
+    files.canvasWidth = 1920;
+    files.canvasHeight = 1080;
+    files.pictureOffsetUs = -1250000;
+    const MencoderCall call = Parse(
+        "-ovc x264 -x264encopts bitrate=800 -o /o /s.mkv -ofps 24000/1001 -noskip -vf "
+        "harddup,expand=1920:1080 -sub /w/movie.sup -font /f.ttf -utf8 -nosound");
+    auto joined = [&] {
+        std::string text;
+        for (const auto& a : FfmpegArgs(call, facts, files, "/o.tmp")) text += a + "|";
+        return text;
+    };
+    const std::string line = joined();
+    EXPECT_NE(line.find("|-i|/s.mkv|-itsoffset|-1.250000|-i|/tmp/s/subtitle.sup|-filter_complex|"
+                        "[0:v:0]pad=w='max(iw,1920)':h='max(ih,1080)':x=(ow-iw)/2:y=(oh-ih)/2"
+                        "[picture];[1:s:0]scale=1920:1080[subtitles];[picture][subtitles]"
+                        "overlay=0:0,setpts=N*1001/24000/TB[video]|-map|[video]|"),
+              std::string::npos)
+        << line;
+    EXPECT_EQ(line.find("-vf"), std::string::npos) << line;
+    EXPECT_EQ(line.find("subtitles=filename"), std::string::npos) << line;
+    // Both files start together: nothing to move.
+    files.pictureOffsetUs = 0;
+    EXPECT_NE(joined().find("|-i|/s.mkv|-i|/tmp/s/subtitle.sup|"), std::string::npos);
+}
+
 TEST(MuxScript, WithBlocksSizesAndErrors) {
     const ScriptResult ok = InterpretMuxScript(
         "CLEAR\r\nLOAD /w/movie.avi\r\nLOAD movie.ac3\r\nSELECT FILE 0\r\nADD VIDEOSOURCE\r\n"

@@ -151,3 +151,56 @@ TEST_F(MkvextractTest, MalformedCommandLinesAreRefused) {
 
 }  // namespace
 }  // namespace media_test
+
+namespace media_test {
+namespace {
+
+TEST_F(MkvextractTest, PictureSubtitleTracksGiveFilesFfmpegReads) {
+    const std::string tool = BuiltTool(kMkvextract);
+    auto run = RunProgram({tool, "tracks", PictureSubtitleMkv("pgs"), "2:" + Out("movie.sup")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const auto pgs =
+        kestrun::test::ProbeFields(Out("movie.sup"), "s:0", "stream=codec_name,width,start_time");
+    EXPECT_EQ(pgs.at("codec_name"), "hdmv_pgs_subtitle");
+    EXPECT_EQ(pgs.at("width"), "640");
+    EXPECT_EQ(pgs.at("start_time"), "1.000000");  // the MKV's own time of the first cue
+
+    // VobSub: NAME.idx and NAME.sub whatever extension is named; the named file may be replaced,
+    // its companion only when the run makes it.
+    struct Case {
+        std::string target;
+        std::vector<std::pair<std::string, std::string>> before;  // files there beforehand
+        int exitCode;
+        std::vector<std::string> after;
+    };
+    const Case cases[] = {
+        {"movie.idx", {}, 0, {"movie.idx", "movie.sub"}},
+        {"movie.idx", {{"movie.idx", "old"}}, 0, {"movie.idx", "movie.sub"}},
+        {"Movie.IDX", {}, 0, {"Movie.idx", "Movie.sub"}},
+        {"movie", {}, 0, {"movie.idx", "movie.sub"}},
+        {"movie.idx", {{"movie.sub", "a user's text subtitles"}}, 2, {"movie.sub"}},
+        {"movie.sub", {{"movie.idx", "a user's index"}}, 2, {"movie.idx"}},
+    };
+    for (const Case& c : cases) {
+        std::filesystem::remove_all(out_);
+        std::filesystem::create_directory(out_);
+        for (const auto& [name, text] : c.before) WriteText(Out(name), text);
+        run = RunProgram({tool, "tracks", PictureSubtitleMkv("vobsub"), "2:" + Out(c.target)});
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.target << run.err;
+        EXPECT_EQ(FolderNames(out_), c.after) << c.target;
+        if (c.exitCode == 0) {
+            const std::string index = Out(c.after[0]);
+            EXPECT_EQ(Probe(index, "s")["codec_name"], "dvd_subtitle") << c.target;
+            continue;
+        }
+        const auto& [name, text] = c.before[0];
+        EXPECT_NE(run.err.find(Out(name) + " already exists; nothing was extracted"),
+                  std::string::npos)
+            << run.err;
+        const auto kept = ReadBytes(Out(name));
+        EXPECT_EQ(std::string(kept.begin(), kept.end()), text);
+    }
+}
+
+}  // namespace
+}  // namespace media_test

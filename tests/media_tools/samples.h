@@ -28,6 +28,11 @@ std::string AudioSample(const std::string& format);
 std::string RenumberedMkv();
 inline constexpr int kVideoFrames = 24;
 
+// A 6 s 640x360 film at 25 fps whose track 2 holds picture subtitles, kind "pgs" (S_HDMV/PGS)
+// or "vobsub" (S_VOBSUB), drawn from a text track by the tsMuxeR stand-in: the cues show from
+// 1.0 to 2.5 s and from 4.0 to 5.0 s, centred, their text's bottom 40 pixels above the film's.
+std::string PictureSubtitleMkv(const std::string& kind);
+
 // A work folder of its own for each test, named after it, with the chains' file names in it.
 class StagedAudioTest : public ::testing::Test {
 protected:

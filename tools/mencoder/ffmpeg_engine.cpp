@@ -1,6 +1,7 @@
 // The same calls with FFmpeg: option lists mapped to its encoder options, filters to its filter
-// graph, subtitles drawn by libass with MEncoder's layout (font size from the picture height,
-// bottom at -subpos percent, lines wrapped at -subwidth percent).
+// graph, text subtitles drawn by libass with MEncoder's layout (font size from the picture height,
+// bottom at -subpos percent, lines wrapped at -subwidth percent), picture subtitles (PGS, VobSub)
+// decoded by FFmpeg and laid over the picture.
 #include <algorithm>
 #include <cmath>
 
@@ -14,7 +15,11 @@ namespace {
 // (1901 + 483) / 2048 of the one to the other.
 constexpr double kFontHeightPerEm = 1.164;
 
-long long Whole(const std::string& text) { return static_cast<long long>(std::stod(text)); }
+// A filter's size as a whole number; sizes past any picture's are held at a bound rather than
+// overflowing.
+long long Whole(const std::string& text) {
+    return static_cast<long long>(std::clamp(std::stod(text), -1e9, 1e9));
+}
 
 struct PictureSize {
     long long width = 0, height = 0;
@@ -130,6 +135,44 @@ void AddXvid(const MencoderCall& call, const MediaFacts& facts, std::vector<std:
     if (call.format == "avi") args.insert(args.end(), {"-bsf:v", "mpeg4_unpack_bframes"});
 }
 
+// The output rate: frames only relabelled (-noskip), or repeated and dropped.
+std::vector<std::string> RateFilters(const MencoderCall& call) {
+    const auto fps = ParseFrameRate(call.outputFps);
+    if (!fps) return {};
+    const Fraction rate = NormalisedFrameRate(*fps);
+    if (KeepsEveryFrame(call))
+        return {"setpts=N*" + std::to_string(rate.den) + "/" + std::to_string(rate.num) + "/TB"};
+    return {"fps=" + std::to_string(rate.num) + "/" + std::to_string(rate.den)};
+}
+
+// -vf expand and scale, in their order.
+std::vector<std::string> SizeFilters(const MencoderCall& call) {
+    std::vector<std::string> chain;
+    for (const auto& filter : call.filters) {
+        const long long w = Whole(filter.args[0]), h = Whole(filter.args[1]);
+        if (filter.name == "expand")
+            chain.push_back("pad=w='max(iw," + std::to_string(w) + ")':h='max(ih," +
+                            std::to_string(h) + ")':x=(ow-iw)/2:y=(oh-ih)/2");
+        else
+            chain.push_back("scale=" + std::to_string(w - w % 2) + ":" + std::to_string(h - h % 2));
+    }
+    return chain;
+}
+
+std::string Joined(const std::vector<std::string>& chain) {
+    std::string text;
+    for (const auto& item : chain) text += (text.empty() ? "" : ",") + item;
+    return text;
+}
+
+// "-1.250000": microseconds as FFmpeg's seconds, exactly.
+std::string Seconds(long long us) {
+    const long long magnitude = us < 0 ? -us : us;
+    std::string fraction = std::to_string(magnitude % 1000000);
+    fraction.insert(0, 6 - fraction.size(), '0');
+    return (us < 0 ? "-" : "") + std::to_string(magnitude / 1000000) + "." + fraction;
+}
+
 std::string Container(const MencoderCall& call) {
     if (call.format == "avi") return "avi";
     if (call.format == "mpeg") return "vob";
@@ -142,28 +185,71 @@ std::string Container(const MencoderCall& call) {
 
 std::string FfmpegFilterChain(const MencoderCall& call, const MediaFacts& facts,
                               const SubtitleFiles& subtitles) {
-    std::vector<std::string> chain;
-    if (const auto fps = ParseFrameRate(call.outputFps)) {
-        const Fraction rate = NormalisedFrameRate(*fps);
-        // -noskip: every frame kept, only relabelled; else frames repeated or dropped.
-        if (KeepsEveryFrame(call))
-            chain.push_back("setpts=N*" + std::to_string(rate.den) + "/" +
-                            std::to_string(rate.num) + "/TB");
-        else
-            chain.push_back("fps=" + std::to_string(rate.num) + "/" + std::to_string(rate.den));
-    }
+    std::vector<std::string> chain = RateFilters(call);
+    for (auto& filter : SizeFilters(call)) chain.push_back(std::move(filter));
+    if (call.subtitles && !call.subtitles->IsPicture())
+        chain.push_back(SubtitleFilter(call, facts, subtitles));
+    return Joined(chain);
+}
+
+CanvasPlacement PlaceSubtitleCanvas(const MencoderCall& call, const MediaFacts& facts,
+                                    int canvasWidth, int canvasHeight) {
+    if (facts.width <= 0 || facts.height <= 0) return {0, 0, 1, 1};
+    // Where the film's own picture ends up in the final one: expand centres it, scale stretches
+    // both.
+    double filmX = 0, filmY = 0, filmW = facts.width, filmH = facts.height;
+    double pictureW = facts.width, pictureH = facts.height;
     for (const auto& filter : call.filters) {
         const long long w = Whole(filter.args[0]), h = Whole(filter.args[1]);
-        if (filter.name == "expand")
-            chain.push_back("pad=w='max(iw," + std::to_string(w) + ")':h='max(ih," +
-                            std::to_string(h) + ")':x=(ow-iw)/2:y=(oh-ih)/2");
-        else
-            chain.push_back("scale=" + std::to_string(w - w % 2) + ":" + std::to_string(h - h % 2));
+        if (filter.name == "expand") {
+            const double newW = std::max<double>(pictureW, w), newH = std::max<double>(pictureH, h);
+            filmX += std::floor((newW - pictureW) / 2);
+            filmY += std::floor((newH - pictureH) / 2);
+            pictureW = newW;
+            pictureH = newH;
+        } else if (w > 1 && h > 1 && pictureW > 0 && pictureH > 0) {
+            const double sx = double(w - w % 2) / pictureW, sy = double(h - h % 2) / pictureH;
+            filmX *= sx;
+            filmW *= sx;
+            pictureW *= sx;
+            filmY *= sy;
+            filmH *= sy;
+            pictureH *= sy;
+        }
     }
-    if (call.subtitles) chain.push_back(SubtitleFilter(call, facts, subtitles));
-    std::string text;
-    for (const auto& item : chain) text += (text.empty() ? "" : ",") + item;
-    return text;
+    if (canvasWidth <= 0 || canvasHeight <= 0) {
+        canvasWidth = facts.width;
+        canvasHeight = facts.height;
+    }
+    // The disc's canvas spans the film's width and keeps its shape against the film's pixels; a
+    // taller canvas is the frame a cropped film was cut from, centred on it. What would not fit
+    // in the final picture is squeezed into it, as MEncoder stretched the canvas over the picture.
+    double height = canvasHeight * (double(facts.width) / canvasWidth) * (filmH / facts.height);
+    double top = filmY + (filmH - height) / 2;
+    if (height > pictureH) {
+        height = pictureH;
+        top = 0;
+    }
+    top = std::clamp(top, 0.0, pictureH - height);
+    return {std::lround(filmX), std::lround(top), std::max(1L, std::lround(filmW)),
+            std::max(1L, std::lround(height))};
+}
+
+std::string FfmpegPictureSubtitleGraph(const MencoderCall& call, const MediaFacts& facts,
+                                       const SubtitleFiles& subtitles, int subtitleInput) {
+    // The pictures are timed on the source's timeline, so they are laid over before the frames
+    // are relabelled or repeated for the output rate (which changes no picture, only which
+    // frames there are and when).
+    const CanvasPlacement at =
+        PlaceSubtitleCanvas(call, facts, subtitles.canvasWidth, subtitles.canvasHeight);
+    const std::string sizing = Joined(SizeFilters(call));
+    std::string graph = "[0:v:0]" + (sizing.empty() ? "null" : sizing) + "[picture];[" +
+                        std::to_string(subtitleInput) + ":s:0]scale=" + std::to_string(at.width) +
+                        ":" + std::to_string(at.height) +
+                        "[subtitles];[picture][subtitles]overlay=" + std::to_string(at.x) + ":" +
+                        std::to_string(at.y);
+    if (const std::string rate = Joined(RateFilters(call)); !rate.empty()) graph += "," + rate;
+    return graph + "[video]";
 }
 
 std::vector<std::string> FfmpegArgs(const MencoderCall& call, const MediaFacts& facts,
@@ -175,7 +261,20 @@ std::vector<std::string> FfmpegArgs(const MencoderCall& call, const MediaFacts& 
     if (call.videoCodec == "copy") args.insert(args.end(), {"-fflags", "+genpts"});
     args.insert(args.end(), {"-i", call.input});
     if (!call.audioFile.empty()) args.insert(args.end(), {"-i", call.audioFile});
-    args.insert(args.end(), {"-map", "0:v:0"});
+    const bool pictures =
+        call.subtitles && call.subtitles->IsPicture() && call.videoCodec != "copy";
+    if (pictures) {
+        // FFmpeg starts each input's timeline at its first timestamp; the subtitle file's is
+        // moved as the film's is, so that each picture shows on the frame it was timed to.
+        if (subtitles.pictureOffsetUs != 0)
+            args.insert(args.end(), {"-itsoffset", Seconds(subtitles.pictureOffsetUs)});
+        args.insert(args.end(), {"-i", subtitles.subtitle, "-filter_complex",
+                                 FfmpegPictureSubtitleGraph(call, facts, subtitles,
+                                                            call.audioFile.empty() ? 1 : 2),
+                                 "-map", "[video]"});
+    } else {
+        args.insert(args.end(), {"-map", "0:v:0"});
+    }
     if (!call.noSound && !call.audioCodec.empty())
         args.insert(args.end(), {"-map", call.audioFile.empty() ? "0:a:0?" : "1:a:0"});
     if (call.endBytes) args.insert(args.end(), {"-fs", std::to_string(*call.endBytes)});
@@ -185,7 +284,8 @@ std::vector<std::string> FfmpegArgs(const MencoderCall& call, const MediaFacts& 
     if (call.videoCodec == "lavc") AddLavc(call, args);
     if (call.videoCodec == "xvid") AddXvid(call, facts, args);
     if (call.videoCodec != "copy") {
-        if (const auto chain = FfmpegFilterChain(call, facts, subtitles); !chain.empty())
+        if (const auto chain = pictures ? "" : FfmpegFilterChain(call, facts, subtitles);
+            !chain.empty())
             args.insert(args.end(), {"-vf", chain});
         if (const auto fps = ParseFrameRate(call.outputFps)) {
             const Fraction rate = NormalisedFrameRate(*fps);

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 
 #include "base/partial_output_file.h"
@@ -25,6 +26,13 @@ namespace {
 namespace fs = std::filesystem;
 constexpr const char* kTool = "Mencoder";
 
+// Whether the file's first bytes are `magic`; reads no more than those.
+bool StartsWith(const std::string& path, const std::string& magic) {
+    std::ifstream in(path, std::ios::binary);
+    std::string head(magic.size(), '\0');
+    return in.read(head.data(), static_cast<std::streamsize>(head.size())) && head == magic;
+}
+
 std::string FileProblems(const standin::MencoderCall& call) {
     for (const std::string* input : {&call.input, &call.audioFile}) {
         if (input->empty()) continue;
@@ -32,7 +40,20 @@ std::string FileProblems(const standin::MencoderCall& call) {
         if (standin::IsSameFile(*input, call.output))
             return "output would overwrite its own input: " + call.output;
     }
-    if (call.subtitles) {
+    if (call.subtitles && call.subtitles->kind == standin::SubtitleKind::VobSub) {
+        const std::string& index = call.subtitles->file;
+        const std::string name = index.substr(0, index.size() - 4);
+        for (const std::string& file : {index, standin::VobSubPicturesFile(index)})
+            if (auto problem = standin::InputFileProblem(file); !problem.empty())
+                return "-vobsub " + name + " reads " + name + ".idx and " + name +
+                       ".sub: " + problem;
+    } else if (call.subtitles && call.subtitles->kind == standin::SubtitleKind::Pgs) {
+        if (auto problem = standin::InputFileProblem(call.subtitles->file); !problem.empty())
+            return "subtitle " + problem;
+        if (!StartsWith(call.subtitles->file, "PG"))
+            return "subtitle file is not a PGS stream (a .sup file starts with \"PG\"): " +
+                   call.subtitles->file;
+    } else if (call.subtitles) {
         if (auto problem = standin::InputFileProblem(call.subtitles->file); !problem.empty())
             return "subtitle " + problem;
         if (!call.subtitles->font.empty())
@@ -42,7 +63,8 @@ std::string FileProblems(const standin::MencoderCall& call) {
     return standin::OutputFolderProblem(call.output);
 }
 
-// A private folder with the subtitle and the font under plain names, removed at the end.
+// A private folder with the subtitle (a VobSub's .idx with its .sub) and the font under plain
+// names, removed at the end.
 class SubtitleFolder {
 public:
     explicit SubtitleFolder(const standin::SubtitleRequest& request) {
@@ -54,7 +76,10 @@ public:
             c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         files.subtitle = folder_ + "/subtitle" + extension;
         fs::create_symlink(fs::absolute(request.file), files.subtitle);
-        if (!request.font.empty()) {
+        if (request.kind == standin::SubtitleKind::VobSub)  // FFmpeg reads NAME.sub beside it
+            fs::create_symlink(fs::absolute(standin::VobSubPicturesFile(request.file)),
+                               folder_ + "/subtitle.sub");
+        if (!request.font.empty() && !request.IsPicture()) {
             files.fontsDir = folder_ + "/fonts";
             fs::create_directory(files.fontsDir);
             fs::create_symlink(fs::absolute(request.font), files.fontsDir + "/font.ttf");
@@ -130,6 +155,11 @@ int Encode(int argc, char** argv) {
     const standin::MediaFacts facts =
         problem.empty() ? standin::ProbeMedia(call.input) : standin::MediaFacts{};
     if (problem.empty()) problem = facts.error;
+    standin::SubtitleFacts pictures;
+    if (problem.empty() && call.subtitles && call.subtitles->IsPicture()) {
+        pictures = standin::ProbeSubtitles(call.subtitles->file);
+        problem = pictures.error;
+    }
     if (!problem.empty()) {
         standin::Fail(kTool, problem);
         return 1;
@@ -141,9 +171,11 @@ int Encode(int argc, char** argv) {
     if (standin::EngineFor(call) == standin::Engine::Ffmpeg) {
         std::optional<SubtitleFolder> subtitles;
         if (call.subtitles) subtitles.emplace(*call.subtitles);
-        const auto args = standin::FfmpegArgs(
-            call, facts, subtitles ? subtitles->files : standin::SubtitleFiles{},
-            output.TempPath());
+        standin::SubtitleFiles files = subtitles ? subtitles->files : standin::SubtitleFiles{};
+        files.pictureOffsetUs = pictures.startUs - facts.startUs;
+        files.canvasWidth = pictures.width;
+        files.canvasHeight = pictures.height;
+        const auto args = standin::FfmpegArgs(call, facts, files, output.TempPath());
         code = standin::RunReadingLines(args, [&](std::string_view l) { progress.FromFfmpeg(l); });
     } else {
         const auto args = standin::MencoderArgs(call, facts, output.TempPath());

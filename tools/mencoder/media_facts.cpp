@@ -16,6 +16,7 @@ MediaFacts ProbeMedia(const std::string& path) {
         facts.error = e.what();
         return facts;
     }
+    if (input->start_time != AV_NOPTS_VALUE) facts.startUs = input->start_time;
     if (input->duration > 0) facts.seconds = static_cast<double>(input->duration) / AV_TIME_BASE;
     for (unsigned i = 0; i < input->nb_streams; ++i) {
         const AVCodecParameters* par = input->streams[i]->codecpar;
@@ -27,6 +28,27 @@ MediaFacts ProbeMedia(const std::string& path) {
         }
     }
     if (facts.width == 0) facts.error = "no video stream in " + path;
+    return facts;
+}
+
+SubtitleFacts ProbeSubtitles(const std::string& path) {
+    SubtitleFacts facts;
+    InputPtr input;
+    try {
+        input = OpenInput(path);
+    } catch (const std::runtime_error& e) {
+        facts.error = e.what();
+        return facts;
+    }
+    if (input->start_time != AV_NOPTS_VALUE) facts.startUs = input->start_time;
+    for (unsigned i = 0; i < input->nb_streams; ++i) {
+        const AVCodecParameters* par = input->streams[i]->codecpar;
+        if (par->codec_type != AVMEDIA_TYPE_SUBTITLE) continue;
+        facts.width = par->width;
+        facts.height = par->height;
+        return facts;
+    }
+    facts.error = "no subtitle stream in " + path;
     return facts;
 }
 

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <map>
+#include <string_view>
 
 extern "C" {
 #include <libavutil/rational.h>
@@ -103,7 +104,20 @@ bool SetSubtitleNumber(SubtitleRequest& s, const std::string& name, double value
     return true;
 }
 
+bool HasExtension(const std::string& path, std::string_view extension) {
+    if (path.size() <= extension.size()) return false;
+    const size_t at = path.size() - extension.size();
+    if (path.find('/', at) != std::string::npos) return false;
+    for (size_t i = 0; i < extension.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(path[at + i])) != extension[i]) return false;
+    return true;
+}
+
 }  // namespace
+
+std::string VobSubPicturesFile(const std::string& indexFile) {
+    return indexFile.substr(0, indexFile.size() - 4) + ".sub";
+}
 
 std::optional<long long> ParseEndposSize(const std::string& text) {
     static const std::pair<const char*, long long> kUnits[] = {
@@ -146,6 +160,7 @@ bool KeepsEveryFrame(const MencoderCall& call) {
 MencoderCall ParseMencoderArgs(const std::vector<std::string>& args) {
     MencoderCall call;
     SubtitleRequest subtitles;
+    std::string vobsub;  // -vobsub NAME
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const bool hasValue = i + 1 < args.size();
@@ -161,6 +176,8 @@ MencoderCall ParseMencoderArgs(const std::vector<std::string>& args) {
             } else if (!hasValue) {
                 call.error = "option " + arg + " needs a value";
                 return call;
+            } else if (arg == "-vobsub") {
+                vobsub = args[++i];
             } else if (arg == "-mc") {
                 call.passThrough.insert(call.passThrough.end(), {arg, args[++i]});
             } else if (arg == "-vf") {
@@ -189,6 +206,17 @@ MencoderCall ParseMencoderArgs(const std::vector<std::string>& args) {
             call.error = "more than one input file: " + call.input + ", " + arg;
             return call;
         }
+    }
+    if (!vobsub.empty() && !subtitles.file.empty()) {
+        call.error = "-sub and -vobsub both given: one subtitle source at a time (" +
+                     subtitles.file + ", " + vobsub + ")";
+        return call;
+    }
+    if (!vobsub.empty()) {
+        subtitles.kind = SubtitleKind::VobSub;
+        subtitles.file = vobsub + ".idx";
+    } else if (HasExtension(subtitles.file, ".sup")) {
+        subtitles.kind = SubtitleKind::Pgs;
     }
     if (!subtitles.file.empty()) call.subtitles = subtitles;
     if (call.input.empty())

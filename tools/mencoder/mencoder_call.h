@@ -10,8 +10,16 @@
 
 namespace standin {
 
+// Text is drawn by libass; the two picture forms are decoded and laid over the picture.
+enum class SubtitleKind {
+    Text,    // -sub FILE (.srt, .ass, .ssa, ...)
+    Pgs,     // -sub FILE.sup: Blu-ray presentation graphics
+    VobSub,  // -vobsub NAME: DVD pictures in NAME.sub, indexed by NAME.idx
+};
+
 struct SubtitleRequest {
-    std::string file;       // -sub
+    SubtitleKind kind = SubtitleKind::Text;
+    std::string file;       // -sub, or NAME.idx for -vobsub NAME
     bool ass = false;       // -ass: render the file's own styles
     bool utf8 = false;      // -utf8
     std::string font;       // -font: path of a TrueType file
@@ -19,7 +27,12 @@ struct SubtitleRequest {
     double position = 100;  // -subpos: bottom of the text in percent of the height
     int autoscale = 3;      // -subfont-autoscale (1: proportional to the height)
     double textScale = 5;   // -subfont-text-scale: percent of the height
+
+    bool IsPicture() const { return kind != SubtitleKind::Text; }
 };
+
+// NAME.sub beside the NAME.idx of a -vobsub request.
+std::string VobSubPicturesFile(const std::string& indexFile);
 
 // One video filter of -vf: "harddup", "expand=W:H" or "scale=W:H".
 struct VideoFilter {

@@ -76,6 +76,9 @@ std::vector<std::string> MencoderArgs(const MencoderCall& call, const MediaFacts
     if (call.endBytes) args.insert(args.end(), {"-endpos", std::to_string(*call.endBytes) + "b"});
     if (!call.audioFile.empty()) args.insert(args.end(), {"-audiofile", call.audioFile});
     if (!call.aspect.empty()) args.insert(args.end(), {"-aspect", call.aspect});
+    // Calls with subtitles go to FFmpeg; left to itself MEncoder would draw the source's
+    // default subtitle track, or a subtitle file named like the source, into the picture.
+    args.insert(args.end(), {"-nosub", "-noautosub"});
     args.insert(args.end(), call.passThrough.begin(), call.passThrough.end());
     return args;
 }

@@ -1,5 +1,8 @@
 // MKVToolnix/mkvextract: accepts the 2008 mkvextract command line, with tracks named by their
 // Matroska track number, and runs Debian's mkvextract with the matching 0-based track IDs.
+#include <sys/stat.h>
+
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -25,9 +28,10 @@ std::string TrackNumbersOf(const standin::TrackListing& listing) {
     return text.empty() ? "none" : text;
 }
 
-// Finds today's ID for every legacy track number; an empty result means failure (reported).
+// Finds the track of every legacy track number; false means failure (reported).
 bool MapTrackNumbers(const standin::LegacyExtractRequest& request,
-                     const standin::TrackListing& listing, std::vector<long long>* ids) {
+                     const standin::TrackListing& listing,
+                     std::vector<const standin::MatroskaTrack*>* tracks) {
     for (const auto& target : request.targets) {
         const auto* track = standin::FindTrackByNumber(listing, target.number);
         if (track == nullptr) {
@@ -36,29 +40,49 @@ bool MapTrackNumbers(const standin::LegacyExtractRequest& request,
                                      ")");
             return false;
         }
-        ids->push_back(track->id);
+        tracks->push_back(track);
     }
     return true;
 }
 
-bool OutputsAreUsable(const standin::LegacyExtractRequest& request) {
-    for (const auto& target : request.targets) {
-        if (auto problem = standin::OutputFolderProblem(target.path); !problem.empty()) {
-            standin::Fail(kTool, problem);
-            return false;
-        }
-        if (standin::IsSameFile(target.path, request.source)) {
-            standin::Fail(kTool, "output would overwrite the source: " + target.path);
-            return false;
-        }
-    }
-    return true;
+// The files a target makes: its own path, or for a VobSub track NAME.idx and NAME.sub, NAME being
+// the path without its extension (mkvextract writes the pair whatever extension was named).
+std::vector<std::string> FilesWritten(const standin::TrackTarget& target,
+                                      const standin::MatroskaTrack& track) {
+    if (track.codecId != "S_VOBSUB") return {target.path};
+    std::filesystem::path name(target.path);
+    return {std::filesystem::path(name).replace_extension(".idx").string(),
+            name.replace_extension(".sub").string()};
 }
 
-std::vector<std::string> OutputPaths(const standin::LegacyExtractRequest& request) {
-    std::vector<std::string> paths;
-    for (const auto& target : request.targets) paths.push_back(target.path);
-    return paths;
+// Every file the extraction writes, in order; empty when one of them may not be written
+// (reported).
+std::vector<std::string> UsableOutputs(const standin::LegacyExtractRequest& request,
+                                       const std::vector<const standin::MatroskaTrack*>& tracks) {
+    std::vector<std::string> outputs;
+    for (size_t i = 0; i < request.targets.size(); ++i) {
+        const auto& target = request.targets[i];
+        for (const std::string& path : FilesWritten(target, *tracks[i])) {
+            if (auto problem = standin::OutputFolderProblem(path); !problem.empty()) {
+                standin::Fail(kTool, problem);
+                return {};
+            }
+            if (standin::IsSameFile(path, request.source)) {
+                standin::Fail(kTool, "output would overwrite the source: " + path);
+                return {};
+            }
+            // The named file is the caller's to replace; its companion is not.
+            struct stat info {};
+            if (path != target.path && ::lstat(path.c_str(), &info) == 0) {
+                standin::Fail(kTool, "track " + std::to_string(target.number) +
+                                         " (VobSub) is written as an .idx and a .sub file, and " +
+                                         path + " already exists; nothing was extracted");
+                return {};
+            }
+            outputs.push_back(path);
+        }
+    }
+    return outputs;
 }
 
 }  // namespace
@@ -76,10 +100,14 @@ int main(int argc, char** argv) {
         standin::Fail(kTool, listing.error);
         return kErrorExit;
     }
+    std::vector<const standin::MatroskaTrack*> tracks;
+    if (!MapTrackNumbers(request, listing, &tracks)) return kErrorExit;
+    const std::vector<std::string> outputs = UsableOutputs(request, tracks);
+    if (outputs.empty()) return kErrorExit;
     std::vector<long long> ids;
-    if (!MapTrackNumbers(request, listing, &ids) || !OutputsAreUsable(request)) return kErrorExit;
+    for (const auto* track : tracks) ids.push_back(track->id);
 
-    const standin::OutputGuard guard(OutputPaths(request));
+    const standin::OutputGuard guard(outputs);
     const int code = standin::RunProgram(standin::ModernExtractCommand(request, ids));
     if (code < kErrorExit) return code;  // 0 done, 1 done with warnings
     standin::Fail(kTool, "extraction from " + request.source + " failed (exit code " +
