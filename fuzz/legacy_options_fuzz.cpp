@@ -7,6 +7,7 @@
 #include "ffmpeg/legacy_ffmpeg_args.h"
 #include "fuzz_support.h"
 #include "mencoder/encoder_options.h"
+#include "mencoder/engines.h"
 #include "mencoder/mencoder_call.h"
 #include "mkvextract/legacy_extract_args.h"
 #include "mkvmerge/legacy_merge_args.h"
@@ -35,6 +36,22 @@ void EachPiece(const std::string& arg) {
     standin::MencoderLavcOptions(options);
 }
 
+// The engines' command lines for an accepted MEncoder call, over a cropped film with picture
+// subtitles on a taller canvas starting later than it.
+void EachEngine(const standin::MencoderCall& call) {
+    standin::MediaFacts facts;
+    facts.width = 1920;
+    facts.height = 800;
+    facts.seconds = 60;
+    standin::SubtitleFiles files{"/s/subtitle.sup", "/s/fonts", "Sans", 1250000, 1920, 1080};
+    try {
+        standin::MencoderArgs(call, facts, "/o");
+        standin::FfmpegArgs(call, facts, files, "/o");
+    } catch (const std::logic_error&) {
+        // A number option the engines cannot read: the stand-in reports it.
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -42,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const std::string& arg : args) EachPiece(arg);
 
     standin::TranslateLegacyFfmpegArgs(args);
-    standin::ParseMencoderArgs(args);
+    if (const auto call = standin::ParseMencoderArgs(args); call.error.empty()) EachEngine(call);
     try {
         standin::ParseMp4BoxCommand(args);
     } catch (const std::invalid_argument&) {

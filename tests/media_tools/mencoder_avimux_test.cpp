@@ -155,6 +155,8 @@ TEST(MencoderCommandLines, PictureSubtitlesAreKnownByOptionAndExtension) {
         }
     EXPECT_EQ(VobSubPicturesFile("/w/movie.idx"), "/w/movie.sub");
     EXPECT_EQ(Parse("-ovc x264 -o /o /s.mkv -vobsub").error, "option -vobsub needs a value");
+    EXPECT_EQ(ParseMencoderArgs({"-ovc", "x264", "-o", "/o", "/s.mkv", "-vobsub", ""}).error,
+              "-vobsub takes the name NAME of NAME.idx and NAME.sub");
     EXPECT_EQ(Parse("-ovc x264 -o /o /s.mkv -vobsub /w/a -sub /w/b.srt").error,
               "-sub and -vobsub both given: one subtitle source at a time (/w/b.srt, /w/a)");
 }

@@ -95,7 +95,10 @@ OptionList MencoderLavcOptions(const OptionList& legacy) {
 long long RateForTargetSize(long long sizeKiB, double seconds, long long reservedKbit,
                             long long floorKbit, long long ceilingKbit) {
     if (seconds <= 0) return ceilingKbit;
-    const double total = static_cast<double>(sizeKiB) * 1024.0 * 8.0 / 1000.0 / seconds;
+    // Past the ceiling the exact rate does not matter; held there, a long long holds it.
+    const double total = std::min(
+        static_cast<double>(sizeKiB) * 1024.0 * 8.0 / 1000.0 / seconds,
+        static_cast<double>(ceilingKbit) + static_cast<double>(std::max(reservedKbit, 0LL)));
     const auto rate = static_cast<long long>(total) - reservedKbit;
     return std::clamp(rate, floorKbit, ceilingKbit);
 }

@@ -160,7 +160,7 @@ bool KeepsEveryFrame(const MencoderCall& call) {
 MencoderCall ParseMencoderArgs(const std::vector<std::string>& args) {
     MencoderCall call;
     SubtitleRequest subtitles;
-    std::string vobsub;  // -vobsub NAME
+    std::optional<std::string> vobsub;  // -vobsub NAME
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const bool hasValue = i + 1 < args.size();
@@ -207,14 +207,18 @@ MencoderCall ParseMencoderArgs(const std::vector<std::string>& args) {
             return call;
         }
     }
-    if (!vobsub.empty() && !subtitles.file.empty()) {
-        call.error = "-sub and -vobsub both given: one subtitle source at a time (" +
-                     subtitles.file + ", " + vobsub + ")";
+    if (vobsub && vobsub->empty()) {
+        call.error = "-vobsub takes the name NAME of NAME.idx and NAME.sub";
         return call;
     }
-    if (!vobsub.empty()) {
+    if (vobsub && !subtitles.file.empty()) {
+        call.error = "-sub and -vobsub both given: one subtitle source at a time (" +
+                     subtitles.file + ", " + *vobsub + ")";
+        return call;
+    }
+    if (vobsub) {
         subtitles.kind = SubtitleKind::VobSub;
-        subtitles.file = vobsub + ".idx";
+        subtitles.file = *vobsub + ".idx";
     } else if (HasExtension(subtitles.file, ".sup")) {
         subtitles.kind = SubtitleKind::Pgs;
     }

@@ -1,4 +1,5 @@
 // Debian's MEncoder with the legacy strings it rejects translated.
+#include <climits>
 #include <cmath>
 
 #include "engines.h"
@@ -37,10 +38,11 @@ std::optional<long long> VideoKbit(const MencoderCall& call, const MediaFacts& f
     if (!bitrate || !bitrate->value) return std::nullopt;
     const long long value = std::stoll(*bitrate->value);
     if (value >= 0) return call.videoCodec == "xvid" && value > 16000 ? value / 1000 : value;
+    const long long sizeKiB = value == LLONG_MIN ? LLONG_MAX : -value;
     if (call.videoCodec == "x264")
-        return RateForTargetSize(-value, facts.seconds, kSeparateAudioKbit, 300, 50000);
+        return RateForTargetSize(sizeKiB, facts.seconds, kSeparateAudioKbit, 300, 50000);
     const long long audio = call.noSound ? kSeparateAudioKbit : facts.audioKbit;
-    return RateForTargetSize(-value, facts.seconds, audio, 100, 16000);
+    return RateForTargetSize(sizeKiB, facts.seconds, audio, 100, 16000);
 }
 
 std::vector<std::string> MencoderArgs(const MencoderCall& call, const MediaFacts& facts,
