@@ -169,6 +169,8 @@ TEST_F(PictureSubtitles, MissingOrWrongFilesAreRefusedWithNothingWritten) {
     const std::string text = In("text.sup");
     WriteText(text, "1\n00:00:01,000 --> 00:00:02,000\nnot pictures\n");
     WriteText(In("only index.idx"), "# VobSub index file, v7\nsize: 640x360\n");
+    fs::copy_file(In("only index.idx"), In("text.idx"));
+    fs::copy_file(text, In("text.sub"));
     WriteText(In("only pictures.sub"), std::string("\0\0\1\xba", 4));
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{"-sub", text},
@@ -176,6 +178,10 @@ TEST_F(PictureSubtitles, MissingOrWrongFilesAreRefusedWithNothingWritten) {
         {{"-sub", In("none.SUP")}, "subtitle input file does not exist: " + In("none.SUP")},
         {{"-vobsub", In("only index")}, "input file does not exist: " + In("only index.sub")},
         {{"-vobsub", In("only pictures")}, "input file does not exist: " + In("only pictures.idx")},
+        {{"-vobsub", In("text")},
+         "subtitle file is not VobSub pictures (an MPEG program stream, starting with 00 00 01 "
+         "BA): " +
+             In("text.sub")},
         {{"-vobsub", In("x"), "-sub", text}, "-sub and -vobsub both given"},
     };
     for (const auto& [piece, message] : cases) {
@@ -185,8 +191,9 @@ TEST_F(PictureSubtitles, MissingOrWrongFilesAreRefusedWithNothingWritten) {
             EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
         }
     }
-    EXPECT_EQ(FolderNames(work_), (std::vector<std::string>{"film.mkv", "only index.idx",
-                                                            "only pictures.sub", "text.sup"}));
+    EXPECT_EQ(FolderNames(work_),
+              (std::vector<std::string>{"film.mkv", "only index.idx", "only pictures.sub",
+                                        "text.idx", "text.sub", "text.sup"}));
 }
 
 }  // namespace

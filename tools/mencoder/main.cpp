@@ -43,10 +43,16 @@ std::string FileProblems(const standin::MencoderCall& call) {
     if (call.subtitles && call.subtitles->kind == standin::SubtitleKind::VobSub) {
         const std::string& index = call.subtitles->file;
         const std::string name = index.substr(0, index.size() - 4);
-        for (const std::string& file : {index, standin::VobSubPicturesFile(index)})
+        const std::string pictures = standin::VobSubPicturesFile(index);
+        for (const std::string& file : {index, pictures})
             if (auto problem = standin::InputFileProblem(file); !problem.empty())
                 return "-vobsub " + name + " reads " + name + ".idx and " + name +
                        ".sub: " + problem;
+        // FFmpeg would read no pictures from anything else, and the film would go without them.
+        if (!StartsWith(pictures, std::string("\0\0\1\xBA", 4)))
+            return "subtitle file is not VobSub pictures (an MPEG program stream, starting with "
+                   "00 00 01 BA): " +
+                   pictures;
     } else if (call.subtitles && call.subtitles->kind == standin::SubtitleKind::Pgs) {
         if (auto problem = standin::InputFileProblem(call.subtitles->file); !problem.empty())
             return "subtitle " + problem;
