@@ -6,6 +6,7 @@
 #include <regex>
 
 #include "h264_tools/media_fixture.h"
+#include "support/playlist_marks.h"
 #include "support/temp_folder.h"
 #include "tsmuxer/meta_file.h"
 
@@ -191,21 +192,6 @@ TEST_F(TsMuxerProgram, SplitClipsAndChapters) {
     EXPECT_NE(titles.find("clips:   " + std::to_string(clips)), std::string::npos) << titles;
 }
 
-// The playlist's chapter marks in seconds from the start of its first play item.
-std::vector<double> MarkSeconds(const std::vector<uint8_t>& mpls) {
-    auto u32 = [&](size_t at) {
-        return (uint32_t{mpls.at(at)} << 24) | (mpls.at(at + 1) << 16) | (mpls.at(at + 2) << 8) |
-               mpls.at(at + 3);
-    };
-    const uint32_t inTime = u32(u32(8) + 24);
-    const uint32_t marks = u32(12);
-    const int count = (mpls.at(marks + 4) << 8) | mpls.at(marks + 5);
-    std::vector<double> seconds;
-    for (int i = 0; i < count; ++i)
-        seconds.push_back((u32(marks + 6 + 14 * i + 4) - inTime) / 45000.0);
-    return seconds;
-}
-
 TEST_F(TsMuxerProgram, ChapterMarksFromTheMkvAnAudioLineNames) {
     const std::string chapters = folder_->Write("chapters.txt",
                                                 "CHAPTER01=00:00:00.000\nCHAPTER01NAME=a\n"
@@ -221,7 +207,8 @@ TEST_F(TsMuxerProgram, ChapterMarksFromTheMkvAnAudioLineNames) {
         root);
     ASSERT_EQ(run.exitCode, 0) << run.err;
     // Key frames every 1.001 s: each mark on the first at or after its chapter.
-    const auto marks = MarkSeconds(ReadBytes(root + "/BDMV/PLAYLIST/00000.mpls"));
+    const auto marks =
+        kestrun::test::PlaylistMarkSeconds(ReadBytes(root + "/BDMV/PLAYLIST/00000.mpls"));
     ASSERT_EQ(marks.size(), 3u);
     const double expected[] = {0, 2.002, 3.003};
     for (size_t i = 0; i < marks.size(); ++i) EXPECT_NEAR(marks[i], expected[i], 0.01) << i;

@@ -43,50 +43,12 @@ void MakeRenumberedMkv(const std::string& path) {
         throw std::runtime_error("could not renumber the tracks of " + path);
 }
 
-// The film, its two cues drawn as a PG stream by our tsMuxeR, taken out as a .sup on the film's
-// timeline (the stream file starts later), and as VobSub (each cue ending where the next event
-// begins, as the PG stream ends them).
-void MakePictureSubtitleMkv(const std::string& path, const std::string& kind) {
-    const kestrun::test::TempFolder scratch("kestrun-picture-subtitles");
-    const std::string film = scratch / "film.mkv";
-    Ffmpeg({"-f", "lavfi", "-i", "testsrc=size=640x360:rate=25", "-t", "6", "-c:v", "libx264",
-            "-preset", "ultrafast", "-g", "25", film});
-    const std::string srt =
-        scratch.Write("film.srt",
-                      "1\r\n00:00:01,000 --> 00:00:02,500\r\nPremiere ligne\r\n\r\n"
-                      "2\r\n00:00:04,000 --> 00:00:05,000\r\nBonjour\r\n");
-    const std::string meta = scratch.Write(
-        "film.meta", "V_MPEG4/ISO/AVC, \"" + film + "\", track=1, fps=25\r\nS_TEXT/UTF8, \"" + srt +
-                         "\" ,font-name=\"Arial\",font-size=42,font-color=0x00FFFFFF,"
-                         "font-charset=1,bottom-offset=40,font-border=1,text-align=center,"
-                         "video-width=640,video-height=360, fps=25, lang=eng\r\n");
-    const std::string m2ts = scratch / "film.m2ts";
-    const auto run = RunProgram({BuiltTool("TS/tsmuxer"), meta, m2ts});
-    if (run.exitCode != 0) throw std::runtime_error("tsMuxeR: " + run.err);
-    const std::string start =
-        kestrun::test::ProbeFields(m2ts, "v:0", "stream=start_time").at("start_time");
-    const std::string subtitles = scratch / (kind == "pgs" ? "film.sup" : "film.mks");
-    std::vector<std::string> args = {"-copyts"};
-    if (kind != "pgs") args.push_back("-fix_sub_duration");
-    args.insert(args.end(), {"-i", m2ts, "-map", "0:s", "-output_ts_offset", "-" + start});
-    if (kind == "pgs")
-        args.insert(args.end(), {"-c:s", "copy", "-f", "sup", subtitles});
-    else
-        args.insert(args.end(), {"-c:s", "dvdsub", "-f", "matroska", subtitles});
-    Ffmpeg(args);
-    kestrun::test::Mkvmerge({"-o", path, film, "--language", "0:eng", subtitles});
-}
-
 }  // namespace
 
 std::string PictureSubtitleMkv(const std::string& kind) {
     const std::string path = WorkFolder() / ("picture subtitles " + kind + ".mkv");
     if (!FileExists(path))
-        std::filesystem::copy_file(
-            kestrun::test::CachedSample(
-                "media_tools picture subtitles " + kind + ", recipe 1", "mkv",
-                [&](const std::string& at) { MakePictureSubtitleMkv(at, kind); }),
-            path);
+        std::filesystem::copy_file(kestrun::test::PictureSubtitleSample(kind), path);
     return path;
 }
 
