@@ -48,8 +48,9 @@ std::vector<PgSegment> SplitPgSegments(const uint8_t* data, size_t size) {
         const size_t length = (size_t{data[pos + 1]} << 8) | data[pos + 2];
         if (length > size - pos - 3)
             throw std::invalid_argument("a PG segment of " + std::to_string(length) +
-                                        " bytes at byte " + std::to_string(pos) + " runs past the " +
-                                        "end of its " + std::to_string(size) + "-byte block");
+                                        " bytes at byte " + std::to_string(pos) +
+                                        " runs past the " + "end of its " + std::to_string(size) +
+                                        "-byte block");
         PgSegment segment;
         segment.type = data[pos];
         segment.payload.assign(data + pos + 3, data + pos + 3 + length);
@@ -64,8 +65,8 @@ PgsTrackSource::PgsTrackSource(const MetaTrack& line) : PgSegmentSource(line) {
     if (track == 0) throw MetaLineError(line, "a PGS subtitle line needs track=");
     try {
         input_ = OpenInput(line.path);
-        stream_ = SubtitleStreamOfTrack(*input_, line.path, track,
-                                        {AV_CODEC_ID_HDMV_PGS_SUBTITLE}, "PGS subtitle track");
+        stream_ = SubtitleStreamOfTrack(*input_, line.path, track, {AV_CODEC_ID_HDMV_PGS_SUBTITLE},
+                                        "PGS subtitle track");
     } catch (const std::exception& e) {
         throw MetaLineError(line, e.what());
     }

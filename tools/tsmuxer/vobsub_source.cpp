@@ -67,7 +67,8 @@ Taps TapsOf(int output, double scale, int low, int high) {
     Taps taps;
     taps.first = std::max(from, low);
     double total = 0;
-    for (int i = from; i <= to; ++i) total += std::max(0.0, 1 - std::fabs(i + 0.5 - centre) / radius);
+    for (int i = from; i <= to; ++i)
+        total += std::max(0.0, 1 - std::fabs(i + 0.5 - centre) / radius);
     for (int i = taps.first; i <= to && i < high; ++i)
         taps.weights.push_back(static_cast<float>(
             std::max(0.0, 1 - std::fabs(i + 0.5 - centre) / radius) / std::max(total, 1e-9)));
@@ -133,8 +134,7 @@ RgbaPicture ScaledSubpicture(const AVSubtitle& subpicture, int dvdWidth, int dvd
         for (int y = 0; y < inkHeight; ++y) {
             float* q = &columns[(size_t(y) * w + (x - x0)) * 4];
             for (size_t k = 0; k < taps.weights.size(); ++k) {
-                const float* p =
-                    &canvas[(size_t(y) * inkWidth + (taps.first + k - ink.left)) * 4];
+                const float* p = &canvas[(size_t(y) * inkWidth + (taps.first + k - ink.left)) * 4];
                 for (int c = 0; c < 4; ++c) q[c] += taps.weights[k] * p[c];
             }
         }
@@ -159,12 +159,17 @@ RgbaPicture ScaledSubpicture(const AVSubtitle& subpicture, int dvdWidth, int dvd
                 shown.bottom = std::max(shown.bottom, y0 + y + 1);
             }
     if (shown.Empty()) return out;
-    if ((shown.right - shown.left) % 2)
-        shown.right < videoWidth ? ++shown.right : shown.left > 0 ? --shown.left : --shown.right;
-    if ((shown.bottom - shown.top) % 2)
-        shown.bottom < videoHeight ? ++shown.bottom
-        : shown.top > 0            ? --shown.top
-                                   : --shown.bottom;
+    const auto even = [](int& low, int& high, int limit) {
+        if ((high - low) % 2 == 0) return;
+        if (high < limit)
+            ++high;
+        else if (low > 0)
+            --low;
+        else
+            --high;
+    };
+    even(shown.left, shown.right, videoWidth);
+    even(shown.top, shown.bottom, videoHeight);
     out.x = shown.left;
     out.y = shown.top;
     out.width = shown.right - shown.left;
