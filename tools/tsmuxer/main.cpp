@@ -9,8 +9,8 @@
 //     for --auto-chapters=N.
 // Subtitle lines become presentation graphics streams from PID 0x1200: text (SRT, SSA/ASS, or a
 // text track of an MKV) drawn with libass, an MKV's PGS track as it is, its VobSub track
-// converted. Failure: exit status 1 (2 for a
-// bad command line) and a line on standard error; no output is left behind.
+// converted. Failure: exit status 1 (2 for a bad command line) and a line on standard error; no
+// output is left behind.
 extern "C" {
 #include <libavutil/log.h>
 }
