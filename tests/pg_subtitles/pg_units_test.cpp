@@ -392,5 +392,28 @@ TEST(VobSubPictures, PlacedScaledAndColoured) {
     EXPECT_TRUE(ScaledSubpicture(outside.subtitle, 720, 480, 1920, 1080).Empty());
 }
 
+TEST(VobSubPictures, ShownUntilTheirEndOrTheNext) {
+    using Span = std::optional<SubpictureSpan>;
+    constexpr std::nullopt_t none = std::nullopt;
+    const struct {
+        int64_t start;
+        std::optional<int64_t> end, next;
+        Span span;
+    } rows[] = {
+        {1000, 2500, 4000, SubpictureSpan{1000, 2500}},
+        {1000, none, 4000, SubpictureSpan{1000, none}},  // until the next one
+        {1000, 5000, 4000, SubpictureSpan{1000, none}},  // the next one comes first
+        {1000, 4000, 4000, SubpictureSpan{1000, none}},
+        {1000, 1000, none, SubpictureSpan{1000, none}},  // an end that is no end
+        {1000, none, none, SubpictureSpan{1000, none}},
+        {-3000, 500, 4000, SubpictureSpan{0, 500}},  // on screen when the film starts
+        {-3000, none, 200, SubpictureSpan{0, none}},
+        {-3000, -1000, 4000, none},  // gone before the film starts
+        {-3000, none, 0, none},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(SpanOfSubpicture(row.start, row.end, row.next), row.span) << row.start;
+}
+
 }  // namespace
 }  // namespace kestrun::test

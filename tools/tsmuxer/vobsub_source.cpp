@@ -188,6 +188,14 @@ RgbaPicture ScaledSubpicture(const AVSubtitle& subpicture, int dvdWidth, int dvd
     return out;
 }
 
+std::optional<SubpictureSpan> SpanOfSubpicture(int64_t startMs, std::optional<int64_t> endMs,
+                                               std::optional<int64_t> nextStartMs) {
+    if (endMs && (*endMs <= startMs || (nextStartMs && *endMs >= *nextStartMs))) endMs.reset();
+    const int64_t gone = endMs ? *endMs : nextStartMs.value_or(INT64_MAX);
+    if (gone <= 0) return std::nullopt;
+    return SubpictureSpan{std::max<int64_t>(startMs, 0), endMs};
+}
+
 VobSubTrackSource::VobSubTrackSource(const MetaTrack& line) : PgPictureSource(line) {
     const int64_t track = TrackNumberOfLine(line);
     if (track == 0) throw MetaLineError(line, "a VobSub subtitle line needs track=");
@@ -277,14 +285,12 @@ std::optional<PgPictureSource::ScreenChange> VobSubTrackSource::NextChange() {
         Subpicture current = std::move(*next_);
         next_ = ReadSubpicture();
         if (next_) next_->startMs = std::max(next_->startMs, current.startMs);
-        // The next subpicture replaces this one when it comes before its end.
-        std::optional<int64_t> end = current.endMs;
-        if (end && *end <= current.startMs) end.reset();
-        if (end && next_ && *end >= next_->startMs) end.reset();
-        const int64_t gone = end ? *end : next_ ? next_->startMs : INT64_MAX;
-        if (gone <= 0) continue;  // over before the film starts
-        pending_.push_back({std::max<int64_t>(current.startMs, 0), std::move(current.picture)});
-        if (end) pending_.push_back({*end, RgbaPicture()});
+        const auto span =
+            SpanOfSubpicture(current.startMs, current.endMs,
+                             next_ ? std::optional<int64_t>(next_->startMs) : std::nullopt);
+        if (!span) continue;
+        pending_.push_back({span->showMs, std::move(current.picture)});
+        if (span->clearMs) pending_.push_back({*span->clearMs, RgbaPicture()});
     }
     ScreenChange change = std::move(pending_.front());
     pending_.pop_front();

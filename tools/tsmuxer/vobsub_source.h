@@ -22,6 +22,17 @@ inline constexpr int kMaxDvdFrameSide = 4096;
 RgbaPicture ScaledSubpicture(const AVSubtitle& subpicture, int dvdWidth, int dvdHeight,
                              int videoWidth, int videoHeight);
 
+// When a subpicture shows and goes (ms on the common timeline): from its start, 0 at the earliest,
+// until its end; without an end, or when the next one starts first, it stays until the next
+// replaces it (no clear of its own). nullopt when it is gone before the film starts.
+struct SubpictureSpan {
+    int64_t showMs = 0;
+    std::optional<int64_t> clearMs;
+    bool operator==(const SubpictureSpan&) const = default;
+};
+std::optional<SubpictureSpan> SpanOfSubpicture(int64_t startMs, std::optional<int64_t> endMs,
+                                               std::optional<int64_t> nextStartMs);
+
 class VobSubTrackSource : public PgPictureSource {
 public:
     // Opens the track and its decoder; throws std::runtime_error naming the line when the file
