@@ -43,8 +43,8 @@ protected:
         if (text.exitCode != 0) throw std::runtime_error(text.err);
         Ffmpeg({"-i", F("text.m2ts"), "-map", "0:v", "-map", "0:s", "-c", "copy", F("pg.mkv")});
         Ffmpeg({"-i", F("pg.mkv"), "-map", "0:s", "-c:s", "copy", "-f", "sup", F("film.sup")});
-        Ffmpeg({"-fix_sub_duration", "-i", F("pg.mkv"), "-map", "0:s", "-c:s", "dvdsub",
-                F("dvd.mkv")});
+        Ffmpeg({"-fix_sub_duration", "-i", F("pg.mkv"), "-map", "0:s", "-c:s", "dvdsub", "-s",
+                "640x360", F("dvd.mkv")});
         Mkvmerge({"-o", F("pgs.mkv"), F("film.mkv"), "--language", "0:ger", F("film.sup")});
         Mkvmerge({"-o", F("delayed.mkv"), "--sync", "0:2000", F("film.mkv"), F("film.sup")});
         Mkvmerge({"-o", F("vobsub.mkv"), F("hd.mkv"), "--language", "0:fre", F("dvd.mkv")});
@@ -132,17 +132,17 @@ TEST_F(ImageTracks, CarriedAsPgInStreamFileAndBluRayFolder) {
     struct Row {
         const char* codec;
         const char* mkv;
+        const char* track;
         int width, height;
         const char* language;
         int scale;  // of the picture against the text's
     };
-    const Row rows[] = {{"S_HDMV/PGS", "pgs.mkv", 640, 360, "ger", 1},
-                        {"S_VOBSUB", "vobsub.mkv", 1280, 720, "fre", 2}};
+    const Row rows[] = {{"S_HDMV/PGS", "pgs.mkv", "3", 640, 360, "ger", 1},
+                        {"S_VOBSUB", "vobsub.mkv", "2", 1280, 720, "fre", 2}};
     for (const Row& row : rows) {
-        const std::string meta =
-            Meta(F(row.mkv), Line(row.codec, F(row.mkv), row.width, row.height,
-                                  std::string(", track=") + (row.scale == 1 ? "3" : "2") +
-                                      ", fps=25, lang= " + row.language));
+        const std::string meta = Meta(F(row.mkv), Line(row.codec, F(row.mkv), row.width, row.height,
+                                                       std::string(", track=") + row.track +
+                                                           ", fps=25, lang= " + row.language));
         const std::string out = F(std::string(row.mkv) + ".m2ts"),
                           root = F(std::string(row.mkv) + ".disc");
         for (const std::string& target : {out, root}) {
