@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "support/temp_folder.h"
+#include "tsmuxer/pg_copy.h"
 #include "tsmuxer/pg_segments.h"
 #include "tsmuxer/pg_stream.h"
 #include "tsmuxer/subtitle_cues.h"
 #include "tsmuxer/subtitle_renderer.h"
+#include "tsmuxer/vobsub_source.h"
 
 namespace kestrun::test {
 namespace {
@@ -254,6 +256,163 @@ TEST(PgSubtitleStream, DisplaySetsFollowTheChanges) {
         {90000, 1}, {2010 * 90, 1}, {270000, 0}, {450000, 1}, {5500 * 90, 1}, {540000, 0}};
     EXPECT_EQ(compositions, expected);
     EXPECT_GT(mergedHeight, 50);  // "c" and "d" stacked in one object
+}
+
+}  // namespace
+}  // namespace kestrun::test
+
+namespace kestrun::test {
+namespace {
+using namespace standin::ts;
+using Bytes = std::vector<uint8_t>;
+
+TEST(PgsBlocks, SplitIntoSegmentsOrRefused) {
+    struct Row {
+        Bytes block;
+        std::vector<std::pair<uint8_t, size_t>> segments;  // type, payload size
+        const char* refusal;
+    };
+    const Row rows[] = {
+        {{}, {}, nullptr},
+        {{0x16, 0, 2, 7, 7, 0x80, 0, 0}, {{0x16, 2}, {0x80, 0}}, nullptr},
+        {{0x16, 0, 3, 7, 7}, {}, "a PG segment of 3 bytes at byte 0 runs past the end"},
+        {{0x80, 0, 0, 0x16}, {}, "header cut short at byte 3 of a 4-byte block"},
+        {{0x80, 0, 0, 0x15, 0xFF, 0xFF}, {}, "a PG segment of 65535 bytes at byte 3"},
+    };
+    for (const Row& row : rows) {
+        try {
+            const auto segments = SplitPgSegments(row.block.data(), row.block.size());
+            EXPECT_EQ(row.refusal, nullptr) << "accepted";
+            ASSERT_EQ(segments.size(), row.segments.size());
+            Bytes joined;
+            for (size_t i = 0; i < segments.size(); ++i) {
+                EXPECT_EQ(segments[i].type, row.segments[i].first);
+                EXPECT_EQ(segments[i].payload.size(), row.segments[i].second);
+                const Bytes bytes = segments[i].Bytes();
+                joined.insert(joined.end(), bytes.begin(), bytes.end());
+            }
+            EXPECT_EQ(joined, row.block);  // as they were
+        } catch (const std::invalid_argument& e) {
+            ASSERT_NE(row.refusal, nullptr) << e.what();
+            EXPECT_NE(std::string(e.what()).find(row.refusal), std::string::npos) << e.what();
+        }
+    }
+}
+
+// A decoded DVD subpicture: one bitmap at (x, y) with a palette of ARGB colours.
+struct Subpicture {
+    AVSubtitleRect rect{};
+    AVSubtitleRect* rects[1] = {&rect};
+    AVSubtitle subtitle{};
+    Bytes indexes;
+    std::vector<uint32_t> palette;
+
+    Subpicture(int x, int y, int w, int h, Bytes pixels, std::vector<uint32_t> colours)
+        : indexes(std::move(pixels)), palette(std::move(colours)) {
+        rect.type = SUBTITLE_BITMAP;
+        rect.x = x;
+        rect.y = y;
+        rect.w = w;
+        rect.h = h;
+        rect.nb_colors = static_cast<int>(palette.size());
+        rect.data[0] = indexes.data();
+        rect.linesize[0] = w;
+        rect.data[1] = reinterpret_cast<uint8_t*>(palette.data());
+        subtitle.num_rects = 1;
+        subtitle.rects = rects;
+    }
+};
+
+// Four 4x4 blocks side by side: opaque red, transparent black, half-transparent white, an index
+// beyond the palette.
+Subpicture Blocks(int x, int y) {
+    constexpr uint8_t kIndexes[] = {1, 0, 2, 9};
+    Bytes pixels;
+    for (int row = 0; row < 4; ++row)
+        for (int i = 0; i < 16; ++i) pixels.push_back(kIndexes[i / 4]);
+    return Subpicture(x, y, 16, 4, pixels, {0x00000000, 0xFFFF0000, 0x80FFFFFF});
+}
+
+TEST(VobSubPictures, PlacedScaledAndColoured) {
+    struct Row {
+        int x, y, dvdW, dvdH, videoW, videoH;
+        int left, top, width, height;  // the red and white blocks where the video shows them
+        int tolerance;
+    };
+    const Row rows[] = {
+        {100, 200, 720, 480, 720, 480, 100, 200, 12, 4, 0},
+        {100, 200, 720, 480, 1440, 960, 200, 400, 24, 8, 1},
+        {300, 300, 720, 576, 1920, 1080, 800, 562, 32, 8, 3},
+        {100, 200, 720, 480, 360, 240, 50, 100, 6, 2, 1},
+        {-6, 478, 720, 480, 720, 480, 2, 478, 4, 2, 0},  // cut at the frame's edges
+    };
+    for (const Row& row : rows) {
+        Subpicture sub = Blocks(row.x, row.y);
+        const RgbaPicture picture =
+            ScaledSubpicture(sub.subtitle, row.dvdW, row.dvdH, row.videoW, row.videoH);
+        ASSERT_FALSE(picture.Empty()) << row.videoW;
+        EXPECT_NEAR(picture.x, row.left, row.tolerance) << row.videoW;
+        EXPECT_NEAR(picture.y, row.top, row.tolerance) << row.videoW;
+        EXPECT_NEAR(picture.width, row.width, row.tolerance + 1) << row.videoW;
+        EXPECT_NEAR(picture.height, row.height, row.tolerance + 1) << row.videoW;
+        EXPECT_EQ(picture.width % 2, 0);
+        EXPECT_EQ(picture.height % 2, 0);
+    }
+    // Same size: every pixel as the DVD palette gives it, straight alpha.
+    Subpicture sub = Blocks(100, 200);
+    const RgbaPicture same = ScaledSubpicture(sub.subtitle, 720, 480, 720, 480);
+    ASSERT_EQ(same.width, 12);
+    const auto pixel = [&](int x, int y) {
+        const uint8_t* p = &same.rgba[(size_t(y) * same.width + x) * 4];
+        return std::vector<int>{p[0], p[1], p[2], p[3]};
+    };
+    EXPECT_EQ(pixel(0, 0), (std::vector<int>{255, 0, 0, 255}));
+    EXPECT_EQ(pixel(5, 1)[3], 0);
+    EXPECT_EQ(pixel(11, 3), (std::vector<int>{255, 255, 255, 128}));
+    // Doubled: the blocks' insides keep their colours; the transparent block stays transparent.
+    const RgbaPicture twice = ScaledSubpicture(sub.subtitle, 720, 480, 1440, 960);
+    const IndexedPicture indexed = ToPalette(twice, true);
+    const auto entry = [&](int videoX, int videoY) {
+        const int x = videoX - indexed.picture.x, y = videoY - indexed.picture.y;
+        if (x < 0 || y < 0 || x >= indexed.picture.width || y >= indexed.picture.height)
+            return PgPaletteEntry{};
+        return indexed.palette[indexed.picture.pixels[size_t(y) * indexed.picture.width + x]];
+    };
+    const PgPaletteEntry red = entry(204, 404), white = entry(220, 404);
+    EXPECT_EQ(red.alpha, 255);
+    EXPECT_NEAR(red.y, 63, 2);  // BT.709, limited range
+    EXPECT_NEAR(red.cr, 240, 2);
+    EXPECT_NEAR(white.alpha, 128, 10);
+    EXPECT_NEAR(white.y, 235, 2);
+    EXPECT_EQ(entry(212, 404).alpha, 0);  // the transparent block
+    EXPECT_EQ(entry(228, 404).alpha, 0);  // an index beyond the palette
+    // Nothing drawn, or out of the frame: no picture.
+    Subpicture clear(10, 10, 2, 1, {0, 0}, {0x00FFFFFF}), outside(800, 10, 2, 1, {0, 0}, {~0u});
+    EXPECT_TRUE(ScaledSubpicture(clear.subtitle, 720, 480, 1920, 1080).Empty());
+    EXPECT_TRUE(ScaledSubpicture(outside.subtitle, 720, 480, 1920, 1080).Empty());
+}
+
+TEST(VobSubPictures, ShownUntilTheirEndOrTheNext) {
+    using Span = std::optional<SubpictureSpan>;
+    constexpr std::nullopt_t none = std::nullopt;
+    const struct {
+        int64_t start;
+        std::optional<int64_t> end, next;
+        Span span;
+    } rows[] = {
+        {1000, 2500, 4000, SubpictureSpan{1000, 2500}},
+        {1000, none, 4000, SubpictureSpan{1000, none}},  // until the next one
+        {1000, 5000, 4000, SubpictureSpan{1000, none}},  // the next one comes first
+        {1000, 4000, 4000, SubpictureSpan{1000, none}},
+        {1000, 1000, none, SubpictureSpan{1000, none}},  // an end that is no end
+        {1000, none, none, SubpictureSpan{1000, none}},
+        {-3000, 500, 4000, SubpictureSpan{0, 500}},  // on screen when the film starts
+        {-3000, none, 200, SubpictureSpan{0, none}},
+        {-3000, -1000, 4000, none},  // gone before the film starts
+        {-3000, none, 0, none},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(SpanOfSubpicture(row.start, row.end, row.next), row.span) << row.start;
 }
 
 }  // namespace

@@ -4,11 +4,13 @@
 //   - for OUT ending in ".m2ts": one Blu-ray transport stream (192-byte source packets);
 //   - with --blu-ray on the MUXOPT line and any other OUT: the folder OUT holding a Blu-ray
 //     structure with one title, cut into several clips with --split-size=. Its chapter marks
-//     are the chapters of the Matroska file a track line names, when it has them, and else a
-//     mark every N minutes for --auto-chapters=N.
-// Text subtitle lines (SRT, SSA/ASS, or a text track of an MKV) become presentation graphics
-// streams from PID 0x1200, drawn with libass. Failure: exit status 1 (2 for a
-// bad command line) and a line on standard error; no output is left behind.
+//     are the times of --custom-chapters=H:MM:SS.mmm;H:MM:SS.mmm;..., or else the chapters of
+//     the Matroska file a track line names, when it has them, and else a mark every N minutes
+//     for --auto-chapters=N.
+// Subtitle lines become presentation graphics streams from PID 0x1200: text (SRT, SSA/ASS, or a
+// text track of an MKV) drawn with libass, an MKV's PGS track as it is, its VobSub track
+// converted. Failure: exit status 1 (2 for a bad command line) and a line on standard error; no
+// output is left behind.
 extern "C" {
 #include <libavutil/log.h>
 }
@@ -103,6 +105,15 @@ private:
     bool committed_ = false;
 };
 
+// The chapter starts the marks are placed at: --custom-chapters (the start always keeps a mark:
+// a first time after it is a mark of its own), or else the source's chapters.
+std::vector<int64_t> ChapterStarts(const MetaFile& meta) {
+    std::vector<int64_t> starts = meta.options.customChapters;
+    if (starts.empty()) return SourceChapterStarts(meta);
+    if (starts.front() > 0) starts.insert(starts.begin(), 0);
+    return starts;
+}
+
 void WriteBluRayFolder(const MetaFile& meta, const std::string& out) {
     const fs::path root = fs::path(out).lexically_normal();
     if (fs::exists(root) && !(fs::is_directory(root) && fs::is_empty(root)))
@@ -120,7 +131,7 @@ void WriteBluRayFolder(const MetaFile& meta, const std::string& out) {
         std::cerr << kTool << ": warning: key frames lie too far apart to keep every clip below "
                   << *meta.options.splitSize << " bytes" << std::endl;
     WriteBdmvNavigation(folder.Temp(), result.clips, result.streams,
-                        meta.options.autoChapterMinutes, SourceChapterStarts(meta));
+                        meta.options.autoChapterMinutes, ChapterStarts(meta));
     folder.Commit();
 }
 

@@ -1,5 +1,6 @@
 #include "meta_file.h"
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <sstream>
@@ -28,6 +29,36 @@ int PositiveNumber(const std::string& text, int lineNumber, const std::string& o
     return static_cast<int>(value);
 }
 
+// "H:MM:SS" with an optional fraction of a second ("1:02:03.5"), digits only, in 45 kHz ticks.
+std::optional<int64_t> ChapterTime(const std::string& text) {
+    size_t pos = 0;
+    const auto number = [&](size_t fewest, size_t most, int64_t& value, size_t& count) {
+        value = 0;
+        count = 0;
+        while (pos < text.size() && count < most && text[pos] >= '0' && text[pos] <= '9') {
+            value = value * 10 + (text[pos++] - '0');
+            ++count;
+        }
+        return count >= fewest;
+    };
+    const auto separator = [&](char c) { return pos < text.size() && text[pos++] == c; };
+    int64_t hours = 0, minutes = 0, seconds = 0;
+    size_t count = 0;
+    if (!number(1, 4, hours, count) || !separator(':') || !number(2, 2, minutes, count) ||
+        minutes >= 60 || !separator(':') || !number(2, 2, seconds, count) || seconds >= 60)
+        return std::nullopt;
+    int64_t ticks = ((hours * 60 + minutes) * 60 + seconds) * 45000;
+    if (pos < text.size()) {
+        int64_t fraction = 0;
+        if (!separator('.') || !number(1, 9, fraction, count) || pos != text.size())
+            return std::nullopt;
+        int64_t scale = 1;
+        for (size_t i = 0; i < count; ++i) scale *= 10;
+        ticks += fraction * 45000 / scale;
+    }
+    return ticks;
+}
+
 MuxOptions ParseMuxOptions(const std::string& line, int lineNumber) {
     MuxOptions options;
     std::istringstream words(line.substr(6));
@@ -40,6 +71,12 @@ MuxOptions ParseMuxOptions(const std::string& line, int lineNumber) {
             options.bluRay = true;
         } else if (name == "--auto-chapters") {
             options.autoChapterMinutes = PositiveNumber(value, lineNumber, name);
+        } else if (name == "--custom-chapters") {
+            try {
+                options.customChapters = ParseCustomChapters(value);
+            } catch (const std::invalid_argument& e) {
+                throw LineError(lineNumber, e.what());
+            }
         } else if (name == "--split-size") {
             try {
                 options.splitSize = ParseSplitSize(value);
@@ -125,6 +162,24 @@ MetaFile ParseMetaFile(const std::string& text) {
 
 MetaFile ReadMetaFile(const std::string& path) {
     return ParseMetaFile(ReadBoundedFile(path, 1 << 20, "meta file"));
+}
+
+std::vector<int64_t> ParseCustomChapters(const std::string& text) {
+    std::vector<int64_t> starts;
+    std::istringstream pieces(text);
+    for (std::string piece; std::getline(pieces, piece, ';');) {
+        if (piece.empty()) continue;
+        if (starts.size() == kMaxChapterMarks)
+            throw std::invalid_argument("more than " + std::to_string(kMaxChapterMarks) +
+                                        " chapter times in --custom-chapters");
+        const std::optional<int64_t> ticks = ChapterTime(piece);
+        if (!ticks)
+            throw std::invalid_argument("bad chapter time \"" + piece.substr(0, 40) +
+                                        "\" in --custom-chapters (H:MM:SS.mmm)");
+        starts.push_back(*ticks);
+    }
+    std::sort(starts.begin(), starts.end());
+    return starts;
 }
 
 int64_t ParseSplitSize(const std::string& text) {

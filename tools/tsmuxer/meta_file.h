@@ -19,6 +19,9 @@ struct MuxOptions {
     bool bluRay = false;
     int autoChapterMinutes = 0;        // 0: no chapter marks but the one at the start
     std::optional<int64_t> splitSize;  // bytes
+    // --custom-chapters=00:00:00.000;00:03:00.000;...: chapter starts in 45 kHz ticks of playing
+    // time, ascending; they replace the marks of --auto-chapters and a source's own chapters.
+    std::vector<int64_t> customChapters;
 };
 
 struct MetaTrack {
@@ -42,6 +45,14 @@ struct MetaFile {
 MetaFile ParseMetaFile(const std::string& text);
 // Reads and parses; throws std::runtime_error when the file cannot be read.
 MetaFile ReadMetaFile(const std::string& path);
+
+// The most chapter marks a playlist holds.
+inline constexpr size_t kMaxChapterMarks = 999;
+
+// "00:00:00.000;00:03:00;1:30:05.5" -> the times in 45 kHz ticks, ascending (empty pieces are
+// skipped). Throws std::invalid_argument naming a time it cannot read, or for more than
+// kMaxChapterMarks times.
+std::vector<int64_t> ParseCustomChapters(const std::string& text);
 
 // "4GB" -> 4 000 000 000, "4.5GB", "2997MB", "700MiB" (binary), "100KB"; a bare number is bytes.
 // Throws std::invalid_argument for anything else or a size below one megabyte.

@@ -10,11 +10,13 @@
 
 #include "common/file_checks.h"
 #include "common/lib_names.h"
-#include "common/mkvmerge_tracks.h"
 #include "common/raw_h264_source.h"
 #include "media/h264_level_patcher.h"
 #include "media/libav_handles.h"
+#include "pg_copy.h"
 #include "pg_stream.h"
+#include "source_tracks.h"
+#include "vobsub_source.h"
 
 extern "C" {
 #include <libavutil/dict.h>
@@ -198,12 +200,8 @@ private:
 
     // The file's time of its first video frame (AV_TIME_BASE units), or of its start.
     int64_t Origin() const {
-        for (unsigned i = 0; i < input_->nb_streams; ++i) {
-            const AVStream& s = *input_->streams[i];
-            if (s.codecpar->codec_type == AVMEDIA_TYPE_VIDEO && s.start_time != AV_NOPTS_VALUE)
-                return av_rescale_q(s.start_time, s.time_base, AV_TIME_BASE_Q);
-        }
-        return input_->start_time != AV_NOPTS_VALUE ? input_->start_time : 0;
+        return VideoStart(*input_, AV_TIME_BASE_Q)
+            .value_or(input_->start_time != AV_NOPTS_VALUE ? input_->start_time : 0);
     }
 
     std::string path_;
@@ -230,29 +228,22 @@ InputPtr OpenContainer(const MetaTrack& line) {
     return input;
 }
 
-// The stream index a `track=` names: the legacy Matroska track number through mkvmerge's listing
-// (whose track IDs follow FFmpeg's stream order), or a 1-based stream number in other files.
-int StreamOfTrackNumber(AVFormatContext& input, const MetaTrack& line, const std::string& number) {
-    char* end = nullptr;
-    const long long value = std::strtoll(number.c_str(), &end, 10);
-    if (number.empty() || *end != '\0' || value < 1)
-        throw LineError(line, "bad track number " + number);
-    if (std::string(input.iformat->name).find("matroska") == std::string::npos)
-        return value <= input.nb_streams ? static_cast<int>(value - 1) : -1;
-    const TrackListing listing = ListMatroskaTracks(line.path);
-    if (!listing.error.empty()) throw LineError(line, listing.error);
-    const MatroskaTrack* track = FindTrackByNumber(listing, value);
-    if (!track || track->id < 0 || track->id >= input.nb_streams) return -1;
-    return static_cast<int>(track->id);
-}
-
 // The stream a line names: by its track number, or the first of its kind.
 int FindStream(AVFormatContext& input, const MetaTrack& line) {
     const AVMediaType kind = line.IsVideo() ? AVMEDIA_TYPE_VIDEO : AVMEDIA_TYPE_AUDIO;
     const std::string kindName = line.IsVideo() ? "video" : "audio";
     const auto number = line.Param("track");
     if (number) {
-        const int index = StreamOfTrackNumber(input, line, *number);
+        char* end = nullptr;
+        const long long value = std::strtoll(number->c_str(), &end, 10);
+        if (number->empty() || *end != '\0' || value < 1)
+            throw LineError(line, "bad track number " + *number);
+        int index = -1;
+        try {
+            index = StreamOfTrackNumber(input, line.path, value);
+        } catch (const std::runtime_error& e) {
+            throw LineError(line, e.what());
+        }
         if (index < 0) throw LineError(line, line.path + " has no track " + *number);
         const AVCodecParameters& codec = *input.streams[index]->codecpar;
         if (codec.codec_type != kind || codec.codec_id == AV_CODEC_ID_NONE)
@@ -294,7 +285,12 @@ std::vector<std::unique_ptr<PacketSource>> OpenMuxInputs(const MetaFile& meta) {
         const std::string problem = InputFileProblem(line.path);
         if (!problem.empty()) throw LineError(line, problem);
         if (line.IsSubtitle()) {
-            inputs.push_back(std::make_unique<PgSubtitleSource>(line));
+            if (line.codec == "S_HDMV/PGS")
+                inputs.push_back(std::make_unique<PgsTrackSource>(line));
+            else if (line.codec == "S_VOBSUB")
+                inputs.push_back(std::make_unique<VobSubTrackSource>(line));
+            else
+                inputs.push_back(std::make_unique<PgSubtitleSource>(line));
             continue;
         }
         const bool fromContainer = line.Param("track").has_value();

@@ -12,9 +12,9 @@
 
 namespace standin::ts {
 
-// Opens every audio and video line (subtitle lines are not taken here). Throws
-// std::runtime_error naming the line for a missing file, a file FFmpeg cannot read, or a
-// `track=` that names no track of the right kind.
+// Opens every line: audio and video tracks, and subtitles as PG streams (pg_stream.h, pg_copy.h,
+// vobsub_source.h). Throws std::runtime_error naming the line for a missing file, a file FFmpeg
+// cannot read, or a `track=` that names no track of the right kind.
 std::vector<std::unique_ptr<PacketSource>> OpenMuxInputs(const MetaFile& meta);
 
 }  // namespace standin::ts

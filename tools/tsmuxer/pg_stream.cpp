@@ -9,10 +9,6 @@
 namespace standin::ts {
 namespace {
 
-std::runtime_error LineError(const MetaTrack& line, const std::string& what) {
-    return std::runtime_error("meta file line " + std::to_string(line.lineNumber) + ": " + what);
-}
-
 double NumberParam(const MetaTrack& line, const std::string& key, double fallback, double low,
                    double high) {
     const auto text = line.Param(key);
@@ -20,11 +16,17 @@ double NumberParam(const MetaTrack& line, const std::string& key, double fallbac
     char* end = nullptr;
     const double value = std::strtod(text->c_str(), &end);
     if (text->empty() || *end != '\0' || !(value >= low && value <= high))
-        throw LineError(line, "bad " + key + "=" + *text);
+        throw MetaLineError(line, "bad " + key + "=" + *text);
     return value;
 }
 
-std::string LanguageOf(const MetaTrack& line) {
+}  // namespace
+
+std::runtime_error MetaLineError(const MetaTrack& line, const std::string& what) {
+    return std::runtime_error("meta file line " + std::to_string(line.lineNumber) + ": " + what);
+}
+
+std::string LanguageOfLine(const MetaTrack& line) {
     std::string lang = line.Param("lang").value_or("");
     for (char& c : lang) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     const bool code = lang.size() == 3 && std::all_of(lang.begin(), lang.end(),
@@ -32,7 +34,15 @@ std::string LanguageOf(const MetaTrack& line) {
     return code ? lang : "und";
 }
 
-}  // namespace
+int64_t TrackNumberOfLine(const MetaTrack& line) {
+    const auto number = line.Param("track");
+    if (!number) return 0;
+    char* end = nullptr;
+    const long long track = std::strtoll(number->c_str(), &end, 10);
+    if (number->empty() || *end != '\0' || track < 1)
+        throw MetaLineError(line, "bad track number " + *number);
+    return track;
+}
 
 SubtitleStyle StyleOfLine(const MetaTrack& line) {
     SubtitleStyle s;
@@ -42,13 +52,13 @@ SubtitleStyle StyleOfLine(const MetaTrack& line) {
         char* end = nullptr;
         const unsigned long value = std::strtoul(colour->c_str(), &end, 16);
         if (colour->empty() || *end != '\0' || value > 0xFFFFFFFFul)
-            throw LineError(line, "bad font-color=" + *colour);
+            throw MetaLineError(line, "bad font-color=" + *colour);
         s.colour = static_cast<uint32_t>(value);
     }
     s.border = static_cast<int>(NumberParam(line, "font-border", 1, 0, 100));
     s.bottomOffset = NumberParam(line, "bottom-offset", 50, 0, 10000);
     if (!line.Param("video-width") || !line.Param("video-height"))
-        throw LineError(line, "a subtitle line needs video-width= and video-height=");
+        throw MetaLineError(line, "a subtitle line needs video-width= and video-height=");
     s.videoWidth = static_cast<int>(NumberParam(line, "video-width", 0, 16, 4096));
     s.videoHeight = static_cast<int>(NumberParam(line, "video-height", 0, 16, 4096));
     return s;
@@ -66,79 +76,28 @@ uint8_t PgFrameRateCode(const std::string& fps) {
     return 1;
 }
 
-PgSubtitleSource::PgSubtitleSource(const MetaTrack& line)
-    : path_(line.path), language_(LanguageOf(line)), style_(StyleOfLine(line)) {
-    int64_t track = 0;
-    if (const auto number = line.Param("track")) {
-        char* end = nullptr;
-        track = std::strtoll(number->c_str(), &end, 10);
-        if (number->empty() || *end != '\0' || track < 1)
-            throw LineError(line, "bad track number " + *number);
-    }
-    try {
-        cues_ = ReadSubtitleCues(line.path, track);
-    } catch (const std::exception& e) {
-        throw LineError(line, e.what());
-    }
-    for (SubtitleCue& cue : cues_) cue.startMs = std::max<int64_t>(cue.startMs, 0);
-    cues_.erase(std::remove_if(cues_.begin(), cues_.end(),
-                               [](const SubtitleCue& c) { return c.endMs <= c.startMs; }),
-                cues_.end());
-    for (const SubtitleCue& cue : cues_) {
-        changes_.push_back(cue.startMs);
-        changes_.push_back(cue.endMs);
-    }
-    std::sort(changes_.begin(), changes_.end());
-    changes_.erase(std::unique(changes_.begin(), changes_.end()), changes_.end());
-    composition_.videoWidth = style_.videoWidth;
-    composition_.videoHeight = style_.videoHeight;
-    const std::string fps = line.Param("fps").value_or("23.976");
-    composition_.frameRateCode = PgFrameRateCode(fps);
-    frameMs_ = std::atof(fps.c_str()) > 1 ? 1000 / std::atof(fps.c_str()) : 1000 / 23.976;
-    renderer_ = std::make_unique<SubtitleRenderer>(style_, cues_);
-}
+PgSegmentSource::PgSegmentSource(const MetaTrack& line)
+    : line_(line), canvas_(StyleOfLine(line)), path_(line.path), language_(LanguageOfLine(line)) {}
 
-void PgSubtitleSource::AddStreams(AVFormatContext& output) {
+void PgSegmentSource::AddStreams(AVFormatContext& output) {
     AVStream* out = avformat_new_stream(&output, nullptr);
     if (!out) throw std::bad_alloc();
     out->codecpar->codec_type = AVMEDIA_TYPE_SUBTITLE;
     out->codecpar->codec_id = AV_CODEC_ID_HDMV_PGS_SUBTITLE;
-    out->codecpar->width = style_.videoWidth;
-    out->codecpar->height = style_.videoHeight;
+    out->codecpar->width = canvas_.videoWidth;
+    out->codecpar->height = canvas_.videoHeight;
     out->time_base = AVRational{1, 90000};
     av_dict_set(&out->metadata, "language", language_.c_str(), 0);
     outputIndex_ = out->index;
 }
 
-void PgSubtitleSource::MakeNextDisplaySet() {
-    const bool hd = style_.videoHeight > 576;
-    while (waiting_.empty() && nextChange_ < changes_.size()) {
-        const int64_t ms = changes_[nextChange_++];
-        const RgbaPicture drawn = renderer_->Render(ms);
-        std::vector<PgSegment> set;
-        if (!drawn.Empty()) {
-            const IndexedPicture indexed = ToPalette(drawn, hd);
-            set = PgShowSet(composition_, indexed.picture, indexed.palette);
-            shown_ = indexed.picture;
-            shown_.pixels.clear();
-        } else if (shown_.width > 0) {
-            // A cue that follows within a frame replaces the picture itself: no clear between.
-            if (nextChange_ < changes_.size() && changes_[nextChange_] - ms < frameMs_ &&
-                !renderer_->Render(changes_[nextChange_]).Empty())
-                continue;
-            set = PgClearSet(composition_, shown_);
-            shown_ = PgPicture();
-        } else {
-            continue;
-        }
-        ++composition_.number;
-        for (PgSegment& segment : set) waiting_.emplace_back(ms * 90, std::move(segment));
-    }
+void PgSegmentSource::Queue(int64_t pts, PgSegment segment) {
+    waiting_.emplace_back(pts, std::move(segment));
 }
 
-bool PgSubtitleSource::Next(AVPacket& packet) {
-    MakeNextDisplaySet();
-    if (waiting_.empty()) return false;
+bool PgSegmentSource::Next(AVPacket& packet) {
+    while (waiting_.empty())
+        if (!QueueMore()) return false;
     auto [pts, segment] = std::move(waiting_.front());
     waiting_.pop_front();
     const std::vector<uint8_t> bytes = segment.Bytes();
@@ -150,6 +109,74 @@ bool PgSubtitleSource::Next(AVPacket& packet) {
     packet.stream_index = outputIndex_;
     packet.flags |= AV_PKT_FLAG_KEY;
     return true;
+}
+
+PgPictureSource::PgPictureSource(const MetaTrack& line) : PgSegmentSource(line) {
+    composition_.videoWidth = canvas_.videoWidth;
+    composition_.videoHeight = canvas_.videoHeight;
+    const std::string fps = line.Param("fps").value_or("23.976");
+    composition_.frameRateCode = PgFrameRateCode(fps);
+    frameMs_ = std::atof(fps.c_str()) > 1 ? 1000 / std::atof(fps.c_str()) : 1000 / 23.976;
+}
+
+bool PgPictureSource::QueueMore() {
+    const bool hd = canvas_.videoHeight > 576;
+    for (;;) {
+        if (ahead_.empty()) {
+            auto change = NextChange();
+            if (!change) return false;
+            ahead_.push_back(std::move(*change));
+        }
+        const ScreenChange change = std::move(ahead_.front());
+        ahead_.pop_front();
+        std::vector<PgSegment> set;
+        if (!change.picture.Empty()) {
+            const IndexedPicture indexed = ToPalette(change.picture, hd);
+            set = PgShowSet(composition_, indexed.picture, indexed.palette);
+            shown_ = indexed.picture;
+            shown_.pixels.clear();
+        } else if (shown_.width > 0) {
+            // A picture that follows within a frame replaces this one itself: no clear between.
+            if (ahead_.empty())
+                if (auto next = NextChange()) ahead_.push_back(std::move(*next));
+            if (!ahead_.empty() && ahead_.front().ms - change.ms < frameMs_ &&
+                !ahead_.front().picture.Empty())
+                continue;
+            set = PgClearSet(composition_, shown_);
+            shown_ = PgPicture();
+        } else {
+            continue;
+        }
+        ++composition_.number;
+        for (PgSegment& segment : set) Queue(change.ms * 90, std::move(segment));
+        return true;
+    }
+}
+
+PgSubtitleSource::PgSubtitleSource(const MetaTrack& line) : PgPictureSource(line) {
+    const int64_t track = TrackNumberOfLine(line);
+    try {
+        cues_ = ReadSubtitleCues(line.path, track);
+    } catch (const std::exception& e) {
+        throw MetaLineError(line, e.what());
+    }
+    for (SubtitleCue& cue : cues_) cue.startMs = std::max<int64_t>(cue.startMs, 0);
+    cues_.erase(std::remove_if(cues_.begin(), cues_.end(),
+                               [](const SubtitleCue& c) { return c.endMs <= c.startMs; }),
+                cues_.end());
+    for (const SubtitleCue& cue : cues_) {
+        changes_.push_back(cue.startMs);
+        changes_.push_back(cue.endMs);
+    }
+    std::sort(changes_.begin(), changes_.end());
+    changes_.erase(std::unique(changes_.begin(), changes_.end()), changes_.end());
+    renderer_ = std::make_unique<SubtitleRenderer>(canvas_, cues_);
+}
+
+std::optional<PgPictureSource::ScreenChange> PgSubtitleSource::NextChange() {
+    if (nextChange_ >= changes_.size()) return std::nullopt;
+    const int64_t ms = changes_[nextChange_++];
+    return ScreenChange{ms, renderer_->Render(ms)};
 }
 
 }  // namespace standin::ts

@@ -6,21 +6,12 @@
 
 #include "common/lib_names.h"
 #include "media/libav_handles.h"
+#include "source_tracks.h"
 
 namespace standin::ts {
 namespace {
 
 constexpr AVRational k45k{1, 45000};
-
-// The start of the file's first video stream in its own time, 45 kHz; 0 when it has none.
-int64_t VideoOrigin(const AVFormatContext& input) {
-    for (unsigned i = 0; i < input.nb_streams; ++i) {
-        const AVStream& s = *input.streams[i];
-        if (s.codecpar->codec_type == AVMEDIA_TYPE_VIDEO && s.start_time != AV_NOPTS_VALUE)
-            return av_rescale_q(s.start_time, s.time_base, k45k);
-    }
-    return 0;
-}
 
 std::vector<int64_t> ChaptersOf(const std::string& path) {
     AVFormatContext* context = nullptr;
@@ -30,7 +21,7 @@ std::vector<int64_t> ChaptersOf(const std::string& path) {
         input->nb_chapters == 0)
         return {};
     if (avformat_find_stream_info(context, nullptr) < 0) return {};
-    const int64_t origin = VideoOrigin(*input);
+    const int64_t origin = VideoStart(*input, k45k).value_or(0);
     std::vector<int64_t> starts;
     for (unsigned i = 0; i < input->nb_chapters; ++i) {
         const AVChapter& chapter = *input->chapters[i];

@@ -8,8 +8,8 @@
 
 #include "common/file_checks.h"
 #include "common/lib_names.h"
-#include "common/mkvmerge_tracks.h"
 #include "media/libav_handles.h"
+#include "source_tracks.h"
 
 namespace standin::ts {
 namespace {
@@ -155,37 +155,17 @@ std::string AssEventText(const std::string& data) {
     return pos == std::string::npos ? std::string() : event.substr(pos);
 }
 
-int64_t VideoOriginMs(const AVFormatContext& input) {
-    for (unsigned i = 0; i < input.nb_streams; ++i) {
-        const AVStream& s = *input.streams[i];
-        if (s.codecpar->codec_type == AVMEDIA_TYPE_VIDEO && s.start_time != AV_NOPTS_VALUE)
-            return Ms(s.start_time, s.time_base);
-    }
-    return 0;
-}
-
-int SubtitleStreamOfTrack(const std::string& path, AVFormatContext& input, int64_t trackNumber) {
-    const TrackListing listing = ListMatroskaTracks(path);
-    if (!listing.error.empty()) throw std::runtime_error(listing.error);
-    const MatroskaTrack* track = FindTrackByNumber(listing, trackNumber);
-    const std::string what = path + " track " + std::to_string(trackNumber);
-    if (!track || track->id < 0 || track->id >= static_cast<int64_t>(input.nb_streams))
-        throw std::runtime_error(path + " has no track " + std::to_string(trackNumber));
-    const AVCodecID codec = input.streams[track->id]->codecpar->codec_id;
-    if (codec != AV_CODEC_ID_SUBRIP && codec != AV_CODEC_ID_TEXT && codec != AV_CODEC_ID_ASS &&
-        codec != AV_CODEC_ID_SSA)
-        throw std::runtime_error(what + " is no text subtitle track (SRT, SSA or ASS)");
-    return static_cast<int>(track->id);
-}
-
 // Every packet of one subtitle stream that FFmpeg reads, as cues.
 std::vector<SubtitleCue> ReadFfmpegCues(const std::string& path, int64_t trackNumber) {
     InputPtr input = OpenInput(path);
     int stream = 0;
     int64_t origin = 0;
     if (trackNumber > 0) {
-        stream = SubtitleStreamOfTrack(path, *input, trackNumber);
-        origin = VideoOriginMs(*input);
+        stream = SubtitleStreamOfTrack(
+            *input, path, trackNumber,
+            {AV_CODEC_ID_SUBRIP, AV_CODEC_ID_TEXT, AV_CODEC_ID_ASS, AV_CODEC_ID_SSA},
+            "text subtitle track (SRT, SSA or ASS)");
+        origin = VideoStart(*input, AVRational{1, 1000}).value_or(0);
     } else if (input->nb_streams == 0 ||
                input->streams[0]->codecpar->codec_type != AVMEDIA_TYPE_SUBTITLE) {
         throw std::runtime_error(path + " holds no subtitles");
