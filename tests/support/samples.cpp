@@ -143,7 +143,7 @@ void MakePictureSubtitleMkv(const std::string& path, const std::string& kind) {
     const TempFolder scratch("kestrun-picture-subtitles");
     const std::string film = scratch / "film.mkv";
     Ffmpeg({"-f", "lavfi", "-i", "testsrc=size=640x360:rate=25", "-t", "6", "-c:v", "libx264",
-            "-preset", "ultrafast", "-g", "25", film});
+            "-preset", "ultrafast", "-g", "25", "-pix_fmt", "yuv420p", film});
     const std::string srt =
         scratch.Write("film.srt",
                       "1\r\n00:00:01,000 --> 00:00:02,500\r\nPremiere ligne\r\n\r\n"
@@ -277,7 +277,7 @@ bool RenumberMatroskaTracks(const std::string& path, const std::map<uint64_t, ui
 }
 
 std::string PictureSubtitleSample(const std::string& kind) {
-    return CachedSample("media_tools picture subtitles " + kind + ", recipe 1", "mkv",
+    return CachedSample("picture subtitles " + kind + ", recipe 2", "mkv",
                         [&](const std::string& at) { MakePictureSubtitleMkv(at, kind); });
 }
 
