@@ -1,12 +1,11 @@
 #include "source_chapters.h"
 
-#include <algorithm>
 #include <set>
 #include <string>
 
 #include "common/lib_names.h"
 #include "media/libav_handles.h"
-#include "source_tracks.h"
+#include "media/stream_facts.h"
 
 namespace standin::ts {
 namespace {
@@ -21,15 +20,7 @@ std::vector<int64_t> ChaptersOf(const std::string& path) {
         input->nb_chapters == 0)
         return {};
     if (avformat_find_stream_info(context, nullptr) < 0) return {};
-    const int64_t origin = VideoStart(*input, k45k).value_or(0);
-    std::vector<int64_t> starts;
-    for (unsigned i = 0; i < input->nb_chapters; ++i) {
-        const AVChapter& chapter = *input->chapters[i];
-        starts.push_back(
-            std::max<int64_t>(0, av_rescale_q(chapter.start, chapter.time_base, k45k) - origin));
-    }
-    std::sort(starts.begin(), starts.end());
-    return starts;
+    return ChapterStarts(*input, k45k);
 }
 
 }  // namespace
