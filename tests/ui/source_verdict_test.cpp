@@ -1,11 +1,14 @@
 // The console rules' verdict on a chosen source, in the window's progress line, which keeps its
 // place and size.
+#include <QComboBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QLineEdit>
 #include <QMimeData>
+#include <filesystem>
 
 #include "app/handlers.h"
+#include "support/process.h"
 #include "support/samples.h"
 #include "window_fixture.h"
 
@@ -60,6 +63,20 @@ TEST_F(SourceVerdict, ADroppedFileIsChosenAsTheFileButtonChoosesIt) {
     EXPECT_EQ(form.txtFile.text(), source);
     EXPECT_EQ(Widget<QLineEdit>("txtProgress")->text().toStdString(),
               "Xbox 360: needs audio conversion (MP4)");
+}
+
+// A rip's picture subtitle tracks are in the subtitle list with their kind, beside text tracks.
+TEST_F(SourceVerdict, PictureSubtitleTracksAreListedWithTheirKind) {
+    std::filesystem::create_directory_symlink(BuiltTool("MKVToolnix"), prog / "MKVToolnix");
+    for (const auto& [kind, item] : {std::pair{"pgs", "eng (PGS)"}, {"vobsub", "eng (VobSub)"}}) {
+        ChooseSource(ctx, PictureSubtitleSample(kind));
+        auto* list = Widget<QComboBox>("cmbSubs");
+        ASSERT_EQ(list->count(), 1) << kind;
+        EXPECT_NE(list->itemText(0).toStdString().find(item), std::string::npos)
+            << list->itemText(0).toStdString();
+        EXPECT_TRUE(list->isVisible());
+    }
+    SaveScreenshot("kestrun-window-picture-subtitles.png");
 }
 
 // A settings file cut short: what it lacks keeps the design's defaults, and the progress line
