@@ -7,6 +7,7 @@
 
 #include "fuzz_support.h"
 #include "media/libav_handles.h"
+#include "tsmuxer/pg_canvas_fit.h"
 #include "tsmuxer/pg_copy.h"
 #include "tsmuxer/vobsub_source.h"
 
@@ -72,7 +73,9 @@ void SyntheticSubpicture(const uint8_t* data, size_t size) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
-        SplitPgSegments(data, size);
+        std::vector<PgSegment> set = SplitPgSegments(data, size);
+        PgCanvasFit(1920, 800).Apply(set);
+        PgCanvasFit(720, 1080).Apply(set);
     } catch (const std::invalid_argument&) {
     }
 

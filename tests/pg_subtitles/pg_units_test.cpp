@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "support/temp_folder.h"
+#include "tsmuxer/pg_canvas_fit.h"
 #include "tsmuxer/pg_copy.h"
 #include "tsmuxer/pg_segments.h"
 #include "tsmuxer/pg_stream.h"
@@ -413,6 +414,82 @@ TEST(VobSubPictures, ShownUntilTheirEndOrTheNext) {
     };
     for (const auto& row : rows)
         EXPECT_EQ(SpanOfSubpicture(row.start, row.end, row.next), row.span) << row.start;
+}
+
+}  // namespace
+}  // namespace kestrun::test
+
+namespace kestrun::test {
+namespace {
+using namespace standin::ts;
+
+// Where a display set drawn for one frame shows on another: the composition's size, and the
+// window's and its object's place (x, y) after the fit.
+struct Placed {
+    int width, height, windowX, windowY, objectX, objectY;
+    bool operator==(const Placed&) const = default;
+};
+Placed PlacedOf(const std::vector<PgSegment>& set) {
+    auto u16 = [](const Bytes& b, size_t at) { return (b[at] << 8) | b[at + 1]; };
+    Placed placed{};
+    for (const PgSegment& s : set) {
+        if (s.type == kPgComposition) {
+            placed.width = u16(s.payload, 0);
+            placed.height = u16(s.payload, 2);
+            if (s.payload[10] > 0) {
+                placed.objectX = u16(s.payload, 15);
+                placed.objectY = u16(s.payload, 17);
+            }
+        }
+        if (s.type == kPgWindow) {
+            placed.windowX = u16(s.payload, 2);
+            placed.windowY = u16(s.payload, 4);
+        }
+    }
+    return placed;
+}
+
+TEST(PgCanvasFit, SubtitlesOfTheFullFrameStayInACroppedFilm) {
+    const struct {
+        int canvasW, canvasH, videoW, videoH, x, y;
+        Placed show;
+    } rows[] = {
+        // A 2.40:1 film cropped from 1080 to 800: 140 lines gone above and below.
+        {1920, 1080, 1920, 800, 700, 500, {1920, 800, 700, 360, 700, 360}},
+        // In the lower bar the disc had: moved up into the picture, its bottom on the frame's.
+        {1920, 1080, 1920, 800, 700, 1000, {1920, 800, 700, 740, 700, 740}},
+        // In the upper bar: down to the top.
+        {1920, 1080, 1920, 800, 700, 20, {1920, 800, 700, 0, 700, 0}},
+        // Cropped at the sides too.
+        {1920, 1080, 1440, 1080, 100, 500, {1440, 1080, 0, 500, 0, 500}},
+        // Drawn for the film's own size: as it was.
+        {1920, 1080, 1920, 1080, 700, 1000, {1920, 1080, 700, 1000, 700, 1000}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::to_string(row.y) + " on " + std::to_string(row.videoH));
+        PgComposition composition;
+        composition.videoWidth = row.canvasW;
+        composition.videoHeight = row.canvasH;
+        PgPicture picture{row.x, row.y, 520, 60, std::vector<uint8_t>(520 * 60, 1)};
+        std::vector<PgSegment> show = PgShowSet(composition, picture, {{1, 235, 128, 128, 255}});
+        std::vector<PgSegment> clear = PgClearSet(composition, picture);
+        const std::vector<PgSegment> objects(show.begin() + 3, show.end());
+        PgCanvasFit fit(row.videoW, row.videoH);
+        fit.Apply(show);
+        fit.Apply(clear);
+        EXPECT_EQ(PlacedOf(show), row.show);
+        // The clear of the same window follows it; the pictures are not touched.
+        EXPECT_EQ(PlacedOf(clear), (Placed{row.show.width, row.show.height, row.show.windowX,
+                                           row.show.windowY, 0, 0}));
+        for (size_t i = 0; i < objects.size(); ++i)
+            EXPECT_EQ(show[3 + i].payload, objects[i].payload) << i;
+    }
+    // Segments too short for what they declare are left as they are.
+    std::vector<PgSegment> cut = {{kPgComposition, {0x07, 0x80, 0x04}}, {kPgWindow, {5, 1, 2}}};
+    const std::vector<PgSegment> before = cut;
+    PgCanvasFit(1920, 800).Apply(cut);
+    EXPECT_EQ(cut[0].payload, before[0].payload);
+    EXPECT_EQ(cut[1].payload, before[1].payload);
 }
 
 }  // namespace

@@ -76,6 +76,7 @@ PgsTrackSource::PgsTrackSource(const MetaTrack& line) : PgSegmentSource(line) {
 }
 
 void PgsTrackSource::QueueSet(int64_t pts, std::vector<PgSegment>& set) {
+    fit_.Apply(set);
     for (PgSegment& segment : set) Queue(pts, std::move(segment));
 }
 

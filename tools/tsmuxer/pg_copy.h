@@ -4,13 +4,15 @@
 // Every block (one display set) is split into its segments, each one packet at the block's time,
 // moved onto the common timeline with the MKV's other tracks (the MKV's first video frame at 0).
 // Display sets that end before the film starts are left out; the one on screen when it starts
-// (with the display sets of its epoch that it builds on) is shown from 0.
+// (with the display sets of its epoch that it builds on) is shown from 0. A track drawn for
+// another frame size than video-width x video-height is fitted to the film (pg_canvas_fit.h).
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "pg_canvas_fit.h"
 #include "pg_stream.h"
 
 namespace standin::ts {
@@ -37,6 +39,7 @@ private:
     bool started_ = false;  // a display set at or after the film's start was queued
     std::vector<std::vector<PgSegment>> early_;  // before the start, from the last epoch on
     PacketPtr packet_ = NewPacket();
+    PgCanvasFit fit_{canvas_.videoWidth, canvas_.videoHeight};
 };
 
 }  // namespace standin::ts
