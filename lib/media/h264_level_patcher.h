@@ -30,6 +30,9 @@ public:
     size_t ChangedCount() const { return changedCount_; }  // of those, the ones changed
 
 private:
+    // One byte through the state below.
+    void Step(uint8_t* data, size_t i, std::vector<LevelChange>* changes);
+
     uint8_t level_;
     int zeros_ = 0;              // zero bytes just before the current one (counted up to 2)
     bool nextIsHeader_ = false;  // the byte after a start code is a NAL header

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <random>
 #include <stdexcept>
 
 #include "common/lib_names.h"
@@ -59,6 +61,51 @@ TEST(SpsLevelPatcher, StartCodesAndHeadersSplitAcrossChunks) {
         EXPECT_EQ(changes[0].offset, 8u);
         EXPECT_EQ(changes[1].offset, 16u);
         EXPECT_EQ(changes[1].was, 0x33);
+    }
+}
+
+// The patcher's rule byte by byte, as plainly as it can be written: after each 00 00 01 an SPS
+// header (type 7, forbidden bit clear) whose profile byte is not 0 has its level byte, when not
+// 0, set. The patcher must give the same bytes however the stream is cut into chunks.
+std::vector<uint8_t> PatchedByRule(std::vector<uint8_t> bytes, uint8_t level, size_t* count) {
+    for (size_t i = 0; i + 3 < bytes.size(); ++i) {
+        if (bytes[i] != 1 || i < 2 || bytes[i - 1] != 0 || bytes[i - 2] != 0) continue;
+        const uint8_t header = bytes[i + 1];
+        if ((header & 0x9F) != 0x07 || i + 4 >= bytes.size() || bytes[i + 2] == 0) continue;
+        if (bytes[i + 4] == 0) continue;
+        ++*count;
+        bytes[i + 4] = level;
+    }
+    return bytes;
+}
+
+TEST(SpsLevelPatcher, AnyChunkingGivesTheBytesOfTheRule) {
+    // Streams dense in zeros, ones and SPS headers, so start codes overlap, run across chunk
+    // ends and stand inside the header bytes of other units.
+    std::mt19937 random(7);
+    const uint8_t alphabet[] = {0, 0, 0, 1, 1, 0x67, 0x27, 0xE7, 0x64, 0x33, 0x29, 0x03};
+    for (int round = 0; round < 2000; ++round) {
+        std::vector<uint8_t> stream(random() % 300);
+        for (uint8_t& b : stream)
+            b = random() % 4 ? alphabet[random() % sizeof alphabet] : uint8_t(random());
+        size_t expectedCount = 0;
+        const auto expected = PatchedByRule(stream, 41, &expectedCount);
+
+        auto bytes = stream;
+        SpsLevelPatcher patcher(41);
+        std::vector<standin::h264::LevelChange> changes;
+        for (size_t at = 0; at < bytes.size();) {
+            const size_t chunk =
+                std::min<size_t>(bytes.size() - at, random() % (random() % 2 ? 6 : 40));
+            patcher.Patch(bytes.data() + at, chunk, &changes);
+            at += chunk;
+        }
+        ASSERT_EQ(bytes, expected) << "round " << round;
+        EXPECT_EQ(patcher.SpsCount(), expectedCount) << "round " << round;
+        for (const auto& change : changes) {
+            EXPECT_EQ(stream[change.offset], change.was);
+            EXPECT_EQ(bytes[change.offset], 41);
+        }
     }
 }
 
