@@ -28,9 +28,38 @@ void ReadSps(const uint8_t* nal, size_t size) {
     }
 }
 
+// The units of an Annex B buffer behind their lengths as the MP4 writer cuts them, a byte at a
+// time: the next 00 00 01 that a byte follows, one zero byte before it taken along.
+std::vector<uint8_t> LengthPrefixedByteByByte(const uint8_t* data, size_t size) {
+    const auto nextStartCode = [&](size_t from) {
+        size_t at = from;
+        while (at + 3 < size && !(data[at] == 0 && data[at + 1] == 0 && data[at + 2] == 1)) ++at;
+        if (at + 3 >= size) return size;
+        return at > from && data[at - 1] == 0 ? at - 1 : at;
+    };
+    std::vector<uint8_t> out;
+    size_t start = nextStartCode(0);
+    for (;;) {
+        while (start < size && data[start++] == 0) {
+        }
+        if (start == size) break;
+        const size_t end = nextStartCode(start);
+        const size_t length = end - start;
+        for (const int shift : {24, 16, 8, 0}) out.push_back(static_cast<uint8_t>(length >> shift));
+        out.insert(out.end(), data + start, data + end);
+        start = end;
+    }
+    return out;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    std::vector<uint8_t> prefixed(data, data + size);
+    h264::ToLengthPrefixed(prefixed, h264::StartCodeOffsets(data, size));
+    if (prefixed != LengthPrefixedByteByByte(data, size)) std::abort();
+    h264::AvcConfigurationOfAnnexB(data, size);
+
     h264::FirstSliceNalType(data, size);
     for (const h264::NalUnit& unit : h264::SplitNalUnits(data, size)) {
         h264::RemoveEmulationPrevention(unit.data, unit.size);

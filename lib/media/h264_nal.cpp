@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "media/byte_order.h"
+
 namespace kestrun::media::h264 {
 
 size_t AfterNextStartCode(const uint8_t* data, size_t size, size_t from) {
@@ -13,6 +15,47 @@ size_t AfterNextStartCode(const uint8_t* data, size_t size, size_t from) {
         if (data[i - 1] == 0 && data[i - 2] == 0) return i + 1;
     }
     return size;
+}
+
+std::vector<uint32_t> StartCodeOffsets(const uint8_t* data, size_t size) {
+    std::vector<uint32_t> offsets;
+    for (size_t after = AfterNextStartCode(data, size, 0); after < size;
+         after = AfterNextStartCode(data, size, after))
+        offsets.push_back(static_cast<uint32_t>(after - 3));
+    return offsets;
+}
+
+void ToLengthPrefixed(std::vector<uint8_t>& data, const std::vector<uint32_t>& startCodes) {
+    // Unit i runs from after its start code to the next one, less a zero byte just before that.
+    const size_t count = startCodes.size();
+    const auto unitBegin = [&](size_t i) { return size_t{startCodes[i]} + 3; };
+    const auto unitEnd = [&](size_t i) {
+        if (i + 1 == count) return data.size();
+        const size_t next = startCodes[i + 1];
+        return data[next - 1] == 0 ? next - 1 : next;
+    };
+    size_t outSize = 0;
+    bool inPlace = true;
+    for (size_t i = 0; i < count; ++i) {
+        inPlace = inPlace && outSize + 4 == unitBegin(i);
+        outSize += 4 + unitEnd(i) - unitBegin(i);
+    }
+    if (inPlace) {
+        for (size_t i = 0; i < count; ++i)
+            WriteBe32(data.data() + unitBegin(i) - 4,
+                      static_cast<uint32_t>(unitEnd(i) - unitBegin(i)));
+        data.resize(outSize);  // the same size, or none for a buffer without a start code
+        return;
+    }
+    std::vector<uint8_t> out(outSize);
+    uint8_t* at = out.data();
+    for (size_t i = 0; i < count; ++i) {
+        const size_t length = unitEnd(i) - unitBegin(i);
+        WriteBe32(at, static_cast<uint32_t>(length));
+        std::memcpy(at + 4, data.data() + unitBegin(i), length);
+        at += 4 + length;
+    }
+    data.swap(out);
 }
 
 namespace {

@@ -3,6 +3,7 @@
 // (avcC) of Matroska's CodecPrivate and of MP4, or an Annex B header block as some muxers store.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace kestrun::media::h264 {
@@ -21,5 +22,11 @@ ParameterSets ParameterSetsInAnnexB(const uint8_t* data, size_t size);
 
 // The units as an Annex B block: 00 00 00 01 before each SPS, then each PPS.
 std::vector<uint8_t> ToAnnexB(const ParameterSets& sets);
+
+// The avcC record FFmpeg's MP4 writer makes of an Annex B header block (every SPS, PPS and SPS
+// extension in it, with the chroma format and bit depths for the high profiles), so that it can
+// be handed the record and length-prefixed frames instead; nullopt for a block it would refuse or
+// store as it is, and for one whose fields this reader does not take in the same way.
+std::optional<std::vector<uint8_t>> AvcConfigurationOfAnnexB(const uint8_t* data, size_t size);
 
 }  // namespace kestrun::media::h264

@@ -160,6 +160,7 @@ bool TimedFrameReader::FindFrameEnd(size_t& frameEnd) {
                 return true;
             }
             scanPos_ = header + 1;
+            scanned_.push_back({header - 3, scanPos_});
         } else if (type == kNalSlice || type == kNalSliceDataPartitionA || type == kNalIdrSlice) {
             size_t count = 1;
             uint32_t mb = 0;
@@ -178,8 +179,30 @@ bool TimedFrameReader::FindFrameEnd(size_t& frameEnd) {
             }
             frameStartFound_ = true;
             scanPos_ = header + count + 1;
+            scanned_.push_back({header - 3, scanPos_});
         } else {
             scanPos_ = header + 1;
+            scanned_.push_back({header - 3, scanPos_});
+        }
+    }
+}
+
+void TimedFrameReader::TakeStartCodes(const uint8_t* frame, size_t size,
+                                      std::vector<uint32_t>& startCodes) {
+    // The frame search steps over the first bytes of a unit; a start code there (only in a
+    // broken stream) is found by a scan of the whole frame. A start code whose 01 is the frame's
+    // last byte begins no unit.
+    startCodes.clear();
+    startCodes.reserve(scanned_.size());
+    for (const ScannedStartCode& code : scanned_) {
+        if (code.at + 3 >= size) break;
+        startCodes.push_back(static_cast<uint32_t>(code.at));
+        const size_t stepEnd = std::min(code.scanResumed, size - 3);
+        for (size_t at = code.at + 3; at < stepEnd; ++at) {
+            if (frame[at] == 0 && frame[at + 1] == 0 && frame[at + 2] == 1) {
+                startCodes = StartCodeOffsets(frame, size);
+                return;
+            }
         }
     }
 }
@@ -193,7 +216,9 @@ bool TimedFrameReader::ParseMore() {
             throw std::runtime_error(path_ + " holds no H.264 frames (no frame boundary found)");
         if (!FillBuffer()) {
             if (end_ == begin_) return false;
-            frameEnd = end_ - begin_;  // the last frame runs to the end of the file
+            frameEnd = end_ - begin_;                // the last frame runs to the end of the file
+            if (pendingHeader_ != kNoPendingHeader)  // a slice cut short in its header
+                scanned_.push_back({pendingHeader_ - 3, pendingHeader_ + 1});
             break;
         }
     }
@@ -207,6 +232,7 @@ bool TimedFrameReader::ParseMore() {
 
     auto picture = std::make_unique<Picture>();
     picture->frame.data.assign(frame, frame + frameEnd);
+    TakeStartCodes(frame, frameEnd, picture->frame.startCodes);
     picture->poc = parser_->output_picture_number;
     picture->idr = FirstSliceNalType(frame, frameEnd) == kNalIdrSlice;
     picture->frame.keyFrame = picture->idr || parser_->key_frame == 1;
@@ -214,6 +240,7 @@ bool TimedFrameReader::ParseMore() {
     parsed_ = std::move(picture);
 
     begin_ += frameEnd;
+    scanned_.clear();
     scanPos_ = 0;
     pendingHeader_ = kNoPendingHeader;
     frameStartFound_ = false;
@@ -245,6 +272,8 @@ bool TimedFrameReader::ReadFrame(Picture& picture) {
             if (next.fieldParity != 0 && next.fieldParity != first.fieldParity) {
                 // The second field of the pair: one sample holds both.
                 auto& bytes = first.frame.data;
+                for (const uint32_t at : next.frame.startCodes)
+                    first.frame.startCodes.push_back(static_cast<uint32_t>(bytes.size() + at));
                 bytes.insert(bytes.end(), next.frame.data.begin(), next.frame.data.end());
                 first.poc = std::min(first.poc, next.poc);
                 first.frame.keyFrame = first.frame.keyFrame || next.frame.keyFrame;

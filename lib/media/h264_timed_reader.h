@@ -27,6 +27,9 @@ namespace kestrun::media::h264 {
 
 struct TimedFrame {
     std::vector<uint8_t> data;  // the frame's NAL units with their start codes
+    // Where each 00 00 01 in `data` begins, as StartCodeOffsets (media/h264_nal.h) gives them:
+    // found while the frame was, so that it takes no second scan to cut it into units.
+    std::vector<uint32_t> startCodes;
     int64_t decodeIndex = 0;
     int64_t displayIndex = 0;
     bool keyFrame = false;  // an IDR picture or a recovery point
@@ -67,6 +70,7 @@ private:
     bool ParseMore();
     bool FillBuffer();
     bool FindFrameEnd(size_t& end);
+    void TakeStartCodes(const uint8_t* frame, size_t size, std::vector<uint32_t>& startCodes);
     bool ReadFrame(Picture& picture);
     void Enqueue(Picture picture);
     void RankLowestWaiting();
@@ -84,6 +88,13 @@ private:
     size_t pendingHeader_ = SIZE_MAX;  // a slice header waiting for the bytes after it
     bool frameStartFound_ = false;
     uint32_t lastFirstMb_ = 0;
+    // The start codes of the frame at begin_ found so far (offsets from begin_), each with where
+    // the scan went on after it; a start code between the two was not looked for.
+    struct ScannedStartCode {
+        size_t at;
+        size_t scanResumed;
+    };
+    std::vector<ScannedStartCode> scanned_;
     std::unique_ptr<Picture> parsed_;     // a picture the parser has returned, not yet taken
     std::unique_ptr<Picture> heldField_;  // a first field waiting for its partner
 

@@ -9,6 +9,7 @@
 
 #include "common/lib_names.h"
 #include "h264_tools/media_fixture.h"
+#include "media/h264_nal.h"
 #include "media/h264_timed_reader.h"
 #include "support/temp_folder.h"
 
@@ -23,7 +24,13 @@ std::vector<TimedFrame> ReadAll(const std::string& path, int* delay = nullptr) {
     if (delay) *delay = reader.ReorderDelay();
     std::vector<TimedFrame> frames;
     TimedFrame frame;
-    while (reader.Next(frame)) frames.push_back(std::move(frame));
+    while (reader.Next(frame)) {
+        // The start codes found on the way are every one a scan of the frame finds.
+        EXPECT_EQ(frame.startCodes,
+                  standin::h264::StartCodeOffsets(frame.data.data(), frame.data.size()))
+            << "frame " << frames.size();
+        frames.push_back(std::move(frame));
+    }
     return frames;
 }
 

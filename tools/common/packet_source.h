@@ -32,6 +32,10 @@ public:
     // count), from its headers alone; `filmSeconds` is the film's length where the other sources
     // know it (0 when none does). Only the room reserved for the MP4's index depends on it.
     virtual std::vector<std::pair<int, double>> ExpectedPackets(double filmSeconds) const = 0;
+
+    // The size of an output stream's set-up data as the room for the MP4's index reckons it,
+    // where that is not its extradata's size; nullopt otherwise and for other sources' streams.
+    virtual std::optional<int> ReckonedSetupBytes(int /*stream*/) const { return std::nullopt; }
 };
 
 }  // namespace standin

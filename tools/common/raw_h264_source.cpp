@@ -7,6 +7,8 @@
 #include <stdexcept>
 
 #include "common/lib_names.h"
+#include "media/h264_nal.h"
+#include "media/h264_parameter_sets.h"
 #include "media/libav_handles.h"
 
 namespace standin {
@@ -45,8 +47,11 @@ void TakeBytes(AVPacket& packet, std::vector<uint8_t>&& bytes) {
 }  // namespace
 
 RawH264Source::RawH264Source(std::string path, std::optional<std::string> frameRate,
-                             std::optional<PixelAspect> aspect)
-    : path_(std::move(path)), reader_(path_), timing_(TimingOf(frameRate, reader_.Sps())) {
+                             std::optional<PixelAspect> aspect, bool lengthPrefixed)
+    : path_(std::move(path)),
+      reader_(path_),
+      timing_(TimingOf(frameRate, reader_.Sps())),
+      lengthPrefixedAsked_(lengthPrefixed) {
     const auto& sps = reader_.Sps();
     if (aspect && !aspect->remove) {
         sampleAspect_ = Reduced(aspect->width, aspect->height);
@@ -69,7 +74,16 @@ void RawH264Source::AddStreams(AVFormatContext& output) {
     codec.profile = reader_.Sps().profileIdc;
     codec.level = reader_.Sps().levelIdc;
     const auto header = aspectFilter_ ? aspectFilter_->HeaderBlock() : reader_.HeaderBlock();
-    SetExtradata(codec, header.data(), header.size());
+    headerBytes_ = static_cast<int>(header.size());
+    // The aspect filter rewrites frames in Annex B form; they stay in it.
+    const auto record = lengthPrefixedAsked_ && !aspectFilter_
+                            ? h264::AvcConfigurationOfAnnexB(header.data(), header.size())
+                            : std::nullopt;
+    lengthPrefixed_ = record.has_value();
+    if (record)
+        SetExtradata(codec, record->data(), record->size());
+    else
+        SetExtradata(codec, header.data(), header.size());
     if (sampleAspect_.num > 0) {
         codec.sample_aspect_ratio = sampleAspect_;
         stream->sample_aspect_ratio = sampleAspect_;
@@ -89,6 +103,13 @@ std::vector<std::pair<int, double>> RawH264Source::ExpectedPackets(double filmSe
     return {{streamIndex_, error ? 0.0 : static_cast<double>(bytes) / kSmallAverageFrameBytes}};
 }
 
+// The room for the index is reckoned with the header as the stream carries it, whichever form
+// the writer is handed: the file's layout does not depend on it.
+std::optional<int> RawH264Source::ReckonedSetupBytes(int stream) const {
+    if (stream != streamIndex_ || !lengthPrefixed_) return std::nullopt;
+    return headerBytes_;
+}
+
 bool RawH264Source::Next(AVPacket& packet) {
     h264::TimedFrame frame;
     if (!reader_.Next(frame)) return false;
@@ -98,6 +119,7 @@ bool RawH264Source::Next(AVPacket& packet) {
         if (av_new_packet(&packet, static_cast<int>(frame.data.size())) < 0) throw std::bad_alloc();
         std::memcpy(packet.data, frame.data.data(), frame.data.size());
     } else {
+        if (lengthPrefixed_) h264::ToLengthPrefixed(frame.data, frame.startCodes);
         TakeBytes(packet, std::move(frame.data));
     }
     packet.pts = frame.displayIndex;

@@ -23,6 +23,9 @@ public:
     std::vector<std::pair<int, double>> ExpectedPackets(double filmSeconds) const override {
         return inner_->ExpectedPackets(filmSeconds);
     }
+    std::optional<int> ReckonedSetupBytes(int stream) const override {
+        return inner_->ReckonedSetupBytes(stream);
+    }
 
 private:
     std::unique_ptr<PacketSource> inner_;

@@ -67,7 +67,7 @@ std::unique_ptr<standin::PacketSource> UndelayedSourceFor(const standin::AddedFi
                                                           const standin::Mp4BoxCommand& command) {
     if (IsRawH264File(file.path))
         return std::make_unique<standin::RawH264Source>(
-            file.path, file.fps ? file.fps : command.fps, file.par);
+            file.path, file.fps ? file.fps : command.fps, file.par, /*lengthPrefixed=*/true);
     if (file.fps || file.par)
         std::cerr << kTool << ": frame rate and pixel aspect apply to raw video only; ignored for "
                   << file.path << std::endl;

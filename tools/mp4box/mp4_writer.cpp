@@ -165,6 +165,14 @@ int64_t TrackIndexBound(const TrackTally& t, int extradataBytes) {
 }
 constexpr int64_t kMovieBoxesBound = 2048;
 
+int SetupBytes(const std::vector<std::unique_ptr<PacketSource>>& sources,
+               const AVFormatContext& output, int stream) {
+    for (const auto& source : sources) {
+        if (const auto bytes = source->ReckonedSetupBytes(stream)) return *bytes;
+    }
+    return output.streams[stream]->codecpar->extradata_size;
+}
+
 int64_t FileBytes(const std::string& path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0 ? static_cast<int64_t>(info.st_size) : 0;
@@ -190,7 +198,7 @@ int64_t IndexReservation(const std::vector<std::unique_ptr<PacketSource>>& sourc
             usual.durationRuns = 4;
             usual.offsetRuns = video ? usual.packets : 1;
             usual.chunks = static_cast<int64_t>(seconds / kInterleaveSeconds) + 2;
-            bytes += TrackIndexBound(usual, codec.extradata_size);
+            bytes += TrackIndexBound(usual, SetupBytes(sources, output, index));
         }
         // A chunk ends at kMaxChunkBytes too: a high bit rate makes more of them than runs.
         bytes += 20 * (FileBytes(source->Path()) / kMaxChunkBytes);
@@ -262,7 +270,8 @@ private:
     int64_t IndexBound() const {
         int64_t bytes = kMovieBoxesBound;
         for (unsigned i = 0; i < output_->nb_streams; ++i)
-            bytes += TrackIndexBound(tallies_[i], output_->streams[i]->codecpar->extradata_size);
+            bytes +=
+                TrackIndexBound(tallies_[i], SetupBytes(sources_, *output_, static_cast<int>(i)));
         return bytes;
     }
 
