@@ -160,7 +160,7 @@ bool TimedFrameReader::FindFrameEnd(size_t& frameEnd) {
                 return true;
             }
             scanPos_ = header + 1;
-            scanned_.push_back({header - 3, scanPos_});
+            NoteStartCode(data, size, header);
         } else if (type == kNalSlice || type == kNalSliceDataPartitionA || type == kNalIdrSlice) {
             size_t count = 1;
             uint32_t mb = 0;
@@ -179,31 +179,21 @@ bool TimedFrameReader::FindFrameEnd(size_t& frameEnd) {
             }
             frameStartFound_ = true;
             scanPos_ = header + count + 1;
-            scanned_.push_back({header - 3, scanPos_});
+            NoteStartCode(data, size, header);
         } else {
             scanPos_ = header + 1;
-            scanned_.push_back({header - 3, scanPos_});
+            NoteStartCode(data, size, header);
         }
     }
 }
 
-void TimedFrameReader::TakeStartCodes(const uint8_t* frame, size_t size,
-                                      std::vector<uint32_t>& startCodes) {
-    // The frame search steps over the first bytes of a unit; a start code there (only in a
-    // broken stream) is found by a scan of the whole frame. A start code whose 01 is the frame's
-    // last byte begins no unit.
-    startCodes.clear();
-    startCodes.reserve(scanned_.size());
-    for (const ScannedStartCode& code : scanned_) {
-        if (code.at + 3 >= size) break;
-        startCodes.push_back(static_cast<uint32_t>(code.at));
-        const size_t stepEnd = std::min(code.scanResumed, size - 3);
-        for (size_t at = code.at + 3; at < stepEnd; ++at) {
-            if (frame[at] == 0 && frame[at + 1] == 0 && frame[at + 2] == 1) {
-                startCodes = StartCodeOffsets(frame, size);
-                return;
-            }
-        }
+void TimedFrameReader::NoteStartCode(const uint8_t* data, size_t size, size_t header) {
+    startCodes_.push_back(static_cast<uint32_t>(header - 3));
+    // The search goes on at scanPos_, past the first bytes of the unit: a start code beginning
+    // there (only in a broken stream) would be missed, and a scan of the whole frame finds it.
+    for (size_t at = header; at < scanPos_; ++at) {
+        if (data[at] == 0 && (at + 2 >= size || (data[at + 1] == 0 && data[at + 2] == 1)))
+            startCodesInDoubt_ = true;
     }
 }
 
@@ -216,9 +206,9 @@ bool TimedFrameReader::ParseMore() {
             throw std::runtime_error(path_ + " holds no H.264 frames (no frame boundary found)");
         if (!FillBuffer()) {
             if (end_ == begin_) return false;
-            frameEnd = end_ - begin_;                // the last frame runs to the end of the file
-            if (pendingHeader_ != kNoPendingHeader)  // a slice cut short in its header
-                scanned_.push_back({pendingHeader_ - 3, pendingHeader_ + 1});
+            frameEnd = end_ - begin_;  // the last frame runs to the end of the file
+            // A slice cut short in its header: the few bytes after it were not searched.
+            if (pendingHeader_ != kNoPendingHeader) startCodesInDoubt_ = true;
             break;
         }
     }
@@ -232,7 +222,14 @@ bool TimedFrameReader::ParseMore() {
 
     auto picture = std::make_unique<Picture>();
     picture->frame.data.assign(frame, frame + frameEnd);
-    TakeStartCodes(frame, frameEnd, picture->frame.startCodes);
+    if (startCodesInDoubt_) {
+        picture->frame.startCodes = StartCodeOffsets(frame, frameEnd);
+    } else {
+        // A start code whose 01 is the frame's last byte begins no unit.
+        while (!startCodes_.empty() && startCodes_.back() + size_t{3} >= frameEnd)
+            startCodes_.pop_back();
+        picture->frame.startCodes = std::move(startCodes_);
+    }
     picture->poc = parser_->output_picture_number;
     picture->idr = FirstSliceNalType(frame, frameEnd) == kNalIdrSlice;
     picture->frame.keyFrame = picture->idr || parser_->key_frame == 1;
@@ -240,7 +237,8 @@ bool TimedFrameReader::ParseMore() {
     parsed_ = std::move(picture);
 
     begin_ += frameEnd;
-    scanned_.clear();
+    startCodes_.clear();
+    startCodesInDoubt_ = false;
     scanPos_ = 0;
     pendingHeader_ = kNoPendingHeader;
     frameStartFound_ = false;

@@ -70,7 +70,7 @@ private:
     bool ParseMore();
     bool FillBuffer();
     bool FindFrameEnd(size_t& end);
-    void TakeStartCodes(const uint8_t* frame, size_t size, std::vector<uint32_t>& startCodes);
+    void NoteStartCode(const uint8_t* data, size_t size, size_t header);
     bool ReadFrame(Picture& picture);
     void Enqueue(Picture picture);
     void RankLowestWaiting();
@@ -88,13 +88,10 @@ private:
     size_t pendingHeader_ = SIZE_MAX;  // a slice header waiting for the bytes after it
     bool frameStartFound_ = false;
     uint32_t lastFirstMb_ = 0;
-    // The start codes of the frame at begin_ found so far (offsets from begin_), each with where
-    // the scan went on after it; a start code between the two was not looked for.
-    struct ScannedStartCode {
-        size_t at;
-        size_t scanResumed;
-    };
-    std::vector<ScannedStartCode> scanned_;
+    // The start codes of the frame at begin_ found so far (offsets from begin_); in doubt when
+    // the frame search may have stepped over one.
+    std::vector<uint32_t> startCodes_;
+    bool startCodesInDoubt_ = false;
     std::unique_ptr<Picture> parsed_;     // a picture the parser has returned, not yet taken
     std::unique_ptr<Picture> heldField_;  // a first field waiting for its partner
 

@@ -92,7 +92,7 @@ TEST(LengthPrefixedUnits, Mp4FilesAreTheSameEitherWay) {
     struct Stream {
         const char* what;
         std::vector<std::string> x264;
-        bool unevenStartCodes;  // three-byte start codes and extra zeros written in
+        bool unevenStartCodes;  // three-byte start codes, extra zeros and empty units written in
     };
     const Stream streams[] = {
         {"main profile with B-frames", {"-profile:v", "main", "-bf", "3"}, false},
@@ -104,7 +104,8 @@ TEST(LengthPrefixedUnits, Mp4FilesAreTheSameEitherWay) {
         EncodeH264(encoded, 160, 96, 20, stream.x264);
         Bytes bytes = ReadBytes(encoded);
         if (stream.unevenStartCodes) {
-            // Every other start code after the first loses a zero, every third gains two.
+            // Every other start code after the first loses a zero, every third gains two, and a
+            // few follow an empty unit.
             Bytes uneven(bytes.begin(), bytes.begin() + 4);
             const auto codes = h264::StartCodeOffsets(bytes.data(), bytes.size());
             for (size_t i = 1; i <= codes.size(); ++i) {
@@ -114,6 +115,7 @@ TEST(LengthPrefixedUnits, Mp4FilesAreTheSameEitherWay) {
                 uneven.insert(uneven.end(), bytes.begin() + from, bytes.begin() + to);
                 if (i == codes.size()) break;
                 if (i % 3 == 0) uneven.insert(uneven.end(), {0, 0});
+                if (i % 7 == 1) uneven.insert(uneven.end(), {0, 0, 1});  // an empty unit
                 uneven.insert(uneven.end(), {0, 0, 1});
                 if (i % 2 == 0) uneven.insert(uneven.end() - 3, 0);
             }
