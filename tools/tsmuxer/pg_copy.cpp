@@ -61,17 +61,9 @@ std::vector<PgSegment> SplitPgSegments(const uint8_t* data, size_t size) {
 }
 
 PgsTrackSource::PgsTrackSource(const MetaTrack& line) : PgSegmentSource(line) {
-    const int64_t track = TrackNumberOfLine(line);
-    if (track == 0) throw MetaLineError(line, "a PGS subtitle line needs track=");
-    try {
-        input_ = OpenInput(line.path);
-        stream_ = SubtitleStreamOfTrack(*input_, line.path, track, {AV_CODEC_ID_HDMV_PGS_SUBTITLE},
-                                        "PGS subtitle track");
-    } catch (const std::exception& e) {
-        throw MetaLineError(line, e.what());
-    }
-    for (unsigned i = 0; i < input_->nb_streams; ++i)
-        if (static_cast<int>(i) != stream_) input_->streams[i]->discard = AVDISCARD_ALL;
+    SubtitleTrackInput opened = OpenSubtitleTrackOfLine(line, AV_CODEC_ID_HDMV_PGS_SUBTITLE, "PGS");
+    input_ = std::move(opened.input);
+    stream_ = opened.stream;
     origin_ = VideoStart(*input_, k90kHz).value_or(0);
 }
 

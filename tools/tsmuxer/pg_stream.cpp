@@ -6,6 +6,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "source_tracks.h"
+
 namespace standin::ts {
 namespace {
 
@@ -42,6 +44,23 @@ int64_t TrackNumberOfLine(const MetaTrack& line) {
     if (number->empty() || *end != '\0' || track < 1)
         throw MetaLineError(line, "bad track number " + *number);
     return track;
+}
+
+SubtitleTrackInput OpenSubtitleTrackOfLine(const MetaTrack& line, AVCodecID codec,
+                                           const std::string& kind) {
+    const int64_t track = TrackNumberOfLine(line);
+    if (track == 0) throw MetaLineError(line, "a " + kind + " subtitle line needs track=");
+    SubtitleTrackInput opened;
+    try {
+        opened.input = OpenInput(line.path);
+        opened.stream = SubtitleStreamOfTrack(*opened.input, line.path, track, {codec},
+                                              kind + " subtitle track");
+    } catch (const std::exception& e) {
+        throw MetaLineError(line, e.what());
+    }
+    for (unsigned i = 0; i < opened.input->nb_streams; ++i)
+        if (static_cast<int>(i) != opened.stream) opened.input->streams[i]->discard = AVDISCARD_ALL;
+    return opened;
 }
 
 SubtitleStyle StyleOfLine(const MetaTrack& line) {

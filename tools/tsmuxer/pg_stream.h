@@ -41,6 +41,15 @@ int64_t TrackNumberOfLine(const MetaTrack& line);
 // std::runtime_error "meta file line N: WHAT".
 std::runtime_error MetaLineError(const MetaTrack& line, const std::string& what);
 
+// The file of a picture subtitle line opened with only the track its `track=` names read, which
+// must be a `kind` ("PGS", "VobSub") track of `codec`; throws MetaLineError naming the line.
+struct SubtitleTrackInput {
+    InputPtr input;
+    int stream = -1;
+};
+SubtitleTrackInput OpenSubtitleTrackOfLine(const MetaTrack& line, AVCodecID codec,
+                                           const std::string& kind);
+
 // One PG stream (PID from 0x1200 on, the line's language) whose segments a subclass makes.
 class PgSegmentSource : public PacketSource {
 public:

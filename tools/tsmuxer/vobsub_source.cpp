@@ -197,17 +197,9 @@ std::optional<SubpictureSpan> SpanOfSubpicture(int64_t startMs, std::optional<in
 }
 
 VobSubTrackSource::VobSubTrackSource(const MetaTrack& line) : PgPictureSource(line) {
-    const int64_t track = TrackNumberOfLine(line);
-    if (track == 0) throw MetaLineError(line, "a VobSub subtitle line needs track=");
-    try {
-        input_ = OpenInput(line.path);
-        stream_ = SubtitleStreamOfTrack(*input_, line.path, track, {AV_CODEC_ID_DVD_SUBTITLE},
-                                        "VobSub subtitle track");
-    } catch (const std::exception& e) {
-        throw MetaLineError(line, e.what());
-    }
-    for (unsigned i = 0; i < input_->nb_streams; ++i)
-        if (static_cast<int>(i) != stream_) input_->streams[i]->discard = AVDISCARD_ALL;
+    SubtitleTrackInput opened = OpenSubtitleTrackOfLine(line, AV_CODEC_ID_DVD_SUBTITLE, "VobSub");
+    input_ = std::move(opened.input);
+    stream_ = opened.stream;
     originMs_ = VideoStart(*input_, kMs).value_or(0);
     const AVStream& stream = *input_->streams[stream_];
     const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_DVD_SUBTITLE);
@@ -218,7 +210,7 @@ VobSubTrackSource::VobSubTrackSource(const MetaTrack& line) : PgPictureSource(li
     decoder_->pkt_timebase = stream.time_base;
     const int rc = avcodec_open2(decoder_.get(), codec, nullptr);
     if (rc < 0)
-        throw MetaLineError(line, line.path + " track " + std::to_string(track) +
+        throw MetaLineError(line, line.path + " track " + std::to_string(TrackNumberOfLine(line)) +
                                       ": the VobSub header cannot be read: " + LibavErrorText(rc));
     dvdWidth_ = decoder_->width;
     dvdHeight_ = decoder_->height;
@@ -229,7 +221,7 @@ VobSubTrackSource::VobSubTrackSource(const MetaTrack& line) : PgPictureSource(li
         dvdHeight_ = std::fabs(fps - 25) < 0.01 || std::fabs(fps - 50) < 0.01 ? 576 : 480;
     }
     if (dvdWidth_ > kMaxDvdFrameSide || dvdHeight_ > kMaxDvdFrameSide)
-        throw MetaLineError(line, line.path + " track " + std::to_string(track) +
+        throw MetaLineError(line, line.path + " track " + std::to_string(TrackNumberOfLine(line)) +
                                       ": a VobSub frame of " + std::to_string(dvdWidth_) + "x" +
                                       std::to_string(dvdHeight_) + " (at most " +
                                       std::to_string(kMaxDvdFrameSide) + " a side)");
