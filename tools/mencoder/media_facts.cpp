@@ -6,16 +6,25 @@
 #include "media/libav_handles.h"
 
 namespace standin {
+namespace {
+
+// The file opened for reading its headers; null, with FFmpeg's reason in `error`, when it cannot
+// be.
+InputPtr OpenOrSay(const std::string& path, std::string* error) {
+    try {
+        return OpenInput(path);
+    } catch (const std::runtime_error& e) {
+        *error = e.what();
+        return nullptr;
+    }
+}
+
+}  // namespace
 
 MediaFacts ProbeMedia(const std::string& path) {
     MediaFacts facts;
-    InputPtr input;
-    try {
-        input = OpenInput(path);
-    } catch (const std::runtime_error& e) {
-        facts.error = e.what();
-        return facts;
-    }
+    const InputPtr input = OpenOrSay(path, &facts.error);
+    if (!input) return facts;
     if (input->start_time != AV_NOPTS_VALUE) facts.startUs = input->start_time;
     if (input->duration > 0) facts.seconds = static_cast<double>(input->duration) / AV_TIME_BASE;
     for (unsigned i = 0; i < input->nb_streams; ++i) {
@@ -33,13 +42,8 @@ MediaFacts ProbeMedia(const std::string& path) {
 
 SubtitleFacts ProbeSubtitles(const std::string& path) {
     SubtitleFacts facts;
-    InputPtr input;
-    try {
-        input = OpenInput(path);
-    } catch (const std::runtime_error& e) {
-        facts.error = e.what();
-        return facts;
-    }
+    const InputPtr input = OpenOrSay(path, &facts.error);
+    if (!input) return facts;
     if (input->start_time != AV_NOPTS_VALUE) facts.startUs = input->start_time;
     for (unsigned i = 0; i < input->nb_streams; ++i) {
         const AVCodecParameters* par = input->streams[i]->codecpar;
