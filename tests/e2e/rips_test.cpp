@@ -72,6 +72,21 @@ TEST_F(RipsTest, PictureSubtitlesAreCarriedIntoAvchd) {
     }
 }
 
+// An MP4 or M2TS result without a re-encode carries no subtitles: asking for them is refused
+// before any work, naming what would carry them, instead of a result without them.
+TEST_F(RipsTest, SubtitlesAskedOfAnOutputWithoutThemAreRefused) {
+    const std::string source = Rip("pgs");
+    for (const auto& container : {"mp4", "m2ts"}) {
+        SCOPED_TRACE(container);
+        const ProgramRun run = Convert({"--container", container, "--subs", "0"}, source);
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_NE(run.err.find("--subs: subtitles go only into a re-encode or an AVCHD folder"),
+                  std::string::npos)
+            << run.err;
+        EXPECT_TRUE(fs::is_empty(out_));
+    }
+}
+
 // The re-encodes draw the chosen track into the picture: a frame at a cue differs from the same
 // encode without subtitles, one between cues does not.
 TEST_F(RipsTest, PictureSubtitlesAreDrawnIntoReencodes) {

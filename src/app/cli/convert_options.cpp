@@ -230,20 +230,23 @@ std::string ApplyTrackChoices(Context& ctx, CliHost& host, const ConvertOptions&
     } else if (o.audio && !f.cmbAudio.SetSelectedIndex(*o.audio))
         return "--audio " + std::to_string(*o.audio) + ": the source has " +
                std::to_string(f.cmbAudio.ListCount()) + " audio track(s) in the list";
+    // Asked for and then left out, subtitles would go missing from a result said to be done.
+    const bool carriesSubtitles = f.chkMP2.value() == 1 || f.chkAVCHD.value() == 1;
     if (o.subs) {
         if (!f.cmbSubs.SetSelectedIndex(*o.subs))
             return "--subs " + std::to_string(*o.subs) + ": the source has " +
                    std::to_string(f.cmbSubs.ListCount()) + " subtitle track(s) in the list";
-        if (!Tick(f.chkSubs)) return "--subs" + std::string(kSubtitlesNeedRecode);
+        if (!carriesSubtitles || !Tick(f.chkSubs))
+            return "--subs" + std::string(kSubtitlesNeedRecode);
     }
     if (o.subsBeside) {
         if (!f.lblSRTFound.visible)
             return "--subs-beside: there is no SRT file beside the source (its name with .srt)";
-        if (!Tick(f.chkSubs)) return "--subs-beside" + std::string(kSubtitlesNeedRecode);
+        if (!carriesSubtitles || !Tick(f.chkSubs))
+            return "--subs-beside" + std::string(kSubtitlesNeedRecode);
     }
     if (o.subsFile) {
-        if (f.chkMP2.value() != 1 && f.chkAVCHD.value() != 1)
-            return "--subs-file" + std::string(kSubtitlesNeedRecode);
+        if (!carriesSubtitles) return "--subs-file" + std::string(kSubtitlesNeedRecode);
         host.fileAnswer = *o.subsFile;
         cmdSubs_Click(ctx);
         host.fileAnswer.clear();
