@@ -80,19 +80,13 @@ void PgsTrackSource::QueueEarlySets() {
 bool PgsTrackSource::QueueMore() {
     const AVStream& stream = *input_->streams[stream_];
     for (;;) {
-        av_packet_unref(packet_.get());
-        const int rc = av_read_frame(input_.get(), packet_.get());
-        if (rc == AVERROR_EOF) {
+        const std::optional<int64_t> time = NextTimedPacket(*input_, stream_, *packet_, line_);
+        if (!time) {
             if (early_.empty()) return false;
             QueueEarlySets();  // the last display set is on screen at the start
             return true;
         }
-        if (rc < 0)
-            throw MetaLineError(line_, "cannot read " + line_.path + ": " + LibavErrorText(rc));
-        if (packet_->stream_index != stream_ || packet_->size <= 0) continue;
-        const int64_t time = packet_->pts != AV_NOPTS_VALUE ? packet_->pts : packet_->dts;
-        if (time == AV_NOPTS_VALUE) continue;
-        const int64_t pts = av_rescale_q(time, stream.time_base, k90kHz) - origin_;
+        const int64_t pts = av_rescale_q(*time, stream.time_base, k90kHz) - origin_;
         std::vector<PgSegment> set;
         try {
             set = SplitPgSegments(packet_->data, static_cast<size_t>(packet_->size));

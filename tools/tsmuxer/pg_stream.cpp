@@ -63,6 +63,20 @@ SubtitleTrackInput OpenSubtitleTrackOfLine(const MetaTrack& line, AVCodecID code
     return opened;
 }
 
+std::optional<int64_t> NextTimedPacket(AVFormatContext& input, int stream, AVPacket& packet,
+                                       const MetaTrack& line) {
+    for (;;) {
+        av_packet_unref(&packet);
+        const int rc = av_read_frame(&input, &packet);
+        if (rc == AVERROR_EOF) return std::nullopt;
+        if (rc < 0)
+            throw MetaLineError(line, "cannot read " + line.path + ": " + LibavErrorText(rc));
+        if (packet.stream_index != stream || packet.size <= 0) continue;
+        const int64_t time = packet.pts != AV_NOPTS_VALUE ? packet.pts : packet.dts;
+        if (time != AV_NOPTS_VALUE) return time;
+    }
+}
+
 SubtitleStyle StyleOfLine(const MetaTrack& line) {
     SubtitleStyle s;
     s.fontName = line.Param("font-name").value_or("Arial");

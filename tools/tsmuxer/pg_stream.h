@@ -50,6 +50,12 @@ struct SubtitleTrackInput {
 SubtitleTrackInput OpenSubtitleTrackOfLine(const MetaTrack& line, AVCodecID codec,
                                            const std::string& kind);
 
+// Reads on to the next packet of `stream` that holds data and a time, and gives that time in the
+// stream's own time base; nullopt at the end of the file. Throws MetaLineError naming the line
+// when the file cannot be read.
+std::optional<int64_t> NextTimedPacket(AVFormatContext& input, int stream, AVPacket& packet,
+                                       const MetaTrack& line);
+
 // One PG stream (PID from 0x1200 on, the line's language) whose segments a subclass makes.
 class PgSegmentSource : public PacketSource {
 public:

@@ -237,15 +237,9 @@ VobSubTrackSource::~VobSubTrackSource() {
 std::optional<VobSubTrackSource::Subpicture> VobSubTrackSource::ReadSubpicture() {
     const AVStream& stream = *input_->streams[stream_];
     for (;;) {
-        av_packet_unref(packet_.get());
-        const int rc = av_read_frame(input_.get(), packet_.get());
-        if (rc == AVERROR_EOF) return std::nullopt;
-        if (rc < 0)
-            throw MetaLineError(line_, "cannot read " + line_.path + ": " + LibavErrorText(rc));
-        if (packet_->stream_index != stream_ || packet_->size <= 0) continue;
-        const int64_t time = packet_->pts != AV_NOPTS_VALUE ? packet_->pts : packet_->dts;
-        if (time == AV_NOPTS_VALUE) continue;
-        const int64_t packetMs = av_rescale_q(time, stream.time_base, kMs) - originMs_;
+        const std::optional<int64_t> time = NextTimedPacket(*input_, stream_, *packet_, line_);
+        if (!time) return std::nullopt;
+        const int64_t packetMs = av_rescale_q(*time, stream.time_base, kMs) - originMs_;
         SubtitlePtr decoded(new AVSubtitle{});
         int got = 0;
         if (avcodec_decode_subtitle2(decoder_.get(), decoded.get(), &got, packet_.get()) < 0) {
