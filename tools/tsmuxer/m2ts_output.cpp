@@ -38,6 +38,13 @@ M2tsOutput::~M2tsOutput() {
 
 void M2tsOutput::Write(const uint8_t* data, size_t size) {
     while (size > 0) {
+        // Whole packets are taken where they lie; only one split across two calls is gathered.
+        if (carrySize_ == 0 && size >= kSourcePacketSize) {
+            TakeTsPacket(data + 4);
+            data += kSourcePacketSize;
+            size -= kSourcePacketSize;
+            continue;
+        }
         const size_t take = std::min(size, kSourcePacketSize - carrySize_);
         std::memcpy(carry_ + carrySize_, data, take);
         carrySize_ += take;
@@ -53,12 +60,11 @@ void M2tsOutput::Write(const uint8_t* data, size_t size) {
 void M2tsOutput::TakeTsPacket(const uint8_t* ts) {
     const auto info = ReadTsPacket(ts);
     if (!info) throw std::runtime_error("the transport stream lost its packet alignment");
-    Packet packet;
+    Packet& packet = pending_.emplace_back();
     std::memcpy(packet.bytes + 4, ts, kTsPacketSize);
     const uint8_t continuity = ts[3] & 0x0F;
     if (info->pid == kPatPid) MakePatPacket(packet.bytes + 4, continuity);
     if (info->pid == kSdtPid) MakeSitPacket(packet.bytes + 4, continuity);
-    pending_.push_back(packet);
     ++packetIndex_;
     if (info->pcr) StampPending(&*info->pcr);
 }
@@ -121,22 +127,23 @@ void M2tsOutput::Place(const Packet& packet) {
         CloseUnit(unit_.packets.size());
 }
 
-// Places the first `end` packets of the open unit; the rest begin the next unit.
+// Places the first `end` packets of the open unit; the rest begin the next unit. The packets of
+// the unit placed last keep their memory for the next unit, so a unit grows without moving.
 void M2tsOutput::CloseUnit(size_t end) {
     Unit done;
-    if (end == unit_.packets.size())
-        done.packets = std::move(unit_.packets);
-    else
-        done.packets.assign(unit_.packets.begin(), unit_.packets.begin() + end);
+    done.packets.swap(unit_.packets);
     done.videoStarts = std::move(unit_.videoStarts);
     done.firstPts = unit_.firstPts;
     done.lastVideoPts = unit_.lastVideoPts;
     done.lastOtherPts = unit_.lastOtherPts;
-    std::vector<Packet> rest;
-    if (end < unit_.packets.size()) rest.assign(unit_.packets.begin() + end, unit_.packets.end());
     unit_.Clear();
-    unit_.packets = std::move(rest);
+    unit_.packets.swap(spare_);
+    unit_.packets.assign(done.packets.begin() + static_cast<std::ptrdiff_t>(end),
+                         done.packets.end());
+    done.packets.resize(end);
     PlaceUnit(done);
+    spare_ = std::move(done.packets);
+    spare_.clear();
 }
 
 void M2tsOutput::PlaceUnit(Unit& unit) {
@@ -174,8 +181,6 @@ void M2tsOutput::OpenClip() {
     const std::string path = clipPath_(static_cast<int>(clips_.size()));
     file_ = std::fopen(path.c_str(), "wb");
     if (!file_) throw std::runtime_error("cannot create " + path + ": " + std::strerror(errno));
-    fileBuffer_.resize(4 << 20);
-    std::setvbuf(file_, fileBuffer_.data(), _IOFBF, fileBuffer_.size());
     paths_.push_back(path);
     ClipFacts clip;
     clip.firstPts = -1;
@@ -199,6 +204,8 @@ void M2tsOutput::CloseClip() {
         throw std::runtime_error("cannot write " + paths_.back() + ": " + std::strerror(errno));
 }
 
+// Packets go out a unit (up to 1.5 MB) at a time, which the stream writes straight to the file
+// past its small buffer; only the null packets that pad a clip are gathered there.
 void M2tsOutput::WritePackets(const Packet* packets, size_t count) {
     if (std::fwrite(packets, sizeof(Packet), count, file_) != count)
         throw std::runtime_error("cannot write " + paths_.back() + ": " + std::strerror(errno));

@@ -78,10 +78,10 @@ private:
     int64_t lastAts_ = 0;
 
     Unit unit_;
+    std::vector<Packet> spare_;  // memory of the unit placed last, for the next one
     size_t tableRun_ = 0;
 
     std::FILE* file_ = nullptr;
-    std::vector<char> fileBuffer_;
     std::vector<ClipFacts> clips_;
     std::vector<std::string> paths_;
     bool overLimit_ = false;

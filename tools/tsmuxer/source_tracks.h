@@ -15,10 +15,11 @@ namespace standin::ts {
 // video stream with a known start.
 std::optional<int64_t> VideoStart(const AVFormatContext& input, AVRational unit);
 
-// The stream index that track `number` names: the legacy Matroska track number through
-// mkvmerge's listing (whose track IDs follow FFmpeg's stream order), or a 1-based stream number
-// in other files; -1 when there is no such track. Throws std::runtime_error naming the file when
-// mkvmerge cannot list it.
+// The stream index that track `number` names: the legacy Matroska track number (read from the
+// file's track list, or where that does not match FFmpeg's streams one by one, through mkvmerge's
+// listing, whose track IDs follow FFmpeg's stream order), or a 1-based stream number in other
+// files; -1 when there is no such track. Throws std::runtime_error naming the file when mkvmerge
+// cannot list it.
 int StreamOfTrackNumber(AVFormatContext& input, const std::string& path, long long number);
 
 // The subtitle stream that track `number` names, when its codec is one of `codecs`; throws
