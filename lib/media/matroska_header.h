@@ -9,7 +9,10 @@
 
 namespace kestrun::media {
 
+// TrackType values.
+inline constexpr std::uint64_t kMatroskaTrackTypeVideo = 1;
 inline constexpr std::uint64_t kMatroskaTrackTypeAudio = 2;
+inline constexpr std::uint64_t kMatroskaTrackTypeSubtitle = 0x11;
 
 struct MatroskaTrackEntry {
     std::uint64_t number = 0;

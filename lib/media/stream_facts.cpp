@@ -9,8 +9,6 @@ extern "C" {
 namespace kestrun::media {
 namespace {
 
-constexpr std::uint64_t kMatroskaTrackTypeVideo = 1;
-
 struct CodecName {
     AVCodecID id;
     const char* name;

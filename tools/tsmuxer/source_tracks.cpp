@@ -19,14 +19,11 @@ std::optional<int64_t> VideoStart(const AVFormatContext& input, AVRational unit)
 
 namespace {
 
-constexpr std::uint64_t kMatroskaTrackTypeVideo = 1;
-constexpr std::uint64_t kMatroskaTrackTypeSubtitle = 0x11;
-
 bool SameKind(const kestrun::media::MatroskaTrackEntry& entry, AVMediaType type) {
     switch (entry.type) {
-        case kMatroskaTrackTypeVideo: return type == AVMEDIA_TYPE_VIDEO;
+        case kestrun::media::kMatroskaTrackTypeVideo: return type == AVMEDIA_TYPE_VIDEO;
         case kestrun::media::kMatroskaTrackTypeAudio: return type == AVMEDIA_TYPE_AUDIO;
-        case kMatroskaTrackTypeSubtitle: return type == AVMEDIA_TYPE_SUBTITLE;
+        case kestrun::media::kMatroskaTrackTypeSubtitle: return type == AVMEDIA_TYPE_SUBTITLE;
         default: return false;
     }
 }
