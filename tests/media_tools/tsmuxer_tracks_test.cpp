@@ -27,10 +27,11 @@ TEST_P(TsMuxerTracksTest, TakesTheTrackOfThatNumber) {
     std::filesystem::create_directory(out);
     WriteText(out + "/movie.meta",
               "MUXOPT --no-pcr-on-video-pid --new-audio-pes --vbr\r\n"
-              "V_MPEG4/ISO/AVC, \"" + source + "\", track=9, level=4.1, fps=23.976\r\n" +
-                  GetParam().lineCodec + ", \"" + source +
-                  "\", track=" + std::to_string(GetParam().track) + "\r\n");
-    const auto result = RunProgram({BuiltTool("TS/tsmuxer"), out + "/movie.meta", out + "/out.m2ts"});
+              "V_MPEG4/ISO/AVC, \"" +
+                  source + "\", track=9, level=4.1, fps=23.976\r\n" + GetParam().lineCodec +
+                  ", \"" + source + "\", track=" + std::to_string(GetParam().track) + "\r\n");
+    const auto result =
+        RunProgram({BuiltTool("TS/tsmuxer"), out + "/movie.meta", out + "/out.m2ts"});
     if (!GetParam().audioCodec) {
         EXPECT_NE(result.exitCode, 0);
         EXPECT_NE(result.err.find("has no track 4"), std::string::npos) << result.err;

@@ -21,10 +21,14 @@ namespace {
 
 bool SameKind(const kestrun::media::MatroskaTrackEntry& entry, AVMediaType type) {
     switch (entry.type) {
-        case kestrun::media::kMatroskaTrackTypeVideo: return type == AVMEDIA_TYPE_VIDEO;
-        case kestrun::media::kMatroskaTrackTypeAudio: return type == AVMEDIA_TYPE_AUDIO;
-        case kestrun::media::kMatroskaTrackTypeSubtitle: return type == AVMEDIA_TYPE_SUBTITLE;
-        default: return false;
+        case kestrun::media::kMatroskaTrackTypeVideo:
+            return type == AVMEDIA_TYPE_VIDEO;
+        case kestrun::media::kMatroskaTrackTypeAudio:
+            return type == AVMEDIA_TYPE_AUDIO;
+        case kestrun::media::kMatroskaTrackTypeSubtitle:
+            return type == AVMEDIA_TYPE_SUBTITLE;
+        default:
+            return false;
     }
 }
 
