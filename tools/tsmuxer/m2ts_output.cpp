@@ -204,8 +204,9 @@ void M2tsOutput::CloseClip() {
         throw std::runtime_error("cannot write " + paths_.back() + ": " + std::strerror(errno));
 }
 
-// Packets go out a unit (up to 1.5 MB) at a time, which the stream writes straight to the file
-// past its small buffer; only the null packets that pad a clip are gathered there.
+// Packets go out a unit at a time (1.5 MB, or from one key frame to the next where clips are
+// cut), which the stream writes straight to the file past its small buffer; only the null
+// packets that pad a clip are gathered there.
 void M2tsOutput::WritePackets(const Packet* packets, size_t count) {
     if (std::fwrite(packets, sizeof(Packet), count, file_) != count)
         throw std::runtime_error("cannot write " + paths_.back() + ": " + std::strerror(errno));
