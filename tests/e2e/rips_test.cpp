@@ -17,6 +17,17 @@ namespace fs = std::filesystem;
 // Inside the sample's first cue (1.0 to 2.5 s) and between its cues (2.5 to 4.0 s).
 constexpr double kAtCue = 1.5, kBetweenCues = 3.2;
 
+// Subtitles show at the cue and not between cues: `with` (its subtitle stream overlaid when
+// `overlay`) differs from `without` at the cue's time only.
+void ExpectShownOnlyAtCue(const std::string& with, bool overlay, const std::string& without) {
+    EXPECT_FALSE(test::DifferenceBox(test::FrameAt(with, kAtCue, overlay),
+                                     test::FrameAt(without, kAtCue, false))
+                     .Empty());
+    EXPECT_TRUE(test::DifferenceBox(test::FrameAt(with, kBetweenCues, overlay),
+                                    test::FrameAt(without, kBetweenCues, false))
+                    .Empty());
+}
+
 class RipsTest : public ::testing::Test {
 protected:
     RipsTest() : program_(temp_.path()) { fs::create_directories(out_); }
@@ -61,12 +72,7 @@ TEST_F(RipsTest, PictureSubtitlesAreCarriedIntoAvchd) {
         EXPECT_NE(titles.out.find("PG : eng"), std::string::npos) << titles.out;
         const std::string title = (temp_.path() / "title.m2ts").string();
         RunProgram({"/usr/bin/bd_splice", "-p", "0", folder, title});
-        EXPECT_FALSE(test::DifferenceBox(test::FrameAt(title, kAtCue, true),
-                                         test::FrameAt(title, kAtCue, false))
-                         .Empty());
-        EXPECT_TRUE(test::DifferenceBox(test::FrameAt(title, kBetweenCues, true),
-                                        test::FrameAt(title, kBetweenCues, false))
-                        .Empty());
+        ExpectShownOnlyAtCue(title, true, title);
         fs::remove_all(folder);
         fs::remove(title);
     }
@@ -103,12 +109,7 @@ TEST_F(RipsTest, PictureSubtitlesAreDrawnIntoReencodes) {
             return moved;
         };
         const std::string bare = encode({}), drawn = encode({"--subs", "0"});
-        EXPECT_FALSE(test::DifferenceBox(test::FrameAt(drawn, kAtCue, false),
-                                         test::FrameAt(bare, kAtCue, false))
-                         .Empty());
-        EXPECT_TRUE(test::DifferenceBox(test::FrameAt(drawn, kBetweenCues, false),
-                                        test::FrameAt(bare, kBetweenCues, false))
-                        .Empty());
+        ExpectShownOnlyAtCue(drawn, false, bare);
         fs::remove(bare);
         fs::remove(drawn);
     }

@@ -26,12 +26,7 @@ class ImageTracks : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         folder_ = new TempFolder("kestrun-pg-images");
-        SampleAt({"-f",      "lavfi",     "-i",   "testsrc=size=640x360:rate=25",
-                  "-f",      "lavfi",     "-i",   "sine=r=48000",
-                  "-t",      "6",         "-c:v", "libx264",
-                  "-preset", "ultrafast", "-g",   "25",
-                  "-c:a",    "ac3",       "-b:a", "96k"},
-                 F("film.mkv"));
+        SampleAt(SmallFilmArgs(), F("film.mkv"));
         SampleAt({"-f", "lavfi", "-i", "testsrc=size=1280x720:rate=25", "-t", "6", "-c:v",
                   "libx264", "-preset", "ultrafast", "-g", "25"},
                  F("hd.mkv"));

@@ -23,12 +23,7 @@ class PgProgram : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         folder_ = new TempFolder("kestrun-pg");
-        SampleAt({"-f",      "lavfi",     "-i",   "testsrc=size=640x360:rate=25",
-                  "-f",      "lavfi",     "-i",   "sine=r=48000",
-                  "-t",      "6",         "-c:v", "libx264",
-                  "-preset", "ultrafast", "-g",   "25",
-                  "-c:a",    "ac3",       "-b:a", "96k"},
-                 (*folder_) / "film.mkv");
+        SampleAt(SmallFilmArgs(), (*folder_) / "film.mkv");
         folder_->Write("film.srt", kSrt);
         Ffmpeg({"-i", (*folder_) / "film.srt", (*folder_) / "film.ass"});
         Mkvmerge({"-o", (*folder_) / "subbed.mkv", (*folder_) / "film.mkv", "--language", "0:fre",

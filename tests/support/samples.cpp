@@ -276,6 +276,14 @@ bool RenumberMatroskaTracks(const std::string& path, const std::map<uint64_t, ui
     return static_cast<bool>(out);
 }
 
+std::vector<std::string> SmallFilmArgs() {
+    return {"-f",      "lavfi",     "-i",   "testsrc=size=640x360:rate=25",
+            "-f",      "lavfi",     "-i",   "sine=r=48000",
+            "-t",      "6",         "-c:v", "libx264",
+            "-preset", "ultrafast", "-g",   "25",
+            "-c:a",    "ac3",       "-b:a", "96k"};
+}
+
 std::string PictureSubtitleSample(const std::string& kind) {
     return CachedSample("picture subtitles " + kind + ", recipe 2", "mkv",
                         [&](const std::string& at) { MakePictureSubtitleMkv(at, kind); });

@@ -25,6 +25,10 @@ std::string FfmpegSample(const std::vector<std::string>& args, const std::string
 // Copies a sample to `destination` (its extension picks the format) and returns the path.
 std::string SampleAt(const std::vector<std::string>& ffmpegArgs, const std::string& destination);
 
+// FFmpeg's arguments for a 6 s 640x360 H.264 film at 25 fps, a key frame a second, with AC-3
+// sound (for SampleAt).
+std::vector<std::string> SmallFilmArgs();
+
 // A 6 s 640x360 H.264 film (4:2:0) at 25 fps whose track 2 holds picture subtitles, kind "pgs"
 // (S_HDMV/PGS) or "vobsub" (S_VOBSUB), drawn from a text track by the tsMuxeR stand-in of the built
 // program folder: the cues show from 1.0 to 2.5 s and from 4.0 to 5.0 s, centred, their text's
